@@ -9,7 +9,7 @@ PACKAGES=(
   libz-mingw-w64-dev cmake ninja-build make
   wine wine32:i386 wine64
   xvfb xauth x11-utils python3 python3-cryptography openssl fonts-wqy-microhei imagemagick
-  libstb-dev googletest dpkg-dev curl ca-certificates qemu-user-static
+  libstb-dev googletest dpkg-dev curl ca-certificates qemu-user-static locales
 )
 
 missing=()
@@ -22,7 +22,12 @@ src_text=$(python3 "$(dirname "$0")/debian-src.py")
 need_src=0
 [ "$(cat "$src_file" 2>/dev/null)" = "$src_text" ] || need_src=1
 
-if [ ${#missing[@]} -eq 0 ] && [ $need_src -eq 0 ]; then
+# Wine maps file names through the host locale's character set: without a generated
+# zh_CN.UTF-8 locale, Chinese file names cannot be created under the tests' LC_ALL.
+need_locale=0
+locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' || need_locale=1
+
+if [ ${#missing[@]} -eq 0 ] && [ $need_src -eq 0 ] && [ $need_locale -eq 0 ]; then
   exit 0
 fi
 
@@ -35,3 +40,6 @@ fi
 
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+fi

@@ -15,4 +15,14 @@ pe=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ' || true)
 if [ -n "$pe" ] && [ "$(od -An -t x2 -j $((pe + 4)) -N 2 "$1" | tr -d ' ')" = 8664 ] && [ -x /usr/lib/wine/wine64 ]; then
   loader=/usr/lib/wine/wine64
 fi
-exec env LC_ALL="$lc" "$loader" "$@"
+# Wine's background processes (the desktop window's explorer.exe, services) outlive the program
+# and inherit its standard handles; ctest would wait for them to close its pipes. So the program
+# writes to files, which are copied to our output once it has ended.
+out=$(mktemp); err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+set +e
+env LC_ALL="$lc" "$loader" "$@" >"$out" 2>"$err"
+rc=$?
+set -e
+cat "$out"; cat "$err" >&2
+exit $rc

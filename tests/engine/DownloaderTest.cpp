@@ -375,3 +375,67 @@ TEST_F(DownloaderTest, TwoThreadsShareTheDnsCache)
     b.join();
     EXPECT_EQ(good.load(), 12);
 }
+
+// The stand-in's update service as the update steps meet it: any update host, routed by cafe id;
+// replies whose members are all strings; a server file list in code page 936 whose MD5 is the
+// announced one; files found again under their percent-encoded UTF-8 names.
+TEST_F(DownloaderTest, ReleaseServedByTheStandIn)
+{
+    Json::Value spec;
+    spec["netbarid"] = "auto";
+    spec["release"]["version"] = "2.0.1";
+    spec["release"]["version_code"] = "201";
+    spec["release"]["files"]["data\\\xe4\xb8\xad\xe6\x96\x87 \xe5\x90\x8d.txt"] = "payload";  // "中文 名.txt"
+    spec["release"]["appfiles"].append("Helper.exe");
+    spec["release"]["mainserver"] = "Pellmora.exe";
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    ASSERT_FALSE(sc.Netbarid().empty());
+    const std::string query = "/index.php?g=home&m=api&a=";
+    const std::string cafe = "&netbarid=" + sc.Netbarid();
+
+    auto getJson = [](const std::string& url, Json::Value& out) {
+        CHttpClient client;
+        if (!client.Init() || !client.Request(url.c_str(), true)) return false;
+        Json::CharReaderBuilder b;
+        std::unique_ptr<Json::CharReader> r(b.newCharReader());
+        const std::string& body = client.GetBody();
+        return r->parse(body.data(), body.data() + body.size(), &out, nullptr);
+    };
+    Json::Value check, version;
+    ASSERT_TRUE(getJson("http://update.tollvane.invalid" + query + "check_update" + cafe + "&version=100", check));
+    EXPECT_EQ(check["code"], Json::Value("101"));
+    EXPECT_EQ(check["version_code"], Json::Value("201"));
+    EXPECT_EQ(check["version"], Json::Value("2.0.1"));
+    ASSERT_TRUE(getJson("http://update-test.tollvane.invalid" + query + "check_update" + cafe + "&version=201", check));
+    EXPECT_EQ(check["code"], Json::Value("102"));
+    ASSERT_TRUE(getJson("http://update.tollvane.invalid" + query + "get_version" + cafe + "&version=201", version));
+    EXPECT_EQ(version["code"], Json::Value("101"));
+    for (const char* key : {"msg", "version_serverlist_md5", "version_serverlist_url", "version_url"})
+        EXPECT_TRUE(version[key].isString()) << key;
+
+    TempFolder dir;
+    ASSERT_TRUE(Fetch(version["version_serverlist_url"].asString(), dir / "netfilelist.ini"));
+    EXPECT_EQ(Md5Of(dir / "netfilelist.ini"), version["version_serverlist_md5"].asString());
+    std::string list;
+    {
+        HANDLE f = CreateFileA((dir / "netfilelist.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        char buf[4096];
+        DWORD got = 0;
+        ReadFile(f, buf, sizeof buf, &got, nullptr);
+        CloseHandle(f);
+        list.assign(buf, got);
+    }
+    const std::string gbkUrl = "data/\xd6\xd0\xce\xc4 \xc3\xfb.txt";
+    EXPECT_NE(list.find("url=" + gbkUrl + "\r\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("path=data\\\xd6\xd0\xce\xc4 \xc3\xfb.txt\r\n"), std::string::npos);
+    EXPECT_NE(list.find("[appfiles]\r\nfilecount=1\r\nfile1=Helper.exe\r\nmainserver=Pellmora.exe\r\n"),
+              std::string::npos);
+
+    std::string url;
+    UrlEncode(version["version_url"].asString() + gbkUrl, url);
+    ASSERT_TRUE(Fetch(url, dir / "file.txt")) << url;
+    EXPECT_EQ(SizeOf(dir / "file.txt"), 7);
+    EXPECT_EQ(sc.LogFor("/index.php").size(), 3u);
+}

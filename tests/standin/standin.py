@@ -544,10 +544,9 @@ def make_certificate(folder):
 
 def main():
     ap = argparse.ArgumentParser(
-        description="Loopback stand-in of the update service, reached as an HTTP/HTTPS proxy "
-                    "(http_proxy=https_proxy=http://127.0.0.1:PORT).",
-        epilog="Example (demo): standin.py --port 8765 --release ./sample --netbarid 1001 "
-               "--version 1.0.2 --version-code 102 --log requests.log",
+        description=__doc__,
+        epilog="Example (demo): standin.py --port 8765 --release ./sample --version 1.0.2 --version-code 102 "
+               "--log requests.log\nthen run the programs with http_proxy=https_proxy=http://127.0.0.1:8765.",
         formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--host", default="127.0.0.1", help="address to listen on (loopback only)")
     ap.add_argument("--port", type=int, default=0, help="port to listen on (0: any free port)")

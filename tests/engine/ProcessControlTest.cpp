@@ -47,6 +47,20 @@ bool WaitForFile(const std::wstring& path, DWORD timeoutMs)
     return true;
 }
 
+// The stand-in's record of one start: waits until its line is complete.
+std::string WaitForStartRecord(const std::wstring& logPath, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    std::string text = ReadFileBytes(logPath);
+    while (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) {
+        if (GetTickCount() - start > timeoutMs)
+            break;
+        Sleep(20);
+        text = ReadFileBytes(logPath);
+    }
+    return text;
+}
+
 bool IsRunning(HANDLE process)
 {
     return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
@@ -138,8 +152,8 @@ public:
     {
         TProcessTimings timings;
         timings.pollMs = 20;
-        timings.closeGraceMs = 1500;
-        timings.closePhaseMs = 3000;
+        timings.closeGraceMs = 2000;
+        timings.closePhaseMs = 4000;
         timings.recountMs = 200;
         timings.launchWaitMs = 400;
         SetProcessTimings(timings);
@@ -296,6 +310,68 @@ TEST(ProcessControl, ConsoleGetsTheGraceThenIsTerminatedStrangersAreLeftAlone)
     EXPECT_TRUE(IsRunning(strangerHelper));
 }
 
+TEST(ProcessControl, ProcessWithoutReadableModulesIsFoundByItsImagePath)
+{
+    // A process created suspended has not loaded its modules yet.
+    TempFolder install(L"install");
+    install.AddMarker();
+    std::wstring exe = install.AddProgram(L"PmSuspended.exe");
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                               nullptr, &startup, &info));
+    ProcessGuard guard;
+    guard.Adopt(info.dwProcessId);
+    CToolhelpSnapshot modules(TH32CS_SNAPMODULE, info.dwProcessId);
+    MODULEENTRY32W module = {};
+    bool modulesReadable = modules.ModuleFirst(module);
+
+    const std::vector<std::wstring> names = {L"PmSuspended.exe"};
+    EXPECT_EQ(CountProcesses(names, kMarkers), 1) << "modules readable: " << modulesReadable;
+    EXPECT_EQ(KillProcesses(names, kMarkers), 1);
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 5000), WAIT_OBJECT_0);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+// Runs in a copy of this test program, started by the test below, inside a marked folder.
+TEST(ProcessControl, DISABLED_ChildCountsAndKillsItsOwnName)
+{
+    wchar_t path[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+    std::wstring self = path;
+    std::wstring name = self.substr(self.find_last_of(L'\\') + 1);
+    int32_t counted = CountProcesses({name}, kMarkers);
+    int32_t killed = KillProcesses({name}, kMarkers);
+    WriteFileBytes(self + L".result", std::to_string(counted) + " " + std::to_string(killed));
+}
+
+TEST(ProcessControl, TheCallerNeverMatchesItself)
+{
+    TempFolder install(L"install");
+    install.AddMarker();
+    std::wstring exe = install / L"PmSelf.exe";
+    ASSERT_TRUE(CopyFileW((TestExeDirectory() + L"engine_tests.exe").c_str(), exe.c_str(), FALSE));
+    std::wstring commandLine =
+        L"\"" + exe + L"\" --gtest_also_run_disabled_tests --gtest_filter=ProcessControl.DISABLED_ChildCountsAndKillsItsOwnName";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &info));
+    ProcessGuard guard;
+    guard.Adopt(info.dwProcessId);
+    ASSERT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(info.hProcess, &exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(ReadFileBytes(exe + L".result"), "0 0");
+}
+
 TEST(ProcessControl, KillWithNoNamesTouchesNothing)
 {
     TempFolder install(L"install");
@@ -336,8 +412,7 @@ void CheckConsoleRestart(const TempFolder& install)
         EXPECT_GE(elapsed + 20, wait);
         EXPECT_LT(elapsed, 2 * wait + 2000);
         EXPECT_TRUE(IsRunning(process));
-        ASSERT_TRUE(WaitForFile(exe + L".log", 5000));
-        EXPECT_EQ(ReadFileBytes(exe + L".log"), "\"" + WideToUtf8(exe) + "\"" + c.commandLineTail + "\r\n");
+        EXPECT_EQ(WaitForStartRecord(exe + L".log", 5000), "\"" + WideToUtf8(exe) + "\"" + c.commandLineTail + "\r\n");
         TerminateProcess(process, 0);
         WaitForSingleObject(process, 5000);
     }

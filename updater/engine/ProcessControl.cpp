@@ -120,8 +120,20 @@ bool GetProcessDirectory(DWORD processId, std::wstring& directory)
     for (int retry = 0; !taken && GetLastError() == ERROR_BAD_LENGTH && retry < 5; ++retry)
         taken = modules.Create(TH32CS_SNAPMODULE, processId);
     MODULEENTRY32W module = {};
-    if (taken && modules.ModuleFirst(module))
+    if (taken && modules.ModuleFirst(module)) {
         path = module.szExePath;
+    } else {
+        // Modules cannot be read across bitness (a 32-bit updater and a 64-bit program) nor
+        // before a new process has loaded them; the system still knows the image's path.
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+        if (process) {
+            wchar_t image[MAX_PATH * 2] = {};
+            DWORD size = MAX_PATH * 2;
+            if (QueryFullProcessImageNameW(process, 0, image, &size))
+                path.assign(image, size);
+            CloseHandle(process);
+        }
+    }
     size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos)
         return false;
@@ -142,7 +154,12 @@ int32_t ForEachMatchingProcess(const std::vector<std::wstring>& names, const std
     int32_t matches = 0;
     CToolhelpSnapshot processes(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry = {};
+    const DWORD self = GetCurrentProcessId();
     for (bool more = processes.ProcessFirst(entry); more; more = processes.ProcessNext(entry)) {
+        // The names come from the server; a list that names the updater itself must not make it
+        // wait for or terminate itself.
+        if (entry.th32ProcessID == self)
+            continue;
         if (wanted.find(ToLowerW(entry.szExeFile)) == wanted.end())
             continue;
         std::wstring directory;

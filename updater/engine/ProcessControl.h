@@ -49,7 +49,8 @@ uint32_t LaunchProcess(const std::string& exe, const std::string& args, uint32_t
 int32_t KillProcesses(std::vector<std::wstring> names, std::vector<std::wstring> markers);
 
 // The number of running processes whose image name is in `names` (any letter case) and whose
-// executable's directory holds a file named by one of `markers`.
+// executable's directory holds a file named by one of `markers`. Here and in KillProcesses the
+// calling process itself never matches.
 int32_t CountProcesses(std::vector<std::wstring> names, std::vector<std::wstring> markers);
 
 // The waits around stopping and starting the console. The defaults are the shipped values; only

@@ -1,5 +1,6 @@
 # Sourced: the environment the tests run in (Wine prefix in the build tree, persistent wineserver,
-# a private Xvfb display). test_env_start / test_env_stop.
+# a private Xvfb display, the update-service stand-in reached through the proxy variables).
+# test_env_start / test_env_stop.
 _build=$1
 export TOLLVANE_WINEPREFIX=$_build/wineprefix
 export WINEPREFIX=$TOLLVANE_WINEPREFIX
@@ -17,9 +18,41 @@ test_env_start() {
     rm -f "$fdfile"
   fi
   bash "$_root/scripts/wine-prefix.sh" >/dev/null
+  _standin_start
+}
+
+# The stand-in of the vendor's update service on a free loopback port. Programs under test reach
+# it as their HTTP/HTTPS proxy, whatever host names they were built with; tests register their
+# scenarios and read its request log through TOLLVANE_STANDIN.
+_standin_start() {
+  local portfile port=""
+  mkdir -p "$_build/standin"
+  portfile="$_build/standin/port.$$"
+  rm -f "$portfile"
+  python3 "$_root/tests/standin/standin.py" --port 0 --port-file "$portfile" --cert-dir "$_build/standin" \
+    --log "$_build/standin/requests.log" \
+    >"$_build/standin/standin.log" 2>&1 &
+  _standin_pid=$!
+  for _ in $(seq 300); do [ -s "$portfile" ] && break; sleep 0.05; done
+  port=$(cat "$portfile" 2>/dev/null || true)
+  rm -f "$portfile"
+  if [ -z "$port" ]; then
+    echo "test-env: the update-service stand-in did not start (see $_build/standin/standin.log)" >&2
+    return 1
+  fi
+  export http_proxy="http://127.0.0.1:$port" https_proxy="http://127.0.0.1:$port"
+  export HTTP_PROXY="$http_proxy" HTTPS_PROXY="$https_proxy"
+  export NO_PROXY="" no_proxy=""
+  export TOLLVANE_STANDIN="http://127.0.0.1:$port"
 }
 
 test_env_stop() {
   wineserver -k >/dev/null 2>&1 || true
   [ -n "${_xvfb_pid:-}" ] && kill "$_xvfb_pid" 2>/dev/null || true
+  if [ -n "${_standin_pid:-}" ]; then
+    kill "$_standin_pid" 2>/dev/null || true
+    wait "$_standin_pid" 2>/dev/null || true
+    _standin_pid=
+  fi
+  unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY no_proxy TOLLVANE_STANDIN
 }

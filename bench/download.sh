@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Download speed: a 200 MB file from the update-service stand-in through CDownloader (under Wine)
+# against the curl command-line tool fetching the same file through the same proxy, in the same run.
+# Prints each run and the median ratio CDownloader time / curl time (1.0: as fast as curl).
+#   bash bench/download.sh [runs]          (TOLLVANE_BUILD_DIR: build folder, default ./build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${TOLLVANE_BUILD_DIR:-$root/build}
+runs=${1:-5}
+size=$((200 * 1024 * 1024))
+
+if [ ! -f "$out/x86_64/build.ninja" ]; then
+  bash "$root/scripts/install-packages.sh"
+  prefix=$(bash "$root/scripts/build-deps.sh" x86_64 | tail -n1)
+  cmake -S "$root" -B "$out/x86_64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-mingw.cmake" \
+    -DTOLLVANE_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$out/x86_64" --target download_bench >/dev/null
+
+source "$root/scripts/test-env.sh" "$out"
+trap test_env_stop EXIT
+test_env_start
+
+reply=$(curl -sf --noproxy '*' -X POST --data "{\"release\":{\"files\":{\"big.bin\":{\"size\":$size}}}}" \
+  "$TOLLVANE_STANDIN/_standin/scenario")
+host=$(printf '%s' "$reply" | python3 -c 'import json,sys; print(json.load(sys.stdin)["host"])')
+md5=$(printf '%s' "$reply" | python3 -c 'import json,sys; print(json.load(sys.stdin)["files"]["big.bin"])')
+url="http://$host/release/big.bin"
+dir="$WINEPREFIX/drive_c/tollvane-bench"
+mkdir -p "$dir"
+exe="$out/x86_64/bench/download_bench.exe"
+
+ratios=()
+for i in $(seq "$runs"); do
+  rm -f "$dir/curl.bin" "$dir/engine.bin"
+  t_curl=$(curl -sf -o "$dir/curl.bin" -w '%{time_total}' "$url")
+  res=$("$root/scripts/wine-run.sh" "$exe" "$url" 'C:\tollvane-bench\engine.bin' | tr -d '\r')
+  [ "${res%% *}" = ok ] || { echo "CDownloader failed: $res" >&2; exit 1; }
+  t_engine=${res#* }
+  ratio=$(python3 -c "print('%.3f' % ($t_engine / $t_curl))")
+  ratios+=("$ratio")
+  printf 'run %d: curl %.3f s (%.0f MB/s), CDownloader %.3f s (%.0f MB/s), ratio %s\n' "$i" "$t_curl" \
+    "$(python3 -c "print($size / 1048576 / $t_curl)")" "$t_engine" "$(python3 -c "print($size / 1048576 / $t_engine)")" "$ratio"
+done
+[ "$(md5sum <"$dir/engine.bin" | cut -d' ' -f1)" = "$md5" ] || { echo "CDownloader's file differs" >&2; exit 1; }
+[ "$(md5sum <"$dir/curl.bin" | cut -d' ' -f1)" = "$md5" ] || { echo "curl's file differs" >&2; exit 1; }
+rm -rf "$dir"
+median=$(printf '%s\n' "${ratios[@]}" | sort -n | python3 -c 'import sys; v=[float(x) for x in sys.stdin]; print("%.3f" % v[len(v)//2])')
+echo "median ratio CDownloader/curl over $runs runs: $median (lower is faster)"

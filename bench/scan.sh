@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Installation scan speed: a generated installation (2,000 files, 500 MB) scanned into
+# filelist.ini by the engine (under Wine), against md5sum over the same files in the same run.
+# Each run: md5sum over every file, a first scan without filelist.ini (every file hashed), and a
+# second scan with the cache it wrote (nothing read). Prints each run and the medians of
+#   first-scan throughput / md5sum throughput   (1.0: hashes as fast as md5sum)
+#   second (cached) scan time / first scan time (lower: the cache saves more)
+#   bash bench/scan.sh [runs]          (TOLLVANE_BUILD_DIR: build folder, default ./build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${TOLLVANE_BUILD_DIR:-$root/build}
+runs=${1:-5}
+files=2000
+total=$((500 * 1024 * 1024))
+
+if [ ! -f "$out/x86_64/build.ninja" ]; then
+  bash "$root/scripts/install-packages.sh"
+  prefix=$(bash "$root/scripts/build-deps.sh" x86_64 | tail -n1)
+  cmake -S "$root" -B "$out/x86_64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-mingw.cmake" \
+    -DTOLLVANE_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$out/x86_64" --target scan_bench >/dev/null
+
+source "$root/scripts/test-env.sh" "$out"
+trap 'test_env_stop; rm -rf "$base"' EXIT
+test_env_start
+
+base="$WINEPREFIX/drive_c/tollvane-scanbench"
+inst="$base/inst"
+rm -rf "$base"
+# Sizes from a few bytes to several MB (a handful of large files, many small ones), scaled to the
+# total; a few empty files; files spread over nested folders.
+python3 - "$inst" "$files" "$total" <<'PY'
+import os, random, sys
+inst, n, total = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+rng = random.Random(7)
+weights = [rng.paretovariate(1.2) for _ in range(n)]
+scale = total / sum(weights)
+sizes = [int(w * scale) for w in weights]
+sizes[0] += total - sum(sizes)
+for i in range(0, n, 250):
+    sizes[i + 1] = 0
+block = os.urandom(1 << 20)
+for i, size in enumerate(sizes):
+    d = os.path.join(inst, "d%02d" % (i % 23), "s%d" % (i % 7))
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, "f%04d.bin" % i), "wb") as f:
+        left, off = size, i * 4099 % len(block)
+        while left:
+            k = min(left, len(block) - off)
+            f.write(block[off:off + k]); left -= k; off = 0
+PY
+echo "installation: $(find "$inst" -type f | wc -l) files, $(du -sm "$inst" | cut -f1) MB"
+
+exe="$out/x86_64/bench/scan_bench.exe"
+scan() {
+  local res
+  res=$("$root/scripts/wine-run.sh" "$exe" 'C:\tollvane-scanbench\inst' | tr -d '\r')
+  [ "${res%% *}" = ok ] || { echo "scan failed: $res" >&2; exit 1; }
+  echo "${res#ok }"
+}
+
+hash_ratios=(); cache_ratios=()
+for i in $(seq "$runs"); do
+  rm -f "$inst/filelist.ini"
+  t0=$(date +%s.%N)
+  find "$inst" -type f -name '*.bin' -print0 | xargs -0 md5sum >/dev/null
+  t_md5=$(python3 -c "print($(date +%s.%N) - $t0)")
+  read -r t_first n_first h_first <<<"$(scan)"
+  read -r t_second n_second h_second <<<"$(scan)"
+  [ "$n_first" = "$files" ] && [ "$n_second" = "$files" ] || { echo "scan listed $n_first/$n_second files" >&2; exit 1; }
+  [ "$h_second" = 0 ] || { echo "the cached scan hashed $h_second files" >&2; exit 1; }
+  hr=$(python3 -c "print('%.3f' % ($t_md5 / $t_first))")
+  cr=$(python3 -c "print('%.4f' % ($t_second / $t_first))")
+  hash_ratios+=("$hr"); cache_ratios+=("$cr")
+  printf 'run %d: md5sum %.3f s, first scan %.3f s (%s hashed), cached scan %.3f s (%s hashed); throughput ratio %s, cached/first %s\n' \
+    "$i" "$t_md5" "$t_first" "$h_first" "$t_second" "$h_second" "$hr" "$cr"
+done
+median() { printf '%s\n' "$@" | sort -n | python3 -c 'import sys; v=[float(x) for x in sys.stdin]; print("%.4g" % v[len(v)//2])'; }
+echo "median first-scan throughput / md5sum throughput over $runs runs: $(median "${hash_ratios[@]}") (1.0: as fast as md5sum)"
+echo "median cached-scan time / first-scan time over $runs runs: $(median "${cache_ratios[@]}") (lower: the cache saves more)"

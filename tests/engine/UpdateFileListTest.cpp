@@ -1,0 +1,562 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "IniFile.h"
+#include "SysHelpers.h"
+#include "UpdateFileList.h"
+
+namespace {
+
+// A fresh directory under the temp folder, removed with everything in it afterwards.
+class TempTree {
+public:
+    TempTree()
+    {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        static LONG counter = 0;
+        m_root = std::wstring(base) + L"tvfl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                 std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(InterlockedIncrement(&counter)) + L"\\";
+        CreateDirectoryTreeW(m_root.c_str());
+    }
+    ~TempTree() { RemoveTree(m_root.substr(0, m_root.size() - 1)); }
+
+    const std::wstring& Root() const { return m_root; }
+    std::wstring Path(const std::wstring& rel) const { return m_root + rel; }
+
+    std::wstring Write(const std::wstring& rel, const std::string& content) const
+    {
+        std::wstring path = m_root + rel;
+        size_t slash = path.rfind(L'\\');
+        CreateDirectoryTreeW(path.substr(0, slash).c_str());
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << "cannot create " << WideToAnsi(path);
+        DWORD done = 0;
+        if (!content.empty())
+            WriteFile(h, content.data(), DWORD(content.size()), &done, nullptr);
+        CloseHandle(h);
+        return path;
+    }
+
+    // Sets the last-write time to the given seconds since 1970 (UTC).
+    static void SetTime(const std::wstring& path, uint32_t seconds)
+    {
+        ULONGLONG t = (ULONGLONG(seconds) + 11644473600ULL) * 10000000ULL;
+        FILETIME ft = {DWORD(t), DWORD(t >> 32)};
+        HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        SetFileTime(h, nullptr, nullptr, &ft);
+        CloseHandle(h);
+    }
+
+    static void RemoveTree(const std::wstring& dir)
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = fd.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                std::wstring path = dir + L"\\" + name;
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(path);
+                else
+                    DeleteFileW(path.c_str());
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryW(dir.c_str());
+    }
+
+private:
+    std::wstring m_root;
+};
+
+std::string ReadAll(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Relative paths (lower-cased) of the scanned map, in its order.
+std::vector<std::wstring> ScannedRelative(const CUpdateFileList& list)
+{
+    std::vector<std::wstring> out;
+    std::wstring root = ToLowerW(list.GetRootDir());
+    for (const auto& e : list.GetScannedMap())
+        out.push_back(e.first.substr(root.size()));
+    return out;
+}
+
+const CFileInfo* Scanned(const CUpdateFileList& list, const std::wstring& rel)
+{
+    auto it = list.GetScannedMap().find(ToLowerW(list.GetRootDir() + rel));
+    return it == list.GetScannedMap().end() ? nullptr : it->second;
+}
+
+std::wstring Scan(CUpdateFileList& list, const TempTree& tree)
+{
+    std::wstring dir = tree.Root();
+    ScanLocalFiles(list, dir, nullptr);
+    return dir;
+}
+
+bool Contains(const std::vector<std::wstring>& v, const std::wstring& s)
+{
+    for (const auto& x : v)
+        if (x == s)
+            return true;
+    return false;
+}
+
+const char kMd5Abc[] = "900150983cd24fb0d6963f7d28e17f72";    // "abc"
+const char kMd5Hello[] = "5d41402abc4b2a76b9719d911017c592";  // "hello"
+
+}  // namespace
+
+TEST(UpdateFileList, ScanWritesTheCacheFileInItsFormat)
+{
+    TempTree tree;
+    TempTree::SetTime(tree.Write(L"b.txt", "abc"), 1500000000u);
+    TempTree::SetTime(tree.Write(L"Sub\\Empty.dat", ""), 1500000001u);
+    TempTree::SetTime(tree.Write(L"a.txt", "hello"), 1500000002u);
+
+    CUpdateFileList list;
+    std::wstring dir = tree.Root().substr(0, tree.Root().size() - 1);  // no trailing backslash
+    ScanLocalFiles(list, dir, nullptr);
+    EXPECT_EQ(dir, tree.Root());
+    EXPECT_EQ(list.GetRootDir(), tree.Root());
+
+    std::string expected =
+        "[0]\r\nmd5=5d41402abc4b2a76b9719d911017c592\r\npath=a.txt\r\nsize=5\r\ntime=1500000002\r\n"
+        "[1]\r\nmd5=900150983cd24fb0d6963f7d28e17f72\r\npath=b.txt\r\nsize=3\r\ntime=1500000000\r\n"
+        "[2]\r\nmd5=\r\npath=Sub\\Empty.dat\r\nsize=0\r\ntime=1500000001\r\n"
+        "[Config]\r\nfiles=3\r\n";
+    EXPECT_EQ(ReadAll(tree.Path(L"filelist.ini")), expected);
+
+    const CFileInfo* info = Scanned(list, L"b.txt");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->path, tree.Path(L"b.txt"));
+    EXPECT_EQ(info->md5, kMd5Abc);
+    EXPECT_EQ(info->size, 3);
+    EXPECT_EQ(info->time, 1500000000u);
+    EXPECT_TRUE(list.GetHashQueue().empty());
+}
+
+TEST(UpdateFileList, SectionsBeyondNineAreWrittenInNameOrder)
+{
+    TempTree tree;
+    for (int i = 0; i < 12; ++i)
+        tree.Write(L"f" + std::to_wstring(100 + i) + L".txt", "x");
+    CUpdateFileList list;
+    Scan(list, tree);
+    std::string text = ReadAll(tree.Path(L"filelist.ini"));
+    std::vector<std::string> sections;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] == '[')
+            sections.push_back(line);
+    std::vector<std::string> expected = {"[0]\r", "[1]\r", "[10]\r", "[11]\r", "[2]\r", "[3]\r", "[4]\r",
+                                         "[5]\r", "[6]\r", "[7]\r", "[8]\r", "[9]\r", "[Config]\r"};
+    EXPECT_EQ(sections, expected);
+    EXPECT_NE(text.find("[10]\r\nmd5=9dd4e461268c8034f5c8564e155c67a6\r\npath=f110.txt\r\n"), std::string::npos);
+}
+
+TEST(UpdateFileList, UnchangedFileKeepsItsCachedMd5AndIsNotRead)
+{
+    TempTree tree;
+    std::wstring same = tree.Write(L"same.bin", "abc");
+    std::wstring touched = tree.Write(L"dir\\touched.bin", "abc");
+    std::wstring grown = tree.Write(L"grown.bin", "abc");
+    TempTree::SetTime(same, 1400000000u);
+    TempTree::SetTime(touched, 1400000000u);
+    TempTree::SetTime(grown, 1400000000u);
+    {
+        CUpdateFileList first;
+        Scan(first, tree);
+    }
+
+    // Plant an MD5 that no hashing would give for all three records.
+    const std::string planted = "0123456789abcdef0123456789abcdef";
+    {
+        CIniFile ini;
+        ASSERT_TRUE(ini.Load(WideToAnsi(tree.Path(L"filelist.ini"))));
+        for (int n = 0; n < 3; ++n)
+            ini.FindSection(std::to_string(n))->SetValue("md5", planted);
+        ASSERT_TRUE(ini.Save(WideToAnsi(tree.Path(L"filelist.ini"))));
+    }
+    TempTree::SetTime(touched, 1400000005u);
+    tree.Write(L"grown.bin", "abcd");
+    TempTree::SetTime(grown, 1400000000u);
+
+    // The unchanged file is locked against reading: a read would fail and give "".
+    HANDLE lock = CreateFileW(same.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    CUpdateFileList list;
+    Scan(list, tree);
+    CloseHandle(lock);
+
+    ASSERT_NE(Scanned(list, L"same.bin"), nullptr);
+    EXPECT_EQ(Scanned(list, L"same.bin")->md5, planted);
+    EXPECT_EQ(Scanned(list, L"same.bin")->path, same);
+    ASSERT_NE(Scanned(list, L"dir\\touched.bin"), nullptr);
+    EXPECT_EQ(Scanned(list, L"dir\\touched.bin")->md5, kMd5Abc);
+    EXPECT_EQ(Scanned(list, L"dir\\touched.bin")->time, 1400000005u);
+    ASSERT_NE(Scanned(list, L"grown.bin"), nullptr);
+    EXPECT_EQ(Scanned(list, L"grown.bin")->md5, "e2fc714c4727ee9395f324cd2e7f331f");
+    // Changed records of the cache stay behind in the cached map.
+    EXPECT_EQ(list.GetCachedMap().size(), 2u);
+    EXPECT_EQ(list.GetCachedMap().count(L"same.bin"), 0u);
+
+    std::string text = ReadAll(tree.Path(L"filelist.ini"));
+    EXPECT_NE(text.find("md5=" + planted + "\r\npath=same.bin\r\n"), std::string::npos);
+}
+
+TEST(UpdateFileList, ExclusionsApplyOnlyAtTheRoot)
+{
+    TempTree tree;
+    const wchar_t* excluded[] = {
+        L"download\\a.txt", L"UpgradeBak\\b.txt", L"MySql\\data\\c.txt", L"DbBack\\d.txt", L"Wendrake\\e.txt",
+        L"web\\htdocs\\pos\\data\\upload\\analysipic\\f.txt", L"Audio\\audioconvert\\g.txt", L"filelist.ini",
+        L"netfilelist.ini", L"data\\core.dat", L"update\\Talvoric\\Talvoric.zip", L"update\\Console\\Console.zip",
+        L"update\\Audio\\Audio.zip", L"update\\Plimsel\\Plimsel.zip",
+    };
+    const wchar_t* scanned[] = {
+        L"sub\\download\\a.txt", L"MySql\\other.txt", L"Audio\\x.txt", L"sub\\filelist.ini",
+        L"sub\\data\\core.dat", L"update\\Console\\other.zip", L"downloads\\h.txt", L"web\\htdocs\\index.php",
+    };
+    for (const wchar_t* rel : excluded)
+        tree.Write(rel, "x");
+    for (const wchar_t* rel : scanned)
+        tree.Write(rel, "x");
+
+    CUpdateFileList list;
+    Scan(list, tree);
+    std::vector<std::wstring> found = ScannedRelative(list);
+    for (const wchar_t* rel : scanned)
+        EXPECT_TRUE(Contains(found, ToLowerW(rel))) << WideToAnsi(rel);
+    EXPECT_EQ(found.size(), sizeof(scanned) / sizeof(scanned[0]));
+
+    EXPECT_TRUE(list.IsExcluded(tree.Path(L"DOWNLOAD\\")));
+    EXPECT_FALSE(list.IsExcluded(tree.Path(L"download")));
+    EXPECT_TRUE(list.IsExcluded(tree.Path(L"Data\\Core.DAT")));
+}
+
+TEST(UpdateFileList, ShortcutsThumbnailsSystemAndTemporaryEntriesAreSkipped)
+{
+    TempTree tree;
+    tree.Write(L"link.LNK", "x");
+    tree.Write(L"deep\\er\\Thumbs.DB", "x");
+    tree.Write(L"thumbs.db.txt", "x");
+    tree.Write(L"lnk", "x");
+    std::wstring hidden = tree.Write(L"hidden.txt", "x");
+    std::wstring readOnly = tree.Write(L"readonly.txt", "x");
+    std::wstring system = tree.Write(L"system.txt", "x");
+    std::wstring temporary = tree.Write(L"temporary.txt", "x");
+    tree.Write(L"sysdir\\inner.txt", "x");
+    ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW(system.c_str(), FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(SetFileAttributesW(tree.Path(L"sysdir").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM));
+    // Not every file system keeps the temporary attribute; the check below only counts where it does.
+    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_TEMPORARY);
+    bool temporaryKept = (GetFileAttributesW(temporary.c_str()) & FILE_ATTRIBUTE_TEMPORARY) != 0;
+
+    CUpdateFileList list;
+    Scan(list, tree);
+    std::vector<std::wstring> found = ScannedRelative(list);
+    EXPECT_TRUE(Contains(found, L"hidden.txt"));
+    EXPECT_TRUE(Contains(found, L"readonly.txt"));
+    EXPECT_TRUE(Contains(found, L"thumbs.db.txt"));
+    EXPECT_TRUE(Contains(found, L"lnk"));
+    EXPECT_FALSE(Contains(found, L"link.lnk"));
+    EXPECT_FALSE(Contains(found, L"deep\\er\\thumbs.db"));
+    EXPECT_FALSE(Contains(found, L"system.txt"));
+    EXPECT_FALSE(Contains(found, L"sysdir\\inner.txt"));
+    if (temporaryKept) {
+        EXPECT_FALSE(Contains(found, L"temporary.txt"));
+    }
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(UpdateFileList, EmptyFilesAreRecordedWithoutHashing)
+{
+    TempTree tree;
+    std::wstring empty = tree.Write(L"empty.txt", "");
+    // Locked: hashing it would fail, yet an empty file is never read.
+    HANDLE lock = CreateFileW(empty.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    CUpdateFileList list;
+    Scan(list, tree);
+    CloseHandle(lock);
+    const CFileInfo* info = Scanned(list, L"empty.txt");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->md5, "");
+    EXPECT_EQ(info->size, 0);
+    EXPECT_NE(ReadAll(tree.Path(L"filelist.ini")).find("md5=\r\npath=empty.txt\r\nsize=0\r\n"), std::string::npos);
+}
+
+TEST(UpdateFileList, UnreadableFileGetsAnEmptyMd5)
+{
+    TempTree tree;
+    std::wstring busy = tree.Write(L"busy.bin", "abc");
+    HANDLE lock = CreateFileW(busy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    CUpdateFileList list;
+    Scan(list, tree);
+    CloseHandle(lock);
+    ASSERT_NE(Scanned(list, L"busy.bin"), nullptr);
+    EXPECT_EQ(Scanned(list, L"busy.bin")->md5, "");
+    EXPECT_EQ(Scanned(list, L"busy.bin")->size, 3);
+}
+
+TEST(UpdateFileList, CancelledHashingSavesWhatIsKnown)
+{
+    TempTree tree;
+    std::wstring cached = tree.Write(L"cached.txt", "abc");
+    TempTree::SetTime(cached, 1400000000u);
+    {
+        CUpdateFileList first;
+        Scan(first, tree);
+    }
+    tree.Write(L"new1.txt", "1");
+    tree.Write(L"new2.txt", "2");
+    tree.Write(L"new3.txt", "3");
+    tree.Write(L"zero.txt", "");
+
+    int asked = 0;
+    CUpdateFileList list;
+    std::wstring dir = tree.Root();
+    ScanLocalFiles(list, dir, [&asked] { return ++asked > 1; });  // one file hashed, then cancelled
+    EXPECT_EQ(list.GetHashQueue().size(), 2u);
+    std::vector<std::wstring> found = ScannedRelative(list);
+    EXPECT_EQ(found.size(), 3u);
+    EXPECT_TRUE(Contains(found, L"cached.txt"));
+    EXPECT_TRUE(Contains(found, L"zero.txt"));
+
+    CUpdateFileList reread;
+    ASSERT_TRUE(reread.LoadFileList(WideToAnsi(tree.Path(L"filelist.ini"))));
+    EXPECT_EQ(reread.GetCachedMap().size(), 3u);
+    EXPECT_NE(ReadAll(tree.Path(L"filelist.ini")).find("[Config]\r\nfiles=3\r\n"), std::string::npos);
+}
+
+TEST(UpdateFileList, LoadStopsAtTheFirstMissingSection)
+{
+    TempTree tree;
+    std::string text =
+        "[Config]\r\nfiles=4\r\n"
+        "[0]\r\npath=A\\One.txt\r\nsize=3\r\ntime=7\r\nmd5=AA\r\n"
+        "[1]\r\npath=big.bin\r\nsize=3221225472\r\ntime=4294967295\r\nmd5=bb\r\n"
+        "[3]\r\npath=three.txt\r\nsize=1\r\ntime=1\r\nmd5=cc\r\n"
+        "[2x]\r\npath=x\r\n";
+    tree.Write(L"filelist.ini", text);
+    CUpdateFileList list;
+    ASSERT_TRUE(list.LoadFileList(WideToAnsi(tree.Path(L"filelist.ini"))));
+    const auto& cached = list.GetCachedMap();
+    ASSERT_EQ(cached.size(), 2u);
+    ASSERT_EQ(cached.count(L"a\\one.txt"), 1u);
+    const CFileInfo* one = cached.at(L"a\\one.txt");
+    EXPECT_EQ(one->path, L"A\\One.txt");
+    EXPECT_EQ(one->md5, "AA");
+    EXPECT_EQ(one->size, 3);
+    EXPECT_EQ(one->time, 7u);
+    // 3 GiB read back as a signed 32-bit number: it can never match the real size.
+    EXPECT_EQ(cached.at(L"big.bin")->size, int64_t(int32_t(3221225472u)));
+    EXPECT_EQ(cached.at(L"big.bin")->time, 0xFFFFFFFFu);
+    EXPECT_NE(list.FindUnchangedCached(L"a\\one.txt", 7, 3), nullptr);
+    EXPECT_EQ(list.FindUnchangedCached(L"a\\one.txt", 8, 3), nullptr);
+    EXPECT_EQ(list.FindUnchangedCached(L"a\\one.txt", 7, 4), nullptr);
+    EXPECT_EQ(list.FindUnchangedCached(L"big.bin", 0xFFFFFFFFu, 3221225472LL), nullptr);
+
+    CUpdateFileList missing;
+    EXPECT_FALSE(missing.LoadFileList(WideToAnsi(tree.Path(L"nothing.ini"))));
+    EXPECT_TRUE(missing.GetCachedMap().empty());
+}
+
+namespace {
+
+// Scans `tree`, writes `netfilelist.ini` (ANSI text) into it and compares.
+int32_t Compare(CUpdateFileList& list, const TempTree& tree, const std::string& netList)
+{
+    Scan(list, tree);
+    tree.Write(L"netfilelist.ini", netList);
+    return AnalyseUpdate(list, tree.Root());
+}
+
+std::vector<std::wstring> PendingPaths(const CUpdateFileList& list)
+{
+    std::vector<std::wstring> out;
+    for (const CFileInfo* info : list.GetPendingList())
+        out.push_back(info->path);
+    return out;
+}
+
+}  // namespace
+
+TEST(UpdateFileList, ComparisonFindsWhatMustBeDownloaded)
+{
+    TempTree tree;
+    tree.Write(L"same.txt", "abc");
+    tree.Write(L"upper.txt", "abc");
+    tree.Write(L"changed.txt", "abc");
+    tree.Write(L"a\\b.txt", "hello");
+    tree.Write(L"Long\\Path.txt", "hello");
+    tree.Write(L"local-only.txt", "abc");
+    tree.Write(L"empty.txt", "");
+    std::string upperAbc = "900150983CD24FB0D6963F7D28E17F72";
+    std::string net =
+        "[0]\r\nurl=same.txt\r\npath=same.txt\r\nmd5=900150983cd24fb0d6963f7d28e17f72\r\n"
+        "[1]\r\nurl=upper.txt\r\nmd5=" + upperAbc + "\r\n"
+        "[2]\r\nurl=changed.txt\r\nmd5=" + std::string(kMd5Hello) + "\r\n"
+        "[3]\r\nurl=a/b.txt\r\nmd5=" + std::string(kMd5Hello) + "\r\n"
+        "[4]\r\nurl=x/y.txt\r\npath=Long\\Path.txt\r\nmd5=" + std::string(kMd5Hello) + "\r\n"
+        "[5]\r\nurl=missing/new.txt\r\nmd5=" + std::string(kMd5Hello) + "\r\n"
+        "[6]\r\nurl=filelist.ini\r\nmd5=" + std::string(kMd5Hello) + "\r\n"
+        "[7]\r\nurl=empty.txt\r\nmd5=D41D8CD98F00B204E9800998ECF8427E\r\n"
+        "[8]\r\nmd5=" + std::string(kMd5Hello) + "\r\n"
+        "[10]\r\nurl=ignored.txt\r\n"
+        "[batfiles]\r\nfilecount=3\r\nfile1=run\\a.bat\r\nfile3=b.bat\r\n"
+        "[appfiles]\r\nfilecount=2\r\nfile1=Helper.exe\r\nfile2=\r\nmainserver=Pellmora.exe\r\n";
+    CUpdateFileList list;
+    int32_t pending = Compare(list, tree, net);
+
+    // In server-map key order: the root's lower-cased path followed by the relative one.
+    std::vector<std::wstring> expected = {L"", L"changed.txt", L"filelist.ini", L"missing\\new.txt"};
+    EXPECT_EQ(PendingPaths(list), expected);
+    EXPECT_EQ(pending, 4);
+    EXPECT_EQ(list.GetPendingCount(), 4);
+    EXPECT_EQ(list.GetPendingList().back()->url, "missing/new.txt");
+    EXPECT_EQ(list.GetPendingList().front()->url, "");
+
+    std::vector<std::wstring> stays;
+    for (const auto& e : list.GetServerMap())
+        stays.push_back(e.second->path);
+    std::vector<std::wstring> expectedStays = {L"a\\b.txt", L"empty.txt", L"Long\\Path.txt", L"same.txt", L"upper.txt"};
+    EXPECT_EQ(stays, expectedStays);
+    for (const auto& e : list.GetServerMap()) {
+        EXPECT_EQ(e.first, ToLowerW(tree.Root()) + ToLowerW(e.second->path));
+        EXPECT_EQ(e.second->size, 0);
+        EXPECT_EQ(e.second->time, 0u);
+    }
+
+    std::vector<std::string> bats = {"run\\a.bat", "b.bat"};
+    EXPECT_EQ(list.GetBatchFiles(), bats);
+    std::vector<std::wstring> apps = {L"Helper.exe", L"Pellmora.exe"};
+    EXPECT_EQ(list.GetCompanionPrograms(), apps);
+    EXPECT_EQ(list.GetMainProgram(), L"Pellmora.exe");
+
+    // The empty file stays "" in the cache file.
+    EXPECT_NE(ReadAll(tree.Path(L"filelist.ini")).find("md5=\r\npath=empty.txt\r\n"), std::string::npos);
+}
+
+TEST(UpdateFileList, UnreadableAndEmptyFilesInTheComparison)
+{
+    TempTree tree;
+    std::wstring busy = tree.Write(L"busy.bin", "abc");
+    tree.Write(L"empty.bin", "");
+    tree.Write(L"empty2.bin", "");
+    std::string net =
+        "[0]\r\nurl=busy.bin\r\nmd5=\r\n"
+        "[1]\r\nurl=empty.bin\r\nmd5=d41d8cd98f00b204e9800998ecf8427e\r\n"
+        "[2]\r\nurl=empty2.bin\r\nmd5=\r\n";
+    HANDLE lock = CreateFileW(busy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    CUpdateFileList list;
+    int32_t pending = Compare(list, tree, net);
+    CloseHandle(lock);
+    // A file that could not be hashed is always pending; an empty file is present only when the
+    // server lists the MD5 of zero bytes.
+    std::vector<std::wstring> expected = {L"busy.bin", L"empty2.bin"};
+    EXPECT_EQ(PendingPaths(list), expected);
+    EXPECT_EQ(pending, 2);
+}
+
+namespace {
+
+// Under Wine, names outside ASCII reach the disk only when the host has the test locale.
+bool CanHoldChineseNames(const TempTree& tree)
+{
+    return CreateDirectoryW(tree.Path(L"\u6570\u636E").c_str(), nullptr) != FALSE;
+}
+
+}  // namespace
+
+TEST(UpdateFileList, ChineseServerListInTheAnsiCodePage)
+{
+    if (GetACP() != 936)
+        GTEST_SKIP() << "needs the ANSI code page 936";
+    TempTree tree;
+    std::string dirA = WideToAnsi(L"数据");
+    std::string newA = WideToAnsi(L"新 文件.txt");
+    ASSERT_EQ(dirA, "\xCA\xFD\xBE\xDD");  // GBK
+    std::string net = "[0]\r\nurl=" + dirA + "/" + newA + "\r\nmd5=" + kMd5Hello + "\r\n" +
+                      "[1]\r\nurl=x\r\npath=" + dirA + "\\" + newA + "2\r\nmd5=" + kMd5Hello + "\r\n" +
+                      "[appfiles]\r\nfilecount=1\r\nfile1=" + WideToAnsi(L"助手.exe") + "\r\n";
+    CUpdateFileList list;
+    EXPECT_EQ(Compare(list, tree, net), 2);
+    std::vector<std::wstring> expected = {L"数据\\新 文件.txt", L"数据\\新 文件.txt2"};
+    EXPECT_EQ(PendingPaths(list), expected);
+    std::vector<std::wstring> apps = {L"助手.exe"};
+    EXPECT_EQ(list.GetCompanionPrograms(), apps);
+
+    // The url stays ANSI text; the download address is its UTF-8 form, percent-encoded.
+    const CFileInfo* fresh = list.GetPendingList().front();
+    EXPECT_EQ(fresh->url, dirA + "/" + newA);
+    std::string url;
+    UrlEncode("http://files.example/v1/" + fresh->url, url);
+    EXPECT_EQ(url, "http://files.example/v1/%E6%95%B0%E6%8D%AE/%E6%96%B0%20%E6%96%87%E4%BB%B6.txt");
+}
+
+TEST(UpdateFileList, ChineseInstalledFileMatchesItsServerRecord)
+{
+    if (GetACP() != 936)
+        GTEST_SKIP() << "needs the ANSI code page 936";
+    TempTree tree;
+    if (!CanHoldChineseNames(tree))
+        GTEST_SKIP() << "the file system cannot hold Chinese names here (host locale zh_CN.UTF-8 missing)";
+    tree.Write(L"数据\\文件.txt", "abc");
+    tree.Write(L"数据\\旧.txt", "abc");
+    std::string dirA = WideToAnsi(L"数据");
+    std::string fileA = WideToAnsi(L"文件.txt");
+    std::string oldA = WideToAnsi(L"旧.txt");
+    std::string net = "[0]\r\nurl=" + dirA + "/" + fileA + "\r\nmd5=" + kMd5Abc + "\r\n" +
+                      "[1]\r\nurl=" + dirA + "/" + oldA + "\r\nmd5=" + kMd5Hello + "\r\n";
+    CUpdateFileList list;
+    EXPECT_EQ(Compare(list, tree, net), 1);
+    std::vector<std::wstring> expected = {L"数据\\旧.txt"};
+    EXPECT_EQ(PendingPaths(list), expected);
+    // The cache file holds the paths in the ANSI code page.
+    EXPECT_NE(ReadAll(tree.Path(L"filelist.ini")).find("path=" + dirA + "\\" + fileA + "\r\n"), std::string::npos);
+}
+
+TEST(UpdateFileList, MissingServerListGivesNothingToDo)
+{
+    TempTree tree;
+    tree.Write(L"a.txt", "abc");
+    CUpdateFileList list;
+    Scan(list, tree);
+    EXPECT_EQ(AnalyseUpdate(list, tree.Root()), 0);
+    EXPECT_TRUE(list.GetServerMap().empty());
+    EXPECT_TRUE(list.GetBatchFiles().empty());
+    EXPECT_TRUE(list.GetCompanionPrograms().empty());
+    EXPECT_EQ(list.GetMainProgram(), L"");
+}
+
+TEST(UpdateFileList, Md5TextsCompareWithoutCase)
+{
+    EXPECT_TRUE(Md5Equal("abcdef", "ABCDEF"));
+    EXPECT_TRUE(Md5Equal("", ""));
+    EXPECT_FALSE(Md5Equal("abc", "abd"));
+    EXPECT_FALSE(Md5Equal("abc", "abc "));
+}

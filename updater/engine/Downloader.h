@@ -1,0 +1,54 @@
+// Fetches one file into "<target>.dl" and renames it to the target only when it checks out.
+#pragma once
+#include <stdint.h>
+#include <stdio.h>
+#include <atomic>
+#include <string>
+#include <curl/curl.h>
+
+class CDownloader {
+public:
+    CDownloader() = default;
+    virtual ~CDownloader();
+    // clientError: set when the server answered with a 4xx status.
+    virtual bool Download(bool* clientError);
+    // One file per downloader: a second Init before Close keeps the first url and target.
+    virtual bool Init(const std::string& url, const std::string& targetPath);
+    virtual bool Close();
+
+    // A set flag aborts the transfer at the next progress call (about once a second, even when
+    // no data flows); the download then fails.
+    void SetCancelFlag(const volatile bool* cancel) { m_cancel = cancel; m_atomicCancel = nullptr; }
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_atomicCancel = cancel; m_cancel = nullptr; }
+    // A transfer slower than bytesPerSecond for seconds is aborted (default: 1 byte/s for 60 s),
+    // so a stalled server cannot hold the run for ever. Tests shorten it.
+    void SetLowSpeedLimit(long bytesPerSecond, long seconds)
+    {
+        m_lowSpeedLimit = bytesPerSecond;
+        m_lowSpeedTime = seconds;
+    }
+
+    static size_t WriteCallback(void* data, size_t size, size_t count, void* downloader);
+    static int ProgressCallback(void* downloader, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                                curl_off_t ulNow);
+
+    CDownloader(const CDownloader&) = delete;
+    CDownloader& operator=(const CDownloader&) = delete;
+
+private:
+    void Cleanup();
+    void ApplyShare();
+    void SetOptions(struct curl_slist* headers);
+    bool IsCancelled() const;
+
+    CURL* m_curl = nullptr;
+    FILE* m_file = nullptr;
+    int32_t m_state = 0;
+    std::string m_url;
+    std::string m_targetPath;
+
+    const volatile bool* m_cancel = nullptr;
+    const std::atomic<bool>* m_atomicCancel = nullptr;
+    long m_lowSpeedLimit = 1;
+    long m_lowSpeedTime = 60;
+};

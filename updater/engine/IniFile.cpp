@@ -1,0 +1,162 @@
+#include "IniFile.h"
+#include "SysHelpers.h"
+
+#include <locale.h>
+#include <fstream>
+#include <istream>
+#include <ostream>
+
+int CIniNameLess::Compare(const std::string& a, const std::string& b)
+{
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'A' && ca <= 'Z')
+            ca = static_cast<unsigned char>(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z')
+            cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool CIniNameLess::operator()(const CIniSection* a, const CIniSection* b) const { return Compare(a->GetName(), b->GetName()) < 0; }
+bool CIniNameLess::operator()(const CIniSection* a, const std::string& b) const { return Compare(a->GetName(), b) < 0; }
+bool CIniNameLess::operator()(const std::string& a, const CIniSection* b) const { return Compare(a, b->GetName()) < 0; }
+bool CIniNameLess::operator()(const CIniKey* a, const CIniKey* b) const { return Compare(a->GetName(), b->GetName()) < 0; }
+bool CIniNameLess::operator()(const CIniKey* a, const std::string& b) const { return Compare(a->GetName(), b) < 0; }
+bool CIniNameLess::operator()(const std::string& a, const CIniKey* b) const { return Compare(a, b->GetName()) < 0; }
+
+CIniSection::~CIniSection()
+{
+    Clear();
+}
+
+CIniKey* CIniSection::FindKey(std::string name) const
+{
+    Trim(name);
+    auto it = m_keys.find(name);
+    return it == m_keys.end() ? nullptr : *it;
+}
+
+CIniKey* CIniSection::AddKey(std::string name)
+{
+    Trim(name);
+    auto it = m_keys.find(name);
+    if (it != m_keys.end())
+        return *it;
+    CIniKey* key = new CIniKey(this, name);
+    m_keys.insert(key);
+    return key;
+}
+
+std::string CIniSection::GetValue(std::string key) const
+{
+    CIniKey* k = FindKey(key);
+    return k ? k->GetValue() : std::string();
+}
+
+void CIniSection::SetValue(std::string key, std::string value)
+{
+    AddKey(key)->SetValue(value);
+}
+
+void CIniSection::Clear()
+{
+    for (CIniKey* k : m_keys)
+        delete k;
+    m_keys.clear();
+}
+
+CIniFile::CIniFile()
+{
+    // Case-insensitive comparisons and character classes elsewhere in the program follow the
+    // simplified-Chinese code page from here on.
+    setlocale(LC_ALL, "chs");
+}
+
+CIniFile::~CIniFile()
+{
+    Clear();
+}
+
+bool CIniFile::Load(const std::string& path, bool keep)
+{
+    std::ifstream in(path.c_str(), std::ios::in | std::ios::binary);
+    if (!in.is_open())
+        return false;
+    ReadFrom(in, keep);
+    return true;
+}
+
+void CIniFile::ReadFrom(std::istream& in, bool keep)
+{
+    if (!keep)
+        Clear();
+    CIniSection* current = nullptr;
+    std::string line;
+    while (std::getline(in, line)) {
+        TrimLeft(line, " \t");
+        TrimRight(line, "\r\n");
+        if (line.empty())
+            continue;
+        std::string::size_type lastReal = line.find_last_not_of(" \t\r\n");
+        bool section = line[0] == '[' && lastReal != std::string::npos && line[lastReal] == ']';
+        std::string::size_type eq = line.find('=');
+        if (section) {
+            std::string name = line.size() >= 2 ? line.substr(1, line.size() - 2) : std::string();
+            current = AddSection(name);
+        } else if (eq != std::string::npos && eq > 0) {
+            if (current)
+                current->SetValue(line.substr(0, eq), line.substr(eq + 1));
+        }
+        // Comments ("#...") and anything else are dropped.
+    }
+}
+
+bool CIniFile::Save(const std::string& path) const
+{
+    std::ofstream out(path.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
+    if (!out.is_open())
+        return false;
+    WriteTo(out);
+    return true;
+}
+
+void CIniFile::WriteTo(std::ostream& out) const
+{
+    for (const CIniSection* s : m_sections) {
+        out << '[' << s->GetName() << "]\r\n";
+        for (const CIniKey* k : s->m_keys)
+            out << k->GetName() << '=' << k->GetValue() << "\r\n";
+    }
+}
+
+CIniSection* CIniFile::FindSection(std::string name) const
+{
+    Trim(name);
+    auto it = m_sections.find(name);
+    return it == m_sections.end() ? nullptr : *it;
+}
+
+CIniSection* CIniFile::AddSection(std::string name)
+{
+    Trim(name);
+    auto it = m_sections.find(name);
+    if (it != m_sections.end())
+        return *it;
+    CIniSection* section = new CIniSection(this, name);
+    m_sections.insert(section);
+    return section;
+}
+
+void CIniFile::Clear()
+{
+    for (CIniSection* s : m_sections)
+        delete s;
+    m_sections.clear();
+}

@@ -18,6 +18,10 @@ test_env_start() {
     rm -f "$fdfile"
   fi
   bash "$_root/scripts/wine-prefix.sh" >/dev/null
+  # A drive whose root is an empty folder: the updater refuses to run from a drive root.
+  mkdir -p "$_build/driveroot"
+  ln -sfn "$_build/driveroot" "$WINEPREFIX/dosdevices/t:"
+  export TOLLVANE_ROOT_DRIVE=T:
   _standin_start
 }
 

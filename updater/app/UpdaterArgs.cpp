@@ -2,9 +2,6 @@
 #include "CmdLineParser.h"
 #include <stdlib.h>
 
-uint32_t g_netbarId = 0;
-bool g_forceUpdate = false;
-
 namespace {
 uint32_t ToNetbarId(const wchar_t* value)
 {

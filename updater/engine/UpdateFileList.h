@@ -2,6 +2,7 @@
 // file list ("netfilelist.ini"), and what has to be downloaded to bring one up to the other.
 #pragma once
 #include <stdint.h>
+#include <atomic>
 #include <functional>
 #include <list>
 #include <map>
@@ -54,6 +55,17 @@ public:
     void ReadBatFiles(CIniFile& ini);
     void ReadAppFiles(CIniFile& ini);
 
+    // Replacement half: downloads into "download", moves with backups into "upgradebak", batch
+    // files, and the console's stop and start.
+    int32_t DownloadNextFile(const std::string& versionUrl, const std::atomic<bool>* cancel = nullptr);
+    bool GetDownloadResult(int32_t& downloaded, int32_t& failed) const;
+    int32_t InstallDownloadedFiles();
+    bool GetMoveFailures(int32_t& count) const;
+    bool RunBatFiles();
+    bool StartMainProgram();
+    bool StopMainProgram();
+    bool IsMainProgramRunning() const;
+
     int32_t GetPendingCount() const { return m_pendingCount; }
     int32_t GetRemainingCount() const { return m_remainingCount; }
     const std::wstring& GetRootDir() const { return m_rootDir; }
@@ -90,6 +102,10 @@ private:
     std::vector<std::string> m_batchFiles;
     std::vector<std::wstring> m_companionPrograms;
 };
+
+// Moves src to dst, copying across volumes but never replacing an existing dst; 0 or the
+// system's error code.
+uint32_t MoveFileKeepingProgress(const std::wstring& src, const std::wstring& dst, CFileInfo* record);
 
 // Step 1 of an update after the directory check: load the cache, exclude the places that are
 // never compared, walk the installation, hash what changed (until `cancelled` says stop) and save

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -266,6 +267,7 @@ TEST(UpdateFileList, ShortcutsThumbnailsSystemAndTemporaryEntriesAreSkipped)
     std::wstring temporary = tree.Write(L"temporary.txt", "x");
     tree.Write(L"sysdir\\inner.txt", "x");
     ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(SetFileAttributesW(system.c_str(), FILE_ATTRIBUTE_SYSTEM));
     ASSERT_TRUE(SetFileAttributesW(tree.Path(L"sysdir").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM));
@@ -286,6 +288,8 @@ TEST(UpdateFileList, ShortcutsThumbnailsSystemAndTemporaryEntriesAreSkipped)
     EXPECT_FALSE(Contains(found, L"sysdir\\inner.txt"));
     if (temporaryKept) {
         EXPECT_FALSE(Contains(found, L"temporary.txt"));
+    } else {
+        std::printf("note: the file system here does not keep FILE_ATTRIBUTE_TEMPORARY\n");
     }
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -22,13 +22,13 @@ wchar_t AsciiLowerW(wchar_t c)
     return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c;
 }
 
-bool EndsWithNoCase(const std::wstring& text, const wchar_t* tail)
+bool EqualNoCase(const std::wstring& text, const wchar_t* other)
 {
-    size_t n = wcslen(tail);
-    if (text.size() < n)
+    size_t n = wcslen(other);
+    if (text.size() != n)
         return false;
     for (size_t i = 0; i < n; ++i)
-        if (AsciiLowerW(text[text.size() - n + i]) != AsciiLowerW(tail[i]))
+        if (AsciiLowerW(text[i]) != AsciiLowerW(other[i]))
             return false;
     return true;
 }
@@ -133,8 +133,7 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find)
         time = 0xFFFFFFFFu;
 
     size_t dot = name.rfind(L'.');
-    if ((dot != std::wstring::npos && EndsWithNoCase(name.substr(dot), L".lnk") && name.size() - dot == 4) ||
-        (name.size() == 9 && EndsWithNoCase(name, L"thumbs.db")))
+    if ((dot != std::wstring::npos && EqualNoCase(name.substr(dot), L".lnk")) || EqualNoCase(name, L"thumbs.db"))
         return;
 
     std::wstring key = ToLowerW(fullPath.size() > m_rootDir.size() ? fullPath.substr(m_rootDir.size()) : std::wstring());

@@ -112,6 +112,29 @@ void CNamedMutex::Close()
     }
 }
 
+namespace {
+// One verification context for the whole process: acquiring a provider is by far the dearest
+// part of hashing a small file (tens of milliseconds under Wine), and a scan hashes thousands.
+// Hash objects made from it are independent, so threads may share it.
+HCRYPTPROV Md5Provider(uint32_t& error)
+{
+    struct Provider {
+        HCRYPTPROV handle = 0;
+        uint32_t error = 0;
+        Provider()
+        {
+            if (!CryptAcquireContextW(&handle, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+                error = LastErrorOr(ERROR_GEN_FAILURE);
+                handle = 0;
+            }
+        }
+    };
+    static const Provider provider;
+    error = provider.error;
+    return provider.handle;
+}
+}  // namespace
+
 uint32_t GetFileMd5(const wchar_t* path, std::string& out)
 {
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -120,11 +143,11 @@ uint32_t GetFileMd5(const wchar_t* path, std::string& out)
         return LastErrorOr(ERROR_OPEN_FAILED);
 
     uint32_t result = 0;
-    HCRYPTPROV prov = 0;
     HCRYPTHASH hash = 0;
     BYTE digest[16];
-    if (!CryptAcquireContextW(&prov, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-        result = LastErrorOr(ERROR_GEN_FAILURE);
+    HCRYPTPROV prov = Md5Provider(result);
+    if (!prov) {
+        // result holds the error of the acquisition
     } else if (!CryptCreateHash(prov, CALG_MD5, 0, 0, &hash)) {
         result = LastErrorOr(ERROR_GEN_FAILURE);
     } else {
@@ -150,8 +173,6 @@ uint32_t GetFileMd5(const wchar_t* path, std::string& out)
     }
     if (hash)
         CryptDestroyHash(hash);
-    if (prov)
-        CryptReleaseContext(prov, 0);
     CloseHandle(file);
     if (result != 0)
         return result;

@@ -1867,6 +1867,9 @@ void CPaintManagerUI::DoPaint()
             SendNotify(m_pRoot, L"windowinit", 0, 0, false);
         }
     }
+    // A Tab move put off for the layout happens now that the layout is done: its invalidation
+    // came before BeginPaint and would bring no further paint.
+    if (m_bFocusNeeded && !m_bUpdateNeeded) SetNextTabControl(true);
 
     PAINTSTRUCT ps;
     ::BeginPaint(m_hWndPaint, &ps);

@@ -419,7 +419,8 @@ TXmlElement* CUIXmlDoc::ReserveElement()
     if (m_nElements == 0)
         m_nReservedElements = 0;
     if (m_nElements >= m_nReservedElements) {
-        unsigned nReserved = m_nReservedElements + m_nReservedElements / 2 + 500;
+        // 500 records first, then half as many again each time: 500, 750, 1125, ...
+        unsigned nReserved = m_nReservedElements == 0 ? 500 : m_nReservedElements + m_nReservedElements / 2;
         void* p = realloc(m_pElements, (size_t)nReserved * sizeof(TXmlElement));
         if (p == NULL)
             return NULL;

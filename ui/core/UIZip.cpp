@@ -646,7 +646,7 @@ ZRESULT CZipReader::Unzip(int index, void* target, unsigned length, int kind)
     if (kind == ZIP_MEMORY) {
         if (target == NULL)
             return ZR_ARGS;
-        if (index != m_nCurrentMember) {
+        if (m_nCurrentMember < 0 || index != m_nCurrentMember) {
             CloseCurrentMember();
             if (index < 0 || index >= m_nMemberCount)
                 return ZR_ARGS;

@@ -788,6 +788,23 @@ TEST(PaintManagerSetup, SecondInitWithAnotherWindowRegistersOnce)
         EXPECT_FALSE(CPaintManagerUI::TranslateMessage(&msg));
         EXPECT_EQ(1, acc.calls);
     }
+    // A skinned child window deep in a window tree: its manager sees the message once.
+    HWND mid = HostWindow::Create(w2, WS_CHILD);
+    HWND deep = HostWindow::Create(mid, WS_CHILD);
+    {
+        CPaintManagerUI pm;
+        pm.Init(deep);
+        Accelerator acc;
+        Filter pre;
+        pm.AddTranslateAccelerator(&acc);
+        pm.AddPreMessageFilter(&pre);
+        MSG msg = {deep, WM_KEYDOWN, 'A', 0, 0, {0, 0}};
+        EXPECT_FALSE(CPaintManagerUI::TranslateMessage(&msg));
+        EXPECT_EQ(1, acc.calls);
+        EXPECT_EQ(1, pre.calls);
+        acc.answer = 0;
+        EXPECT_TRUE(CPaintManagerUI::TranslateMessage(&msg));
+    }
     // The manager is gone: messages of its windows find no manager.
     MSG msg = {w2, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
     EXPECT_FALSE(CPaintManagerUI::TranslateMessage(&msg));

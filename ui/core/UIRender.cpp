@@ -2,10 +2,7 @@
 // Marked-up text lives in UIRenderText.cpp.
 #include "UIRender.h"
 #include "UIManager.h"
-#if __has_include("UIControl.h")
 #include "UIControl.h"
-#define VENEER_HAVE_CONTROL 1
-#endif
 #include "UIZip.h"
 
 #include <stdlib.h>
@@ -964,9 +961,7 @@ HBITMAP CUIPainter::RenderToBitmap(CPaintManagerUI* pManager, RECT rc, CControlU
         hPaintBitmap = hCreated;
         if (hPaintBitmap != NULL) {
             HBITMAP hOld = (HBITMAP)::SelectObject(hPaintDC, hPaintBitmap);
-#ifdef VENEER_HAVE_CONTROL
             if (pManager->GetRoot() != NULL) pManager->GetRoot()->Paint(hPaintDC, rc, pStopControl);
-#endif
             ::SelectObject(hPaintDC, hOld);
         }
     }
@@ -1545,7 +1540,10 @@ private:
             PutText(p, count);
             if (cut && (m_style & DT_END_ELLIPSIS)) PutText(L"...", 3);
             m_state.p = p + count;
-            if (cut) break;
+            if (cut) {
+                textEnd = (*m_state.p == L'\0');
+                break;
+            }
         }
 
         if (!m_drawing) {

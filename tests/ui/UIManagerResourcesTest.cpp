@@ -308,6 +308,12 @@ TEST(PaintManagerResources, ImageCachePerWindowAndShared)
     // A name that starts with a digit is a file without a type, a resource id with one.
     EXPECT_NE(nullptr, a.AddImage(L"1blue.bmp"));
     EXPECT_EQ(nullptr, a.AddImage(L"1blue.bmp", L"NOSUCHTYPE"));
+    CPaintManagerUI::SetInstance(::GetModuleHandleW(NULL));
+    TLoadedImage* res = a.AddImage(L"201", L"MGRIMG");  // the test program's resource 201
+    ASSERT_NE(nullptr, res);
+    EXPECT_EQ(255, res->pBits[2]);  // red
+    EXPECT_STREQ(L"MGRIMG", res->sResType.GetData());
+    EXPECT_EQ(nullptr, a.AddImage(L"MGRIMG201", L"MGRIMG"));  // by name: no such resource
     EXPECT_EQ(nullptr, a.AddImage(L""));
     EXPECT_EQ(nullptr, a.AddImage(L"missing.bmp"));
 

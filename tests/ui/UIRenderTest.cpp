@@ -612,6 +612,23 @@ TEST_F(RenderTest, AdjustImageUsesTheUnadjustedCopy)
     EXPECT_EQ(0xFFFF0000u, *(DWORD*)img->pBits);
 }
 
+TEST_F(RenderTest, RenderToBitmapCopiesAndFilters)
+{
+    // No control tree yet: the bitmap is the empty client area with the filter colour laid over it.
+    RECT rc = {0, 0, 12, 8};
+    HBITMAP bmp = CUIPainter::RenderToBitmap(&m_pm, rc, NULL, 0xFFFF0000);
+    ASSERT_NE((HBITMAP)NULL, bmp);
+    DIBSECTION ds;
+    ASSERT_EQ((int)sizeof(ds), ::GetObjectW(bmp, sizeof(ds), &ds));
+    EXPECT_EQ(12, ds.dsBm.bmWidth);
+    EXPECT_EQ(8, ds.dsBm.bmHeight);
+    EXPECT_EQ(32, ds.dsBm.bmBitsPixel);
+    const DWORD* bits = (const DWORD*)ds.dsBm.bmBits;
+    EXPECT_TRUE(Near(bits[0] & 0xFFFFFF, 0xFF0000, 0));
+    EXPECT_TRUE(Near(bits[12 * 8 - 1] & 0xFFFFFF, 0xFF0000, 0));
+    ::DeleteObject(bmp);
+}
+
 TEST(RenderBitmaps, CreateDib32IsBottomUp)
 {
     BYTE* bits = NULL;

@@ -362,6 +362,15 @@ TEST_F(TextTest, WordBreakCutsAfterTheLastNonLetter)
     EXPECT_EQ(Extent(s.dc(), L"one two "), rc.right);
 }
 
+TEST_F(TextTest, WideGlyphsWrapAtTheEdge)
+{
+    // "W" is much wider than the font's average character: the run must still be cut at the edge.
+    Surface s(10, 10);
+    RECT rc = Measure(s.dc(), L"WWWWWWWWWWWW", DT_WORDBREAK, RECT{0, 0, 120, 9999});
+    EXPECT_LE(rc.right, 120);
+    EXPECT_GE(rc.bottom, 2 * LineHeight(s.dc()));
+}
+
 TEST_F(TextTest, SelectionUsesTheSelectedBackground)
 {
     m_pm.SetDefaultSelectedBkColor(0xFF00FF00, false);

@@ -1515,9 +1515,11 @@ private:
             }
             int count = (int)(q - p);
             bool cut = false;
-            TFontEntry* font = TopFont();
-            EnsureMetrics(font);
-            if ((long long)m_x + (long long)count * font->tm.tmAveCharWidth >= m_rc.right) {
+            // The real extent decides: glyphs much wider than the font's average (ideographs, "W")
+            // would otherwise overflow the edge unnoticed.
+            SIZE full = {0, 0};
+            ::GetTextExtentPoint32W(m_hDC, p, count, &full);
+            if ((long long)m_x + full.cx > m_rc.right) {
                 int fit = 0;
                 SIZE sz = {0, 0};
                 ::GetTextExtentExPointW(m_hDC, p, count, m_rc.right - m_x, &fit, NULL, &sz);

@@ -3,6 +3,11 @@
 #include "UIControl.h"
 #include "UIContainer.h"
 #include "UIScrollBar.h"
+#include "UILabel.h"
+#include "UIButton.h"
+#include "UIOption.h"
+#include "UIProgress.h"
+#include "UISlider.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -29,7 +34,7 @@ struct TTagCreator {
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
 // "VerticalLayout", "VBox", "HorizontalLayout", "HBox", "TileLayout", "TabLayout", "ChildLayout",
-// "Label", "Text", "Button", "Option", "CheckBox", "Progress", "Slider", "Edit", "RichEdit",
+// "Text", "Edit", "RichEdit",
 // "DateTime", "GifAnim", "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
 // "ListTextElement", "ListLabelElement", "ListHBoxElement", "ListContainerElement", "TreeView",
 // "Tree", "TreeNode", "ActiveX", "WebBrowser".
@@ -37,6 +42,12 @@ const TTagCreator kTagFactory[] = {
     {L"Control", false, &NewControl<CControlUI>},
     {L"Container", false, &NewControl<CContainerUI>},
     {L"ScrollBar", false, &NewControl<CScrollBarUI>},
+    {L"Label", false, &NewControl<CLabelUI>},
+    {L"Button", false, &NewControl<CButtonUI>},
+    {L"Option", false, &NewControl<COptionUI>},
+    {L"CheckBox", false, &NewControl<CCheckBoxUI>},
+    {L"Progress", false, &NewControl<CProgressUI>},
+    {L"Slider", false, &NewControl<CSliderUI>},
 };
 
 // Tags that the builder reads itself.

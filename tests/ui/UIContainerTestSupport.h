@@ -19,11 +19,21 @@ using namespace Veneer;
 struct HostWindow {
     HWND hwnd = NULL;
     CPaintManagerUI pm;
+    // The test display is shared by tests running side by side: pointer motion that another test
+    // causes must not reach this window while it holds the capture. Only the mouse messages the
+    // test sends itself (and what the manager sends from inside them) are handled.
+    int sending = 0;
+
+    static bool IsMouseMessage(UINT uMsg)
+    {
+        return (uMsg >= WM_MOUSEFIRST && uMsg <= WM_MOUSELAST) || uMsg == WM_MOUSEHOVER || uMsg == WM_MOUSELEAVE;
+    }
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
         HostWindow* self = reinterpret_cast<HostWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self != NULL) {
+            if (self->sending == 0 && IsMouseMessage(uMsg)) return 0;
             LRESULT lRes = 0;
             if (self->pm.MessageHandler(uMsg, wParam, lParam, lRes)) return lRes;
         }
@@ -66,7 +76,10 @@ struct HostWindow {
 
     LRESULT Send(UINT uMsg, int x, int y, WPARAM wParam = 0)
     {
-        return ::SendMessageW(hwnd, uMsg, wParam, MAKELPARAM(x, y));
+        sending++;
+        LRESULT lRes = ::SendMessageW(hwnd, uMsg, wParam, MAKELPARAM(x, y));
+        sending--;
+        return lRes;
     }
 
     ~HostWindow()

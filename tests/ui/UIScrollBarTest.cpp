@@ -460,13 +460,16 @@ TEST_F(UIScrollBarWindow, ThumbDragMovesTheContentOnTheTimer)
 
 TEST_F(UIScrollBarWindow, HeldRailPagesTowardsTheCursor)
 {
-    POINT pt = {292, 220};  // below the thumb, above button 2
-    POINT screen = pt;
-    ::ClientToScreen(w.hwnd, &screen);
-    ASSERT_TRUE(::SetCursorPos(screen.x, screen.y));
-    POINT now;
-    ::GetCursorPos(&now);
-    if (now.x != screen.x || now.y != screen.y) GTEST_SKIP() << "the display does not move the cursor";
+    // The cursor is left where it is (other tests share the display); the window moves so that
+    // the cursor lies on the rail below the thumb, above button 2.
+    POINT pt = {292, 220};
+    POINT cursor;
+    ASSERT_TRUE(::GetCursorPos(&cursor));
+    ::SetWindowPos(w.hwnd, NULL, cursor.x - pt.x, cursor.y - pt.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    POINT client = cursor;
+    ::ScreenToClient(w.hwnd, &client);
+    ASSERT_EQ(pt.x, client.x);
+    ASSERT_EQ(pt.y, client.y);
     w.Send(WM_LBUTTONDOWN, pt.x, pt.y, MK_LBUTTON);
     EXPECT_EQ(240, bar->GetScrollPos());
     // Pages until the thumb reaches the cursor: the last page clamps to the range.
@@ -480,15 +483,17 @@ TEST_F(UIScrollBarWindow, HeldRailPagesTowardsTheCursor)
 
 TEST_F(UIScrollBarWindow, WheelOverTheBarOrTheContentScrolls)
 {
+    const WPARAM down = MAKEWPARAM(0, (WORD)(short)-WHEEL_DELTA);
+    const WPARAM up = MAKEWPARAM(0, WHEEL_DELTA);
     POINT screen = {292, 100};
     ::ClientToScreen(w.hwnd, &screen);
-    ::SendMessageW(w.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(short)-WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    w.Send(WM_MOUSEWHEEL, screen.x, screen.y, down);
     EXPECT_EQ(line, bar->GetScrollPos());
     screen = POINT{100, 100};
     ::ClientToScreen(w.hwnd, &screen);
-    ::SendMessageW(w.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(short)-WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    w.Send(WM_MOUSEWHEEL, screen.x, screen.y, down);
     EXPECT_EQ(2 * line, bar->GetScrollPos());
-    ::SendMessageW(w.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    w.Send(WM_MOUSEWHEEL, screen.x, screen.y, up);
     EXPECT_EQ(line, bar->GetScrollPos());
 }
 

@@ -4,6 +4,7 @@
 
 #include "UIChildLayout.h"
 #include "UIContainer.h"
+#include "UIDlgBuilder.h"
 #include "UIHorizontalLayout.h"
 #include "UIManager.h"
 #include "UIScrollBar.h"
@@ -832,6 +833,70 @@ TEST(ChildLayout, BuildsItsFileWhenInitialised)
     EXPECT_STREQ(L"ChildLayout", child->GetClass());
 
     CPaintManagerUI::SetResourcePath(oldPath);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Skin tags
+
+TEST(LayoutSkins, TagsBuildTheLayouts)
+{
+    HostWindow host(300, 200);
+    Recorder recorder;
+    host.pm.AddNotifier(&recorder);
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(
+        STRINGorID(L"<Window><VBox name=\"root\">"
+                   L"<HBox name=\"row\" height=\"40\" sepwidth=\"4\"/>"
+                   L"<TabLayout name=\"tabs\" height=\"50\" selectedid=\"1\">"
+                   L"<Control name=\"p0\"/><Control name=\"p1\"/><Control name=\"p2\"/></TabLayout>"
+                   L"<TileLayout name=\"tiles\" itemsize=\"50,30\" columns=\"2\" height=\"60\"><Control name=\"t0\"/>"
+                   L"<Control name=\"t1\"/><Control name=\"t2\"/></TileLayout>"
+                   L"<ChildLayout name=\"child\" height=\"10\"><Control name=\"ignored\"/></ChildLayout>"
+                   L"<horizontallayout name=\"h\" height=\"20\"/><VerticalLayout name=\"v\" sepheight=\"3\"/>"
+                   L"</VBox></Window>"),
+        NULL, NULL, &host.pm);
+    ASSERT_NE(nullptr, root);
+    ASSERT_TRUE(host.pm.AttachDialog(root));
+    host.Show();
+    host.Paint();
+
+    struct Expect {
+        const wchar_t* name;
+        const wchar_t* cls;
+    };
+    const Expect classes[] = {{L"root", L"VerticalLayout"}, {L"row", L"HorizontalLayout"}, {L"tabs", L"TabLayout"},
+                              {L"tiles", L"TileLayout"},    {L"child", L"ChildLayout"},    {L"h", L"HorizontalLayout"},
+                              {L"v", L"VerticalLayout"}};
+    for (const Expect& e : classes) {
+        CControlUI* c = host.pm.FindControl(e.name);
+        ASSERT_NE(nullptr, c) << e.name;
+        EXPECT_STREQ(e.cls, c->GetClass());
+    }
+    EXPECT_EQ(2u, host.pm.FindControl(L"row")->GetControlFlags());
+    EXPECT_EQ(2u, host.pm.FindControl(L"v")->GetControlFlags());
+
+    // Page 0 was selected as it was added, pages 1 and 2 hidden; the attribute then showed page 1.
+    EXPECT_FALSE(host.pm.FindControl(L"p0")->IsVisible());
+    EXPECT_TRUE(host.pm.FindControl(L"p1")->IsVisible());
+    EXPECT_FALSE(host.pm.FindControl(L"p2")->IsVisible());
+    EXPECT_TRUE(RectIs(host.pm.FindControl(L"p1")->GetPos(), 0, 40, 300, 90));
+    for (const Recorder::Item& item : recorder.items) {
+        EXPECT_EQ(1u, item.wParam);
+        EXPECT_EQ(0, item.lParam);
+    }
+
+    // Tiles: two columns of 50 x 30 with the gap from the width, below the tab layout.
+    EXPECT_TRUE(RectIs(host.pm.FindControl(L"t0")->GetPos(), 0, 90, 50, 120));
+    EXPECT_TRUE(RectIs(host.pm.FindControl(L"t1")->GetPos(), 250, 90, 300, 120));
+    EXPECT_TRUE(RectIs(host.pm.FindControl(L"t2")->GetPos(), 0, 120, 50, 150));
+
+    // Elements inside a ChildLayout tag are not its content.
+    EXPECT_EQ(nullptr, host.pm.FindControl(L"ignored"));
+    EXPECT_EQ(0, static_cast<CChildLayoutUI*>(host.pm.FindControl(L"child"))->GetCount());
+
+    // The rest of the height goes to the last stretchable layout.
+    EXPECT_TRUE(RectIs(host.pm.FindControl(L"v")->GetPos(), 0, 180, 300, 200));
+    host.pm.RemoveNotifier(&recorder);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,6 +3,11 @@
 #include "UIControl.h"
 #include "UIContainer.h"
 #include "UIScrollBar.h"
+#include "UIVerticalLayout.h"
+#include "UIHorizontalLayout.h"
+#include "UITileLayout.h"
+#include "UITabLayout.h"
+#include "UIChildLayout.h"
 #include "UILabel.h"
 #include "UIButton.h"
 #include "UIOption.h"
@@ -33,7 +38,6 @@ struct TTagCreator {
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
-// "VerticalLayout", "VBox", "HorizontalLayout", "HBox", "TileLayout", "TabLayout", "ChildLayout",
 // "Text", "Edit", "RichEdit",
 // "DateTime", "GifAnim", "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
 // "ListTextElement", "ListLabelElement", "ListHBoxElement", "ListContainerElement", "TreeView",
@@ -42,6 +46,13 @@ const TTagCreator kTagFactory[] = {
     {L"Control", false, &NewControl<CControlUI>},
     {L"Container", false, &NewControl<CContainerUI>},
     {L"ScrollBar", false, &NewControl<CScrollBarUI>},
+    {L"VerticalLayout", false, &NewControl<CVerticalLayoutUI>},
+    {L"VBox", false, &NewControl<CVerticalLayoutUI>},
+    {L"HorizontalLayout", false, &NewControl<CHorizontalLayoutUI>},
+    {L"HBox", false, &NewControl<CHorizontalLayoutUI>},
+    {L"TileLayout", false, &NewControl<CTileLayoutUI>},
+    {L"TabLayout", false, &NewControl<CTabLayoutUI>},
+    {L"ChildLayout", false, &NewControl<CChildLayoutUI>},
     {L"Label", false, &NewControl<CLabelUI>},
     {L"Button", false, &NewControl<CButtonUI>},
     {L"Option", false, &NewControl<COptionUI>},

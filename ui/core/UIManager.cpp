@@ -1735,6 +1735,154 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         return false;
     }
 
+    case WM_PRINTCLIENT:
+        if (m_pRoot == NULL) return false;
+        DoPrintClient(reinterpret_cast<HDC>(wParam), lParam);
+        return false;
+
+    case WM_MOUSEHOVER:
+        if (m_pRoot == NULL) return false;
+        return HandleMouseHover(wParam, lParam);
+
+    case WM_MOUSELEAVE:
+        if (m_pRoot == NULL) return false;
+        HandleMouseLeave();
+        return false;
+
+    case WM_MOUSEMOVE:
+        if (m_pRoot == NULL) return false;
+        HandleMouseMove(wParam, lParam);
+        return false;
+
+    case WM_LBUTTONDOWN: {
+        if (m_pRoot == NULL) return false;
+        if (!m_bNoActivate) ::SetFocus(m_hWndPaint);
+        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        m_ptLastMousePos = pt;
+        CControlUI* pControl = FindOwnControl(pt);
+        if (pControl == NULL) return false;
+        m_pEventClick = pControl;
+        pControl->SetFocus();
+        // The focus change may have removed the control.
+        if (m_pEventClick != pControl) return false;
+        SetCapture();
+        TEventUI event;
+        InitEvent(event, UIEVENT_BUTTONDOWN, pControl, wParam, lParam);
+        event.wKeyState = LOWORD(wParam);
+        pControl->Event(event);
+        return false;
+    }
+
+    case WM_LBUTTONDBLCLK: {
+        if (m_pRoot == NULL) return false;
+        if (!m_bNoActivate) ::SetFocus(m_hWndPaint);
+        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        m_ptLastMousePos = pt;
+        CControlUI* pControl = FindOwnControl(pt);
+        if (pControl == NULL) return false;
+        SetCapture();
+        // Recorded before the event so that a control that goes away in its handler is forgotten.
+        m_pEventClick = pControl;
+        TEventUI event;
+        InitEvent(event, UIEVENT_DBLCLICK, pControl, 0, 0);
+        event.wKeyState = LOWORD(wParam);
+        pControl->Event(event);
+        return false;
+    }
+
+    case WM_LBUTTONUP: {
+        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        m_ptLastMousePos = pt;
+        if (m_pEventClick == NULL) return false;
+        ReleaseCapture();
+        CControlUI* pClick = m_pEventClick;
+        m_pEventClick = NULL;
+        TEventUI event;
+        InitEvent(event, UIEVENT_BUTTONUP, pClick, wParam, lParam);
+        event.wKeyState = LOWORD(wParam);
+        // The click may close the window and take this manager with it: nothing after the call.
+        pClick->Event(event);
+        return false;
+    }
+
+    case WM_RBUTTONDOWN: {
+        if (m_pRoot == NULL) return false;
+        if (!m_bNoActivate) ::SetFocus(m_hWndPaint);
+        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        m_ptLastMousePos = pt;
+        CControlUI* pControl = FindOwnControl(pt);
+        if (pControl == NULL) return false;
+        // Recorded first so that a control removed by the focus change is forgotten at once.
+        m_pEventClick = pControl;
+        pControl->SetFocus();
+        if (m_pEventClick != pControl) return false;
+        TEventUI event;
+        InitEvent(event, UIEVENT_RBUTTONDOWN, pControl, wParam, lParam);
+        event.wKeyState = LOWORD(wParam);
+        pControl->Event(event);
+        return false;
+    }
+
+    case WM_CONTEXTMENU: {
+        if (m_pRoot == NULL || m_bMouseCapture) return false;
+        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ::ScreenToClient(m_hWndPaint, &pt);
+        m_ptLastMousePos = pt;
+        if (m_pEventClick == NULL) return false;
+        CControlUI* pClick = m_pEventClick;
+        m_pEventClick = NULL;
+        TEventUI event;
+        InitEvent(event, UIEVENT_CONTEXTMENU, pClick, 0, reinterpret_cast<LPARAM>(pClick));
+        event.wKeyState = LOWORD(wParam);
+        pClick->Event(event);
+        return false;
+    }
+
+    case WM_MOUSEWHEEL: {
+        if (m_pRoot == NULL) return false;
+        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ::ScreenToClient(m_hWndPaint, &pt);
+        m_ptLastMousePos = pt;
+        CControlUI* pControl = FindOwnControl(pt);
+        if (pControl == NULL) return false;
+        int zDelta = GET_WHEEL_DELTA_WPARAM(wParam);
+        TEventUI event;
+        InitEvent(event, UIEVENT_SCROLLWHEEL, pControl, zDelta < 0 ? SB_LINEDOWN : SB_LINEUP, lParam);
+        pControl->Event(event);
+        // The content under the mouse may have moved: hover follows it.
+        ::SendMessageW(m_hWndPaint, WM_MOUSEMOVE, 0, MAKELPARAM((WORD)pt.x, (WORD)pt.y));
+        return false;
+    }
+
+    case WM_SETCURSOR: {
+        if (m_pRoot == NULL || LOWORD(lParam) != HTCLIENT) return false;
+        if (m_bMouseCapture) return true;
+        POINT pt = {0, 0};
+        ::GetCursorPos(&pt);
+        ::ScreenToClient(m_hWndPaint, &pt);
+        CControlUI* pControl = FindOwnControl(pt);
+        if (pControl == NULL || (pControl->GetControlFlags() & UIFLAG_SETCURSOR) == 0) return false;
+        TEventUI event;
+        InitEvent(event, UIEVENT_SETCURSOR, pControl, wParam, lParam);
+        event.ptMouse = pt;
+        pControl->Event(event);
+        return true;
+    }
+
+    case WM_KILLFOCUS: {
+        // wParam is the window that gets the focus: a native child of a control hands its
+        // control the framework's focus.
+        if (wParam == 0) return false;
+        HWND hWnd = reinterpret_cast<HWND>(wParam);
+        while (hWnd != NULL && ::GetParent(hWnd) != m_hWndPaint) hWnd = ::GetParent(hWnd);
+        if (hWnd == NULL) return false;
+        int i = m_aNativeWindow.Find(hWnd);
+        if (i < 0) return false;
+        CControlUI* pControl = static_cast<CControlUI*>(m_aNativeWindowControl[i]);
+        if (pControl != m_pFocus) SetFocus(pControl, false);
+        return false;
+    }
+
     case WM_KEYDOWN: {
         if (m_pRoot == NULL || m_pFocus == NULL) return false;
         CControlUI* pFocus = m_pFocus;
@@ -1812,6 +1960,312 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     return false;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Mouse input, hover and tooltips
+
+void CPaintManagerUI::InitEvent(TEventUI& event, int iType, CControlUI* pSender, WPARAM wParam,
+                                LPARAM lParam) const
+{
+    ::ZeroMemory(&event, sizeof(event));
+    event.Type = iType;
+    event.pSender = pSender;
+    event.dwTimestamp = ::GetTickCount();
+    event.ptMouse = m_ptLastMousePos;
+    event.wKeyState = (WORD)MapKeyState();
+    event.wParam = wParam;
+    event.lParam = lParam;
+}
+
+// The control at a client point, when it belongs to this window; one hosted from another
+// window's tree counts as no control.
+CControlUI* CPaintManagerUI::FindOwnControl(POINT pt) const
+{
+    CControlUI* pControl = FindControl(pt);
+    if (pControl != NULL && pControl->GetManager() != this) return NULL;
+    return pControl;
+}
+
+void CPaintManagerUI::HandleMouseMove(WPARAM wParam, LPARAM lParam)
+{
+    if (!m_bMouseTracking) {
+        TRACKMOUSEEVENT tme;
+        ::ZeroMemory(&tme, sizeof(tme));
+        tme.cbSize = sizeof(tme);
+        tme.dwFlags = TME_HOVER | TME_LEAVE;
+        tme.hwndTrack = m_hWndPaint;
+        tme.dwHoverTime = (m_hwndTooltip == NULL)
+                              ? (DWORD)m_iHoverTime
+                              : (DWORD)::SendMessageW(m_hwndTooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0);
+        ::_TrackMouseEvent(&tme);
+        m_bMouseTracking = true;
+    }
+
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    m_ptLastMousePos = pt;
+    CControlUI* pControl = FindOwnControl(pt);
+    if (pControl == NULL && FindControl(pt) != NULL) return;
+
+    // While a button is held the hover control stays where the press began.
+    if (!m_bMouseCapture) {
+        CControlUI* pNewHover = FindOwnControl(pt);
+        if (pNewHover != m_pEventHover && m_pEventHover != NULL) {
+            CControlUI* pOldHover = m_pEventHover;
+            TEventUI event;
+            InitEvent(event, UIEVENT_MOUSELEAVE, pOldHover, wParam, lParam);
+            // Listeners removed (or deleted) by an earlier listener are skipped.
+            ForEachListener<CControlUI>(m_aNeedMouseLeaveNeeded, [&](CControlUI* p) {
+                p->Event(event);
+                return true;
+            });
+            // A listener may have removed the hover control; it was forgotten then.
+            if (m_pEventHover == pOldHover) {
+                InitEvent(event, UIEVENT_MOUSELEAVE, pOldHover, wParam, lParam);
+                pOldHover->Event(event);
+            }
+            m_pEventHover = NULL;
+            if (m_hwndTooltip != NULL) ::SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, FALSE, (LPARAM)&m_ToolTip);
+            // Handlers may have changed the tree under the point.
+            pNewHover = FindOwnControl(pt);
+            pControl = pNewHover;
+        }
+        if (pNewHover != m_pEventHover && pNewHover != NULL) {
+            m_pEventHover = pNewHover;
+            TEventUI event;
+            InitEvent(event, UIEVENT_MOUSEENTER, pNewHover, wParam, lParam);
+            pNewHover->Event(event);
+            pControl = FindOwnControl(pt);
+        }
+    }
+
+    CControlUI* pTarget = (m_pEventClick != NULL) ? m_pEventClick : pControl;
+    if (pTarget != NULL) {
+        TEventUI event;
+        InitEvent(event, UIEVENT_MOUSEMOVE, pTarget, wParam, lParam);
+        pTarget->Event(event);
+    }
+}
+
+bool CPaintManagerUI::HandleMouseHover(WPARAM wParam, LPARAM lParam)
+{
+    m_bMouseTracking = false;
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    CControlUI* pHover = FindOwnControl(pt);
+    if (pHover == NULL) return false;
+    if (m_pEventHover != NULL) {
+        TEventUI event;
+        InitEvent(event, UIEVENT_MOUSEHOVER, m_pEventHover, wParam, lParam);
+        event.ptMouse = pt;
+        m_pEventHover->Event(event);
+        // The hover handler may have changed the tree.
+        pHover = FindOwnControl(pt);
+        if (pHover == NULL) return true;
+    }
+    if (pHover->GetToolTip().IsEmpty()) return true;
+    ShowToolTip(pHover, pt);
+    return true;
+}
+
+void CPaintManagerUI::ShowToolTip(CControlUI* pControl, POINT pt)
+{
+    CUIString sToolTip = pControl->GetToolTip();
+    ExpandLanguageTokens(sToolTip);
+
+    ::ZeroMemory(&m_ToolTip, sizeof(m_ToolTip));
+    m_ToolTip.cbSize = TTTOOLINFOW_V2_SIZE;
+    m_ToolTip.uFlags = TTF_IDISHWND;
+    m_ToolTip.hwnd = m_hWndPaint;
+    m_ToolTip.uId = reinterpret_cast<UINT_PTR>(m_hWndPaint);
+    m_ToolTip.hinst = m_hInstance;
+    m_ToolTip.lpszText = const_cast<wchar_t*>(sToolTip.GetData());
+    m_ToolTip.rect = pControl->GetPos();
+
+    if (m_hwndTooltip == NULL) {
+        m_hwndTooltip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, NULL, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                          m_hWndPaint, NULL, m_hInstance, NULL);
+        if (m_hwndTooltip != NULL) {
+            ::SendMessageW(m_hwndTooltip, TTM_ADDTOOLW, 0, (LPARAM)&m_ToolTip);
+            ::SendMessageW(m_hwndTooltip, TTM_SETMAXTIPWIDTH, 0, pControl->GetToolTipWidth());
+            ::SendMessageW(m_hwndTooltip, TTM_SETTOOLINFOW, 0, (LPARAM)&m_ToolTip);
+            ::SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, TRUE, (LPARAM)&m_ToolTip);
+        }
+    }
+    if (m_hwndTooltip != NULL) {
+        if (m_pLastToolTip == NULL) {
+            m_pLastToolTip = pControl;
+        } else if (m_pLastToolTip == pControl) {
+            int iWidth = pControl->GetToolTipWidth();
+            if (m_iTooltipWidth != iWidth) {
+                ::SendMessageW(m_hwndTooltip, TTM_SETMAXTIPWIDTH, 0, iWidth);
+                m_iTooltipWidth = iWidth;
+            }
+            ::SendMessageW(m_hwndTooltip, TTM_SETTOOLINFOW, 0, (LPARAM)&m_ToolTip);
+            ::SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, TRUE, (LPARAM)&m_ToolTip);
+        } else {
+            ::SendMessageW(m_hwndTooltip, TTM_SETMAXTIPWIDTH, 0, pControl->GetToolTipWidth());
+            ::SendMessageW(m_hwndTooltip, TTM_SETTOOLINFOW, 0, (LPARAM)&m_ToolTip);
+            ::SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, TRUE, (LPARAM)&m_ToolTip);
+        }
+        // The tip is shown next to the resting mouse.
+        POINT ptScreen = pt;
+        ::ClientToScreen(m_hWndPaint, &ptScreen);
+        ::SendMessageW(m_hwndTooltip, TTM_TRACKPOSITION, 0, MAKELPARAM((WORD)ptScreen.x, (WORD)ptScreen.y));
+    }
+    // The tooltip window keeps its own copy of the text.
+    m_ToolTip.lpszText = NULL;
+}
+
+void CPaintManagerUI::HandleMouseLeave()
+{
+    if (m_hwndTooltip != NULL) ::SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, FALSE, (LPARAM)&m_ToolTip);
+    if (!m_bMouseTracking) return;
+    POINT pt = {0, 0};
+    RECT rcWnd = {0, 0, 0, 0};
+    ::GetCursorPos(&pt);
+    ::GetWindowRect(m_hWndPaint, &rcWnd);
+    LPARAM lMove = (LPARAM)-1;  // (-1, -1): no control there, so the hover control is left
+    if (!::IsIconic(m_hWndPaint) && ::GetActiveWindow() == m_hWndPaint && ::PtInRect(&rcWnd, pt)) {
+        // Onto a child window inside the client area: hover follows the point.
+        if (::SendMessageW(m_hWndPaint, WM_NCHITTEST, 0, MAKELPARAM((WORD)pt.x, (WORD)pt.y)) == HTCLIENT) {
+            ::ScreenToClient(m_hWndPaint, &pt);
+            lMove = MAKELPARAM((WORD)pt.x, (WORD)pt.y);
+        }
+    }
+    ::SendMessageW(m_hWndPaint, WM_MOUSEMOVE, 0, lMove);
+    m_bMouseTracking = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Painting
+
+void CPaintManagerUI::DoPrintClient(HDC hDC, LPARAM lParam)
+{
+    RECT rcClient = {0, 0, 0, 0};
+    ::GetClientRect(m_hWndPaint, &rcClient);
+    int iSaveDC = ::SaveDC(hDC);
+    m_pRoot->Paint(hDC, rcClient, NULL);
+    if ((lParam & PRF_CHILDREN) != 0) {
+        for (HWND hChild = ::GetWindow(m_hWndPaint, GW_CHILD); hChild != NULL;
+             hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+            RECT rcPos = GetNativeWindowRect(hChild);
+            ::SetWindowOrgEx(hDC, -rcPos.left, -rcPos.top, NULL);
+            ::SendMessageW(hChild, WM_PRINT, reinterpret_cast<WPARAM>(hDC), lParam | PRF_NONCLIENT);
+        }
+    }
+    ::RestoreDC(hDC, iSaveDC);
+}
+
+// Native child windows do not draw into a layered window's image: each is printed into a
+// transparent 32-bit image whose drawn pixels are made opaque, and copied in at its place.
+void CPaintManagerUI::PrintNativeWindows(const RECT& rcPaint)
+{
+    for (int i = m_aNativeWindow.GetSize() - 1; i >= 0; --i) {
+        HWND hChild = static_cast<HWND>(m_aNativeWindow[i]);
+        if (!::IsWindow(hChild)) {
+            m_aNativeWindow.Remove(i);
+            m_aNativeWindowControl.Remove(i);
+            continue;
+        }
+    }
+    for (int i = 0; i < m_aNativeWindow.GetSize(); ++i) {
+        HWND hChild = static_cast<HWND>(m_aNativeWindow[i]);
+        if (!::IsWindowVisible(hChild)) continue;
+        RECT rcChild = GetNativeWindowRect(hChild);
+        RECT rcTemp = {0, 0, 0, 0};
+        if (!::IntersectRect(&rcTemp, &rcPaint, &rcChild)) continue;
+        int cx = rcChild.right - rcChild.left;
+        int cy = rcChild.bottom - rcChild.top;
+        if (cx <= 0 || cy <= 0) continue;
+        BYTE* pBits = NULL;
+        HDC hChildDC = ::CreateCompatibleDC(m_hDcPaint);
+        HBITMAP hChildBmp = CUIPainter::CreateDib32(m_hDcPaint, cx, cy, &pBits);
+        if (hChildDC != NULL && hChildBmp != NULL && pBits != NULL) {
+            ::ZeroMemory(pBits, (size_t)cx * cy * 4);
+            HBITMAP hOld = static_cast<HBITMAP>(::SelectObject(hChildDC, hChildBmp));
+            ::SendMessageW(hChild, WM_PRINT, reinterpret_cast<WPARAM>(hChildDC),
+                           PRF_CHECKVISIBLE | PRF_CLIENT | PRF_CHILDREN | PRF_OWNED);
+            ::GdiFlush();
+            DWORD* pPixel = reinterpret_cast<DWORD*>(pBits);
+            for (size_t n = (size_t)cx * cy; n > 0; --n, ++pPixel)
+                if (*pPixel != 0) *pPixel |= 0xFF000000;
+            ::BitBlt(m_hDcOffscreen, rcChild.left, rcChild.top, cx, cy, hChildDC, 0, 0, SRCCOPY);
+            ::SelectObject(hChildDC, hOld);
+        }
+        if (hChildBmp != NULL) ::DeleteObject(hChildBmp);
+        if (hChildDC != NULL) ::DeleteDC(hChildDC);
+    }
+}
+
+// Lays the off-screen image over the layered image's background and hands it to the window.
+void CPaintManagerUI::ComposeLayered(const RECT& rcPaint)
+{
+    RECT rcClient = {0, 0, 0, 0};
+    ::GetClientRect(m_hWndPaint, &rcClient);
+    int cx = rcClient.right - rcClient.left;
+    int cy = rcClient.bottom - rcClient.top;
+
+    if (!m_diLayered.sDescription.IsEmpty()) {
+        bool bDraw = m_bLayeredChanged;
+        if (m_hbmpBackground == NULL) {
+            if (m_hDcBackground == NULL) m_hDcBackground = ::CreateCompatibleDC(m_hDcPaint);
+            m_hbmpBackground = CUIPainter::CreateDib32(m_hDcPaint, cx, cy, reinterpret_cast<BYTE**>(&m_pBackgroundBits));
+            bDraw = true;
+        }
+        if (bDraw && m_hDcBackground != NULL && m_hbmpBackground != NULL && m_pBackgroundBits != NULL) {
+            ::ZeroMemory(m_pBackgroundBits, (size_t)cx * cy * 4);
+            RECT rcInset = rcClient;
+            rcInset.left += m_rcLayeredInset.left;
+            rcInset.top += m_rcLayeredInset.top;
+            rcInset.right -= m_rcLayeredInset.right;
+            rcInset.bottom -= m_rcLayeredInset.bottom;
+            HBITMAP hOld = static_cast<HBITMAP>(::SelectObject(m_hDcBackground, m_hbmpBackground));
+            {
+                CUIClipRegion clip;
+                CUIClipRegion::ClipRect(m_hDcBackground, rcInset, clip);
+                CUIPainter::DrawImage(m_hDcBackground, this, rcInset, rcInset, m_diLayered);
+            }
+            ::SelectObject(m_hDcBackground, hOld);
+        }
+        if (m_diLayered.pImage != NULL && m_diLayered.pImage->bAlpha && m_pBackgroundBits != NULL &&
+            m_pOffscreenBits != NULL) {
+            ::GdiFlush();
+            RECT rc = rcPaint;
+            if (rc.left < 0) rc.left = 0;
+            if (rc.top < 0) rc.top = 0;
+            if (rc.right > cx) rc.right = cx;
+            if (rc.bottom > cy) rc.bottom = cy;
+            for (int y = rc.top; y < rc.bottom; ++y) {
+                size_t row = (size_t)(cy - 1 - y) * cx;
+                for (int x = rc.left; x < rc.right; ++x) {
+                    DWORD& dst = m_pOffscreenBits[row + x];
+                    DWORD a = dst >> 24;
+                    if (a >= 255) continue;
+                    DWORD bgA = m_pBackgroundBits[row + x] >> 24;
+                    DWORD A = (bgA != 0) ? bgA : a;
+                    DWORD r = ((dst >> 16) & 0xFF) * A / 255;
+                    DWORD g = ((dst >> 8) & 0xFF) * A / 255;
+                    DWORD b = (dst & 0xFF) * A / 255;
+                    dst = (A << 24) | (r << 16) | (g << 8) | b;
+                }
+            }
+        }
+    }
+
+    if (m_pfnUpdateLayeredWindow == NULL) return;
+    typedef BOOL(WINAPI * PFNUPDATELAYEREDWINDOW)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
+                                                   BLENDFUNCTION*, DWORD);
+    PFNUPDATELAYEREDWINDOW pfn = reinterpret_cast<PFNUPDATELAYEREDWINDOW>(
+        reinterpret_cast<void*>(m_pfnUpdateLayeredWindow));
+    RECT rcWnd = {0, 0, 0, 0};
+    ::GetWindowRect(m_hWndPaint, &rcWnd);
+    POINT ptDst = {rcWnd.left, rcWnd.top};
+    SIZE szWnd = {cx, cy};
+    POINT ptSrc = {0, 0};
+    BLENDFUNCTION bf = {AC_SRC_OVER, 0, m_nOpacity, AC_SRC_ALPHA};
+    ::GdiFlush();
+    pfn(m_hWndPaint, m_hDcPaint, &ptDst, &szWnd, m_hDcOffscreen, &ptSrc, 0, &bf, ULW_ALPHA);
+}
+
 void CPaintManagerUI::DoPaint()
 {
     if (m_pRoot == NULL) {
@@ -1822,11 +2276,20 @@ void CPaintManagerUI::DoPaint()
         return;
     }
 
+    RECT rcClient = {0, 0, 0, 0};
+    ::GetClientRect(m_hWndPaint, &rcClient);
     RECT rcPaint = {0, 0, 0, 0};
     if (m_bLayered) {
-        // Composing into a layered window is not built yet: such a window is only laid out.
         m_bOffscreenPaint = true;
         rcPaint = m_rcLayeredUpdate;
+        if (::IsRectEmpty(&rcPaint)) {
+            PAINTSTRUCT ps;
+            ::BeginPaint(m_hWndPaint, &ps);
+            ::EndPaint(m_hWndPaint, &ps);
+            return;
+        }
+        if (rcPaint.right > rcClient.right) rcPaint.right = rcClient.right;
+        if (rcPaint.bottom > rcClient.bottom) rcPaint.bottom = rcClient.bottom;
         ::SetRectEmpty(&m_rcLayeredUpdate);
     } else if (!::GetUpdateRect(m_hWndPaint, &rcPaint, FALSE)) {
         return;
@@ -1835,20 +2298,20 @@ void CPaintManagerUI::DoPaint()
     if (m_bFocusNeeded) SetNextTabControl(true);
     SetPainting(true);
 
+    RECT rcInset = rcClient;
+    if (m_bLayered) {
+        rcInset.left += m_rcLayeredInset.left;
+        rcInset.top += m_rcLayeredInset.top;
+        rcInset.right -= m_rcLayeredInset.right;
+        rcInset.bottom -= m_rcLayeredInset.bottom;
+    }
+
     if (m_bUpdateNeeded) {
         m_bUpdateNeeded = false;
-        RECT rcClient = {0, 0, 0, 0};
-        ::GetClientRect(m_hWndPaint, &rcClient);
         if (!::IsRectEmpty(&rcClient)) {
             if (m_pRoot->IsUpdateNeeded()) {
                 DropOffscreen();
-                if (m_bLayered) {
-                    rcClient.left += m_rcLayeredInset.left;
-                    rcClient.top += m_rcLayeredInset.top;
-                    rcClient.right -= m_rcLayeredInset.right;
-                    rcClient.bottom -= m_rcLayeredInset.bottom;
-                }
-                m_pRoot->SetPos(rcClient, true);
+                m_pRoot->SetPos(rcInset, true);
             } else {
                 m_aFoundControls.Empty();
                 m_pRoot->FindControl(__FindControlFromUpdate, this,
@@ -1865,48 +2328,77 @@ void CPaintManagerUI::DoPaint()
         if (m_bFirstLayout) {
             m_bFirstLayout = false;
             SendNotify(m_pRoot, L"windowinit", 0, 0, false);
+            // A window that became layered while it was set up paints at the next timer tick.
+            if (m_bLayered && m_bLayeredChanged) {
+                Invalidate();
+                SetPainting(false);
+                return;
+            }
         }
+    } else if (m_bLayered && m_bLayeredChanged) {
+        if (m_pOffscreenBits != NULL) {
+            ::GdiFlush();
+            ::ZeroMemory(m_pOffscreenBits, (size_t)(rcClient.right - rcClient.left) * (rcClient.bottom - rcClient.top) * 4);
+        }
+        m_pRoot->SetPos(rcInset, true);
     }
     // A Tab move put off for the layout happens now that the layout is done: its invalidation
     // came before BeginPaint and would bring no further paint.
     if (m_bFocusNeeded && !m_bUpdateNeeded) SetNextTabControl(true);
 
+    // A window that turned layered after double-buffered painting needs a DIB, not a device bitmap.
+    if (m_bLayered && m_hbmpOffscreen != NULL && m_pOffscreenBits == NULL) DropOffscreen();
+    if (m_bOffscreenPaint && m_hbmpOffscreen == NULL) {
+        int cx = rcClient.right - rcClient.left;
+        int cy = rcClient.bottom - rcClient.top;
+        if (m_hDcOffscreen == NULL) m_hDcOffscreen = ::CreateCompatibleDC(m_hDcPaint);
+        if (m_bLayered)
+            m_hbmpOffscreen = CUIPainter::CreateDib32(m_hDcPaint, cx, cy, reinterpret_cast<BYTE**>(&m_pOffscreenBits));
+        else
+            m_hbmpOffscreen = ::CreateCompatibleBitmap(m_hDcPaint, cx, cy);
+    }
+
     PAINTSTRUCT ps;
     ::BeginPaint(m_hWndPaint, &ps);
-    if (!m_bLayered) {
-        if (!m_bOffscreenPaint) {
-            int iSaveDC = ::SaveDC(m_hDcPaint);
-            m_pRoot->Paint(m_hDcPaint, rcPaint, NULL);
-            ::RestoreDC(m_hDcPaint, iSaveDC);
-        } else {
-            if (m_hbmpOffscreen == NULL) {
-                RECT rcClient = {0, 0, 0, 0};
-                ::GetClientRect(m_hWndPaint, &rcClient);
-                m_hDcOffscreen = ::CreateCompatibleDC(m_hDcPaint);
-                m_hbmpOffscreen = ::CreateCompatibleBitmap(m_hDcPaint, rcClient.right - rcClient.left,
-                                                           rcClient.bottom - rcClient.top);
-            }
-            if (m_hDcOffscreen != NULL && m_hbmpOffscreen != NULL) {
-                HBITMAP hOldBitmap = static_cast<HBITMAP>(::SelectObject(m_hDcOffscreen, m_hbmpOffscreen));
-                int iSaveDC = ::SaveDC(m_hDcOffscreen);
-                m_pRoot->Paint(m_hDcOffscreen, rcPaint, NULL);
-                ForEachListener<CControlUI>(m_aPostPaintControls, [&](CControlUI* p) {
-                    p->DoPostPaint(m_hDcOffscreen, rcPaint);
-                    return true;
-                });
-                ::RestoreDC(m_hDcOffscreen, iSaveDC);
-                ::BitBlt(m_hDcPaint, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
-                         rcPaint.bottom - rcPaint.top, m_hDcOffscreen, rcPaint.left, rcPaint.top, SRCCOPY);
-                ::SelectObject(m_hDcOffscreen, hOldBitmap);
-            }
+    if (!m_bOffscreenPaint) {
+        int iSaveDC = ::SaveDC(m_hDcPaint);
+        m_pRoot->Paint(m_hDcPaint, rcPaint, NULL);
+        ::RestoreDC(m_hDcPaint, iSaveDC);
+    } else if (m_hDcOffscreen != NULL && m_hbmpOffscreen != NULL) {
+        HBITMAP hOldBitmap = static_cast<HBITMAP>(::SelectObject(m_hDcOffscreen, m_hbmpOffscreen));
+        int iSaveDC = ::SaveDC(m_hDcOffscreen);
+        if (m_bLayered && m_pOffscreenBits != NULL) {
+            // Nothing drawn means transparent: the paint rectangle starts with alpha 0. Cleared with
+            // a layered image too, or translucent drawing would pile up over the last paint's pixels.
+            ::GdiFlush();
+            int cx = rcClient.right - rcClient.left;
+            int cy = rcClient.bottom - rcClient.top;
+            RECT rc = {0, 0, 0, 0};
+            ::IntersectRect(&rc, &rcPaint, &rcClient);
+            for (int y = rc.top; y < rc.bottom; ++y)
+                ::ZeroMemory(m_pOffscreenBits + (size_t)(cy - 1 - y) * cx + rc.left,
+                             (size_t)(rc.right - rc.left) * 4);
         }
-        if (m_bShowUpdateRect) {
-            HPEN hOldPen = static_cast<HPEN>(::SelectObject(m_hDcPaint, m_hUpdateRectPen));
-            HBRUSH hOldBrush = static_cast<HBRUSH>(::SelectObject(m_hDcPaint, ::GetStockObject(NULL_BRUSH)));
-            ::Rectangle(m_hDcPaint, rcPaint.left, rcPaint.top, rcPaint.right, rcPaint.bottom);
-            ::SelectObject(m_hDcPaint, hOldBrush);
-            ::SelectObject(m_hDcPaint, hOldPen);
-        }
+        m_pRoot->Paint(m_hDcOffscreen, rcPaint, NULL);
+        if (m_bLayered) PrintNativeWindows(rcPaint);
+        ForEachListener<CControlUI>(m_aPostPaintControls, [&](CControlUI* p) {
+            p->DoPostPaint(m_hDcOffscreen, rcPaint);
+            return true;
+        });
+        ::RestoreDC(m_hDcOffscreen, iSaveDC);
+        if (!m_bLayered)
+            ::BitBlt(m_hDcPaint, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
+                     rcPaint.bottom - rcPaint.top, m_hDcOffscreen, rcPaint.left, rcPaint.top, SRCCOPY);
+        else
+            ComposeLayered(rcPaint);
+        ::SelectObject(m_hDcOffscreen, hOldBitmap);
+    }
+    if (m_bShowUpdateRect && !m_bLayered) {
+        HPEN hOldPen = static_cast<HPEN>(::SelectObject(m_hDcPaint, m_hUpdateRectPen));
+        HBRUSH hOldBrush = static_cast<HBRUSH>(::SelectObject(m_hDcPaint, ::GetStockObject(NULL_BRUSH)));
+        ::Rectangle(m_hDcPaint, rcPaint.left, rcPaint.top, rcPaint.right, rcPaint.bottom);
+        ::SelectObject(m_hDcPaint, hOldBrush);
+        ::SelectObject(m_hDcPaint, hOldPen);
     }
     ::EndPaint(m_hWndPaint, &ps);
 

@@ -330,6 +330,15 @@ private:
     void RemoveImageStore(CUIStringPtrMap& map);
     void RemoveAttrStore(CUIStringPtrMap& map);
     void DoPaint();
+    void DoPrintClient(HDC hDC, LPARAM lParam);
+    void PrintNativeWindows(const RECT& rcPaint);
+    void ComposeLayered(const RECT& rcPaint);
+    CControlUI* FindOwnControl(POINT pt) const;
+    void InitEvent(TEventUI& event, int iType, CControlUI* pSender, WPARAM wParam, LPARAM lParam) const;
+    void HandleMouseMove(WPARAM wParam, LPARAM lParam);
+    bool HandleMouseHover(WPARAM wParam, LPARAM lParam);
+    void HandleMouseLeave();
+    void ShowToolTip(CControlUI* pControl, POINT pt);
 
     static HFONT BuildFont(const wchar_t* pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic);
     static CControlUI* CALLBACK __FindControlFromNameHash(CControlUI* pThis, void* pData);

@@ -328,7 +328,7 @@ TEST_F(BuilderTest, TagFactoryPluginsAndCallback)
         L"<PluginTag/>"
         L"<Probe name=\"cb\"/>"
         L"<lAbEl name=\"label\"/><button name=\"b\"/><Option name=\"o\"/><checkbox name=\"c\"/>"
-        L"<progress name=\"pr\"/><SLIDER name=\"sl\"/><scrollbar name=\"s\"/>"
+        L"<progress name=\"pr\"/><SLIDER name=\"sl\"/><scrollbar name=\"s\"/><vbox name=\"v\"/>"
         L"</container></Window>",
         &host.pm);
     CPaintManagerUI::GetPlugins()->Remove(CPaintManagerUI::GetPlugins()->Find(reinterpret_cast<void*>(plugin)));
@@ -341,7 +341,7 @@ TEST_F(BuilderTest, TagFactoryPluginsAndCallback)
         tree += std::wstring(pContainer->GetItemAt(i)->GetClass()) + L":" +
                 pContainer->GetItemAt(i)->GetName().GetData() + L" ";
     EXPECT_EQ(tree, L"Control:upper Control:from-plugin Probe:cb Label:label Button:b Option:o CheckBox:c "
-                    L"Progress:pr Slider:sl ScrollBar:s ");
+                    L"Progress:pr Slider:sl ScrollBar:s VerticalLayout:v ");
     EXPECT_STREQ(root->GetClass(), L"Container");
     // Unknown tags reach the plug-ins first, then the callback; their subtrees are never built.
     std::vector<std::wstring> expectedAsked = {L"vbox_unknown", L"gifanim", L"Probe"};

@@ -194,25 +194,27 @@ TEST(PaintManagerInput, TrackedLeaveArrivesWhenTheCursorIsOutside)
 }
 
 // The tooltip window of a host, found among the thread's windows.
+struct ToolTipSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindToolTipProc(HWND hwnd, LPARAM lParam)
+{
+    ToolTipSearch* p = reinterpret_cast<ToolTipSearch*>(lParam);
+    wchar_t cls[64] = L"";
+    ::GetClassNameW(hwnd, cls, 64);
+    if (lstrcmpiW(cls, L"tooltips_class32") == 0 && ::GetWindow(hwnd, GW_OWNER) == p->owner) {
+        p->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindToolTip(HWND owner)
 {
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search = {owner, NULL};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-            Search* p = reinterpret_cast<Search*>(lParam);
-            wchar_t cls[64] = L"";
-            ::GetClassNameW(hwnd, cls, 64);
-            if (lstrcmpiW(cls, L"tooltips_class32") == 0 && ::GetWindow(hwnd, GW_OWNER) == p->owner) {
-                p->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ToolTipSearch search = {owner, NULL};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindToolTipProc, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -109,6 +109,17 @@ TEST(PaintManagerPaint, DoubleBufferedImageAndOnlyTheDirtyRectangleRepainted)
     COLORREF onScreen = ::GetPixel(hdc, 30, 30);
     ::ReleaseDC(host.hwnd, hdc);
     EXPECT_EQ(RGB(0xFF, 0, 0), onScreen);
+
+    // With show dirty every painted rectangle is framed in red on the window.
+    host.pm.SetShowDirty(true);
+    RECT rcDirty = {100, 100, 140, 130};
+    host.pm.Invalidate(rcDirty);
+    ::UpdateWindow(host.hwnd);
+    hdc = ::GetDC(host.hwnd);
+    EXPECT_EQ(RGB(220, 0, 0), ::GetPixel(hdc, 100, 110));
+    EXPECT_EQ(RGB(220, 0, 0), ::GetPixel(hdc, 120, 129));
+    EXPECT_EQ(RGB(0, 0, 0xFF), ::GetPixel(hdc, 120, 115));
+    ::ReleaseDC(host.hwnd, hdc);
 }
 
 TEST(PaintManagerPaint, InvalidateNormalisesTheRectangle)

@@ -1095,10 +1095,11 @@ TEST(LayoutSeparators, FeedbackBandAndCursor)
     ::DeleteObject(bmp);
     ::DeleteDC(dc);
 
-    // The north-south sizing cursor over the band.
-    POINT screen = {50, 71};
-    ::ClientToScreen(host.hwnd, &screen);
-    ::SetCursorPos(screen.x, screen.y);
+    // The north-south sizing cursor over the band. The window goes under the cursor, not the
+    // cursor over the window: the tests beside this one have windows of their own.
+    POINT cursor = {0, 0};
+    ::GetCursorPos(&cursor);
+    ::SetWindowPos(host.hwnd, NULL, cursor.x - 50, cursor.y - 71, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::SetCursor(::LoadCursorW(NULL, IDC_ARROW));
     ::SendMessageW(host.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(host.hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(::LoadCursorW(NULL, IDC_SIZENS), ::GetCursor());

@@ -5,6 +5,7 @@
 #include "UIContainer.h"
 #include "UIOption.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace Veneer;
@@ -598,4 +599,21 @@ TEST_F(UIOptionManaged, SelectedAttributeAndCheckBox)
     EXPECT_EQ((std::vector<std::wstring>{L"selectchanged:remember"}), m_log.Entries());
     c->SetAttribute(L"selected", L"false");
     EXPECT_FALSE(c->GetCheck());
+}
+
+TEST_F(UIButtonManaged, WindowMouseMessagesClick)
+{
+    ButtonProbe* b = MakeButton(L"real");
+    ::ShowWindow(m_wnd, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(m_wnd);
+    RECT rc = {10, 10, 110, 40};
+    b->SetPos(rc, false);
+    ::SendMessageW(m_wnd, WM_MOUSEMOVE, 0, MAKELPARAM(50, 20));
+    ::SendMessageW(m_wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 20));
+    EXPECT_EQ(0x10u, b->m_uButtonState & 0x10u);
+    ::SendMessageW(m_wnd, WM_LBUTTONUP, 0, MAKELPARAM(50, 20));
+    Pump(100, [] { return false; });
+    std::vector<std::wstring> types = m_log.Types();
+    EXPECT_EQ(1, std::count(types.begin(), types.end(), std::wstring(L"click")));
+    EXPECT_EQ(0u, b->m_uButtonState & 0x50u);
 }

@@ -448,3 +448,42 @@ TEST(PaintManagerInput, FocusOnANativeChildWindowMovesTheFocusToItsControl)
 }
 
 } // namespace
+
+namespace {
+
+// Real input through the system's queue: the cursor moves and the left button goes down and up.
+void SendMouse(DWORD flags, POINT screen)
+{
+    INPUT in;
+    ::ZeroMemory(&in, sizeof(in));
+    in.type = INPUT_MOUSE;
+    in.mi.dx = (LONG)(((LONGLONG)screen.x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+    in.mi.dy = (LONG)(((LONGLONG)screen.y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    ::SendInput(1, &in, sizeof(in));
+}
+
+TEST(PaintManagerInput, SystemInputPressDragAndReleaseWithCapture)
+{
+    Scene s;
+    SendMouse(0, s.host.ToScreen(20, 20));
+    ASSERT_TRUE(PumpUntil([&] { return s.a->Count(UIEVENT_MOUSEENTER) == 1; }));
+    SendMouse(MOUSEEVENTF_LEFTDOWN, s.host.ToScreen(20, 20));
+    ASSERT_TRUE(PumpUntil([&] { return s.a->Count(UIEVENT_BUTTONDOWN) == 1; }));
+    EXPECT_EQ(s.host.hwnd, ::GetCapture());
+
+    // Off the control and out of the window: the captured window still hears the mouse.
+    size_t moves = s.a->Count(UIEVENT_MOUSEMOVE);
+    SendMouse(0, s.host.ToScreen(120, 20));
+    SendMouse(0, s.host.ToScreen(-100, 20));
+    EXPECT_TRUE(PumpUntil([&] { return s.a->Count(UIEVENT_MOUSEMOVE) >= (int)moves + 2; }));
+    SendMouse(MOUSEEVENTF_LEFTUP, s.host.ToScreen(-100, 20));
+    ASSERT_TRUE(PumpUntil([&] { return s.a->Count(UIEVENT_BUTTONUP) == 1; }));
+    EXPECT_EQ(0, s.b->Count(UIEVENT_MOUSEENTER));
+    EXPECT_EQ(0, s.a->Count(UIEVENT_MOUSELEAVE));
+    EXPECT_EQ(NULL, ::GetCapture());
+    EXPECT_EQ(-100, s.a->events.back().ptMouse.x);
+    ::SetCursorPos(kParkedCursor.x, kParkedCursor.y);
+}
+
+} // namespace

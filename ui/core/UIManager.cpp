@@ -2346,8 +2346,14 @@ void CPaintManagerUI::DoPaint()
     // came before BeginPaint and would bring no further paint.
     if (m_bFocusNeeded && !m_bUpdateNeeded) SetNextTabControl(true);
 
-    // A window that turned layered after double-buffered painting needs a DIB, not a device bitmap.
-    if (m_bLayered && m_hbmpOffscreen != NULL && m_pOffscreenBits == NULL) DropOffscreen();
+    // A window that turned layered after double-buffered painting needs a DIB, not a device bitmap;
+    // and the pixel work below relies on the buffer having the client's size.
+    if (m_hbmpOffscreen != NULL) {
+        BITMAP bm;
+        bool bSizeOk = ::GetObjectW(m_hbmpOffscreen, sizeof(bm), &bm) != 0 &&
+                       bm.bmWidth == rcClient.right - rcClient.left && bm.bmHeight == rcClient.bottom - rcClient.top;
+        if (!bSizeOk || (m_bLayered && m_pOffscreenBits == NULL)) DropOffscreen();
+    }
     if (m_bOffscreenPaint && m_hbmpOffscreen == NULL) {
         int cx = rcClient.right - rcClient.left;
         int cy = rcClient.bottom - rcClient.top;

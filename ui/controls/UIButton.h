@@ -19,7 +19,7 @@ enum {
 // Control timer of the button's fade and its period.
 enum { FADE_TIMERID = 11, FADE_ELAPSE = 30 };
 
-class UILIB_API CButtonUI : public CLabelUI
+class VENEER_API CButtonUI : public CLabelUI
 {
 public:
     CButtonUI();

@@ -6,7 +6,7 @@
 
 namespace Veneer {
 
-class UILIB_API CLabelUI : public CControlUI
+class VENEER_API CLabelUI : public CControlUI
 {
 public:
     CLabelUI();

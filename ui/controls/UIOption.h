@@ -5,7 +5,7 @@
 
 namespace Veneer {
 
-class UILIB_API COptionUI : public CButtonUI
+class VENEER_API COptionUI : public CButtonUI
 {
 public:
     COptionUI();
@@ -41,7 +41,7 @@ protected:
     TImageDesc m_diOptionFore;
 };
 
-class UILIB_API CCheckBoxUI : public COptionUI
+class VENEER_API CCheckBoxUI : public COptionUI
 {
 public:
     const wchar_t* GetClass() const override;

@@ -5,7 +5,7 @@
 
 namespace Veneer {
 
-class UILIB_API CProgressUI : public CLabelUI
+class VENEER_API CProgressUI : public CLabelUI
 {
 public:
     CProgressUI();

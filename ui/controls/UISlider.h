@@ -5,7 +5,7 @@
 
 namespace Veneer {
 
-class UILIB_API CSliderUI : public CProgressUI
+class VENEER_API CSliderUI : public CProgressUI
 {
 public:
     CSliderUI();

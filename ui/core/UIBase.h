@@ -6,7 +6,7 @@
 namespace Veneer {
 
 // Wide string. Texts of up to 62 characters live in the inline buffer, longer ones on the heap.
-class UILIB_API CUIString
+class VENEER_API CUIString
 {
 public:
     enum { MAX_LOCAL_STRING_LEN = 63 };
@@ -59,7 +59,7 @@ private:
 };
 
 // Laid out as RECT, so it goes wherever a RECT is expected.
-class UILIB_API CUIRect : public tagRECT
+class VENEER_API CUIRect : public tagRECT
 {
 public:
     CUIRect();
@@ -74,7 +74,7 @@ public:
 };
 
 // Laid out as SIZE.
-class UILIB_API CUISize : public tagSIZE
+class VENEER_API CUISize : public tagSIZE
 {
 public:
     CUISize();
@@ -83,7 +83,7 @@ public:
 };
 
 // A text or a numeric resource id (MAKEINTRESOURCE form); does not own the text.
-class UILIB_API STRINGorID
+class VENEER_API STRINGorID
 {
 public:
     STRINGorID(const wchar_t* lpString) : m_lpstr(lpString) {}
@@ -93,7 +93,7 @@ public:
 };
 
 // Growable array of untyped pointers; owns its block, never the pointed-to objects.
-class UILIB_API CUIPtrArray
+class VENEER_API CUIPtrArray
 {
 public:
     CUIPtrArray(int iPreallocSize = 0);
@@ -124,7 +124,7 @@ protected:
 };
 
 // Hash map from wide strings (copied) to untyped pointers (not owned); chained buckets.
-class UILIB_API CUIStringPtrMap
+class VENEER_API CUIStringPtrMap
 {
 public:
     CUIStringPtrMap(int nSize = 83);

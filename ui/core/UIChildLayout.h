@@ -6,7 +6,7 @@
 
 namespace Veneer {
 
-class UILIB_API CChildLayoutUI : public CContainerUI
+class VENEER_API CChildLayoutUI : public CContainerUI
 {
 public:
     CChildLayoutUI();

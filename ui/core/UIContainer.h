@@ -29,7 +29,7 @@ protected:
     ~IContainerUI() {}
 };
 
-class UILIB_API CContainerUI : public CControlUI, public IContainerUI
+class VENEER_API CContainerUI : public CControlUI, public IContainerUI
 {
 public:
     CContainerUI();

@@ -33,7 +33,7 @@ struct tagTPercentInfo {
 };
 typedef tagTPercentInfo TPercentInfo;
 
-class UILIB_API CControlUI
+class VENEER_API CControlUI
 {
 public:
     CControlUI();

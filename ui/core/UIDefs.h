@@ -13,9 +13,9 @@
 // the shared library Veneer_u (the console). VENEER_BUILD_DLL is set while building the shared
 // library; a program that uses it defines VENEER_USE_DLL.
 #if defined(VENEER_BUILD_DLL)
-#define UILIB_API __declspec(dllexport)
+#define VENEER_API __declspec(dllexport)
 #elif defined(VENEER_USE_DLL)
-#define UILIB_API __declspec(dllimport)
+#define VENEER_API __declspec(dllimport)
 #else
-#define UILIB_API
+#define VENEER_API
 #endif

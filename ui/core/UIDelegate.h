@@ -5,7 +5,7 @@
 
 namespace Veneer {
 
-class UILIB_API CDelegateBase
+class VENEER_API CDelegateBase
 {
 public:
     CDelegateBase(void* pObject, void* pFn);
@@ -30,7 +30,7 @@ private:
 };
 
 // An ordered list of delegates called as a whole. Holds copies of the delegates it is given.
-class UILIB_API CDelegateList
+class VENEER_API CDelegateList
 {
 public:
     CDelegateList();

@@ -22,7 +22,7 @@ public:
 // A plug-in control creator, kept in CPaintManagerUI::GetPlugins(); null for tags it does not know.
 typedef CControlUI* (*LPCREATECONTROL)(const wchar_t* pstrType);
 
-class UILIB_API CDialogBuilder
+class VENEER_API CDialogBuilder
 {
 public:
     CDialogBuilder();

@@ -7,7 +7,7 @@
 
 namespace Veneer {
 
-class UILIB_API CHorizontalLayoutUI : public CContainerUI
+class VENEER_API CHorizontalLayoutUI : public CContainerUI
 {
 public:
     CHorizontalLayoutUI();

@@ -98,7 +98,7 @@ struct TFontEntry {
 };
 
 // A resource store: exists once per manager and once for all managers together.
-struct UILIB_API TSharedResources {
+struct VENEER_API TSharedResources {
     TSharedResources();
     DWORD dwDefaultDisabledColor;
     DWORD dwDefaultFontColor;
@@ -143,7 +143,7 @@ enum {
 // Window timer that paints a layered window.
 #define UITIMER_LAYERED 0x2000
 
-class UILIB_API CPaintManagerUI {
+class VENEER_API CPaintManagerUI {
 public:
     CPaintManagerUI();
     ~CPaintManagerUI();

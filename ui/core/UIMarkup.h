@@ -19,7 +19,7 @@ struct TXmlElement
     uint32_t iData;   // element text; for an empty element where "/>" began
 };
 
-class UILIB_API CUIXmlNode
+class VENEER_API CUIXmlNode
 {
 public:
     enum { MAX_XML_ATTRIBUTES = 64 };
@@ -48,7 +48,7 @@ private:
     CUIXmlDoc* m_pOwner;
 };
 
-class UILIB_API CUIXmlDoc
+class VENEER_API CUIXmlDoc
 {
     friend class CUIXmlNode;
 

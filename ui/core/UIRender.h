@@ -10,7 +10,7 @@ class CPaintManagerUI;
 class CControlUI;
 
 // A decoded image of a paint manager's cache: a 32-bit top-down DIB with premultiplied alpha.
-struct UILIB_API TLoadedImage {
+struct VENEER_API TLoadedImage {
     HBITMAP hBitmap;        // owned
     BYTE* pBits;            // the DIB's pixels, blue, green, red, alpha; colour premultiplied
     BYTE* pUnadjustedBits;  // heap copy kept for the global HSL adjustment, else null; owned
@@ -23,7 +23,7 @@ struct UILIB_API TLoadedImage {
 };
 
 // One parsed image description, cached per control.
-struct UILIB_API TImageDesc {
+struct VENEER_API TImageDesc {
     CUIString sDescription;
     CUIString sImageName;
     bool bParsed;           // a parse was attempted: a failed description is not retried
@@ -41,7 +41,7 @@ struct UILIB_API TImageDesc {
 };
 
 // A scoped clip: the clip that was in force (as its bounding box) comes back on destruction.
-class UILIB_API CUIClipRegion {
+class VENEER_API CUIClipRegion {
 public:
     CUIClipRegion();
     ~CUIClipRegion();
@@ -62,7 +62,7 @@ private:
 };
 
 // The render engine's static drawing operations.
-class UILIB_API CUIPainter {
+class VENEER_API CUIPainter {
 public:
     // Images
     static TLoadedImage* LoadImage(STRINGorID bitmap, const wchar_t* type = NULL, DWORD mask = 0);

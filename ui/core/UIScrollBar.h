@@ -9,7 +9,7 @@ namespace Veneer {
 
 class CContainerUI;
 
-class UILIB_API CScrollBarUI : public CControlUI
+class VENEER_API CScrollBarUI : public CControlUI
 {
 public:
     CScrollBarUI();

@@ -5,7 +5,7 @@
 
 namespace Veneer {
 
-class UILIB_API CTabLayoutUI : public CContainerUI
+class VENEER_API CTabLayoutUI : public CContainerUI
 {
 public:
     CTabLayoutUI();

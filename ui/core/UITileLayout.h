@@ -5,7 +5,7 @@
 
 namespace Veneer {
 
-class UILIB_API CTileLayoutUI : public CContainerUI
+class VENEER_API CTileLayoutUI : public CContainerUI
 {
 public:
     CTileLayoutUI();

@@ -7,7 +7,7 @@
 
 namespace Veneer {
 
-class UILIB_API CVerticalLayoutUI : public CContainerUI
+class VENEER_API CVerticalLayoutUI : public CContainerUI
 {
 public:
     CVerticalLayoutUI();

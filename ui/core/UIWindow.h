@@ -7,7 +7,7 @@
 
 namespace Veneer {
 
-class UILIB_API CWindowWnd
+class VENEER_API CWindowWnd
 {
 public:
     CWindowWnd();

@@ -73,7 +73,7 @@ struct TZipSource
     DWORD dwPosition;
 };
 
-class UILIB_API CZipReader
+class VENEER_API CZipReader
 {
 public:
     CZipReader();
@@ -105,11 +105,11 @@ private:
     int m_nMemberCount;
 };
 
-UILIB_API HZIP OpenZipHandle(const void* source, unsigned length, int kind);
-UILIB_API ZRESULT FindZipEntry(HZIP hz, const wchar_t* name, bool ignoreCase, int* index, TZipEntry* ze);
-UILIB_API ZRESULT ExtractZipEntry(HZIP hz, int index, void* target, unsigned length, int kind);
-UILIB_API ZRESULT CloseZipHandle(HZIP hz);
+VENEER_API HZIP OpenZipHandle(const void* source, unsigned length, int kind);
+VENEER_API ZRESULT FindZipEntry(HZIP hz, const wchar_t* name, bool ignoreCase, int* index, TZipEntry* ze);
+VENEER_API ZRESULT ExtractZipEntry(HZIP hz, int index, void* target, unsigned length, int kind);
+VENEER_API ZRESULT CloseZipHandle(HZIP hz);
 // The code of the latest of the four calls above.
-UILIB_API ZRESULT GetLastZipResult();
+VENEER_API ZRESULT GetLastZipResult();
 
 } // namespace Veneer

@@ -80,7 +80,7 @@ private:
     }                                                                                               \
     ;
 
-class UILIB_API CNotifyPump
+class VENEER_API CNotifyPump
 {
 public:
     CNotifyPump();
@@ -99,7 +99,7 @@ private:
     static const TNotifyMapEntry _messageEntries[];
 };
 
-class UILIB_API WindowImplBase : public CWindowWnd,
+class VENEER_API WindowImplBase : public CWindowWnd,
                                  public CNotifyPump,
                                  public INotifyUI,
                                  public IMessageFilterUI,

@@ -7,7 +7,7 @@ out=${TOLLVANE_BUILD_DIR:-$root/build}
 i386=$(bash "$root/scripts/enable-i386.sh" 2>/dev/null || echo emulated)
 arch=x86_64; [ "$i386" = native ] && arch=i686
 bin=$out/$arch
-if [ ! -f "$bin/updater/app/Tollvane.exe" ] || [ ! -f "$bin/tests/write_core_dat.exe" ]; then
+if [ ! -f "$bin/updater/app/Tollvane.exe" ] || [ ! -f "$bin/tests/core_dat.exe" ]; then
   TOLLVANE_SKIP_32=1 bash "$root/scripts/test.sh" -R '^CmdLineParser' >/dev/null
 fi
 cmake --build "$bin" -j4 >/dev/null
@@ -26,7 +26,7 @@ cp "$bin/updater/app/Tollvane.exe" "$cafe/Core.exe"
 cp "$bin/tests/standin_console.exe" "$cafe/Pellmora.exe"
 printf 'old settings' >"$cafe/app/settings.dat"
 printf 'same text\r\n' >"$cafe/readme.txt"
-(cd "$cafe" && run "$bin/tests/write_core_dat.exe" 'data\core.dat' 1.0.0 100)
+(cd "$cafe" && run "$bin/tests/core_dat.exe" write 'data\core.dat' 1.0.0 100)
 
 # The release: version 2.0.0 (code 200), one file changed, one new; the console named by the list.
 spec='{"netbarid":"777","release":{"version":"2.0.0","version_code":"200","mainserver":"Pellmora.exe",
@@ -51,5 +51,6 @@ touch "$cafe/Pellmora.exe.quit"
 echo "Changed:"
 echo "  app/settings.dat: $(cat "$cafe/app/settings.dat") (backup: $(cat "$cafe/upgradebak/app/settings.dat" 2>/dev/null))"
 echo "  app/new.dat: $(cat "$cafe/app/new.dat" 2>/dev/null)"
+echo "  version recorded in data\\core.dat: $(cd "$cafe" && run "$bin/tests/core_dat.exe" read 'data\core.dat' | tr -d '\r')"
 echo "  console started by the updater: $(grep -c . "$cafe/Pellmora.exe.log" 2>/dev/null) time(s) in all"
 echo "Screenshots: $demo/during.png $demo/after.png"

@@ -665,6 +665,22 @@ int CContainerUI::HorizontalLineStep()
     return cxLine;
 }
 
+int CContainerUI::VerticalPageStep()
+{
+    int iOffset = m_rcItem.bottom - m_rcItem.top - m_rcInset.top - m_rcInset.bottom;
+    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible())
+        iOffset -= m_pHorizontalScrollBar->GetFixedHeight();
+    return iOffset;
+}
+
+int CContainerUI::HorizontalPageStep()
+{
+    int iOffset = m_rcItem.right - m_rcItem.left - m_rcInset.left - m_rcInset.right;
+    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible())
+        iOffset -= m_pVerticalScrollBar->GetFixedWidth();
+    return iOffset;
+}
+
 void CContainerUI::LineUp()
 {
     SIZE sz = GetScrollPos();
@@ -682,20 +698,14 @@ void CContainerUI::LineDown()
 void CContainerUI::PageUp()
 {
     SIZE sz = GetScrollPos();
-    int iOffset = m_rcItem.bottom - m_rcItem.top - m_rcInset.top - m_rcInset.bottom;
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible())
-        iOffset -= m_pHorizontalScrollBar->GetFixedHeight();
-    sz.cy -= iOffset;
+    sz.cy -= VerticalPageStep();
     SetScrollPos(sz);
 }
 
 void CContainerUI::PageDown()
 {
     SIZE sz = GetScrollPos();
-    int iOffset = m_rcItem.bottom - m_rcItem.top - m_rcInset.top - m_rcInset.bottom;
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible())
-        iOffset -= m_pHorizontalScrollBar->GetFixedHeight();
-    sz.cy += iOffset;
+    sz.cy += VerticalPageStep();
     SetScrollPos(sz);
 }
 
@@ -730,20 +740,14 @@ void CContainerUI::LineRight()
 void CContainerUI::PageLeft()
 {
     SIZE sz = GetScrollPos();
-    int iOffset = m_rcItem.right - m_rcItem.left - m_rcInset.left - m_rcInset.right;
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible())
-        iOffset -= m_pVerticalScrollBar->GetFixedWidth();
-    sz.cx -= iOffset;
+    sz.cx -= HorizontalPageStep();
     SetScrollPos(sz);
 }
 
 void CContainerUI::PageRight()
 {
     SIZE sz = GetScrollPos();
-    int iOffset = m_rcItem.right - m_rcItem.left - m_rcInset.left - m_rcInset.right;
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible())
-        iOffset -= m_pVerticalScrollBar->GetFixedWidth();
-    sz.cx += iOffset;
+    sz.cx += HorizontalPageStep();
     SetScrollPos(sz);
 }
 

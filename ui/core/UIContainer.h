@@ -107,6 +107,9 @@ protected:
     void DestroyChild(CControlUI* pControl);
     int VerticalLineStep();
     int HorizontalLineStep();
+    // One page: the client extent less the inset and the other direction's visible bar.
+    int VerticalPageStep();
+    int HorizontalPageStep();
 
     CUIPtrArray m_items;
     RECT m_rcInset;

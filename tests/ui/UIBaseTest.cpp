@@ -387,3 +387,25 @@ TEST(UIStringPtrMap, ManyKeysAllFound)
             seen++;
     EXPECT_EQ(500, seen);
 }
+
+TEST(UIStringPtrMapRehash, KeepsEveryKeyAndItsData)
+{
+    CUIStringPtrMap map;
+    std::vector<std::wstring> keys;
+    for (int i = 0; i < 500; ++i) keys.push_back(L"name" + std::to_wstring(i));
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_TRUE(map.Insert(keys[i].c_str(), (void*)(i + 1)));
+    EXPECT_EQ(map.GetBucketCount(), 83);
+    map.Rehash(1021);
+    EXPECT_EQ(map.GetBucketCount(), 1021);
+    EXPECT_EQ(map.GetSize(), 500);
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(map.Find(keys[i].c_str()), (void*)(i + 1));
+    EXPECT_FALSE(map.Insert(L"name7", (void*)1));
+    EXPECT_TRUE(map.Remove(L"name7"));
+    EXPECT_EQ(map.Find(L"name7"), nullptr);
+    EXPECT_EQ(map.Set(L"name8", (void*)99), (void*)9);
+    int listed = 0;
+    while (map.GetAt(listed) != NULL) ++listed;
+    EXPECT_EQ(listed, 499);
+    map.RemoveAll();
+    EXPECT_EQ(map.GetSize(), 0);
+}

@@ -9,6 +9,7 @@
 #include "UIContainer.h"
 #include "UIWindow.h"
 #include "UIZipTestSupport.h"
+#include "UISkinTestSupport.h"
 
 #include <string>
 #include <vector>
@@ -53,27 +54,12 @@ public:
     CPaintManagerUI pm;
 };
 
-// Class, name and position of every control, depth first.
-void DumpInto(CControlUI* p, int depth, std::wstring& out)
-{
-    const RECT& rc = p->GetPos();
-    wchar_t line[256];
-    swprintf(line, 256, L"%*s%ls '%ls' %ld,%ld,%ld,%ld\n", depth * 2, L"", p->GetClass(), p->GetName().GetData(),
-             rc.left, rc.top, rc.right, rc.bottom);
-    out += line;
-    IContainerUI* pContainer = static_cast<IContainerUI*>(p->GetInterface(L"IContainer"));
-    if (pContainer == NULL) return;
-    for (int i = 0; i < pContainer->GetCount(); ++i) DumpInto(pContainer->GetItemAt(i), depth + 1, out);
-}
-
 std::wstring Dump(CControlUI* root)
 {
-    std::wstring out;
     if (root == NULL) return L"<null>";
     RECT rc = {0, 0, 300, 200};
     root->SetPos(rc, false);
-    DumpInto(root, 0, out);
-    return out;
+    return skintest::DumpTree(root);
 }
 
 // A container that records the attributes it receives and what it sees while receiving them.

@@ -668,4 +668,34 @@ int CUIStringPtrMap::GetSize() const
     return m_nCount;
 }
 
+int CUIStringPtrMap::GetBucketCount() const
+{
+    return m_nBuckets;
+}
+
+void CUIStringPtrMap::Rehash(int nSize)
+{
+    if (nSize < 16)
+        nSize = 16;
+    if (m_aT == NULL || nSize == m_nBuckets)
+        return;
+    TITEM** aNew = new TITEM*[nSize]();
+    for (int i = m_nBuckets - 1; i >= 0; i--) {
+        TITEM* pItem = m_aT[i];
+        while (pItem != NULL) {
+            TITEM* pNext = pItem->pNext;
+            UINT slot = Hash(pItem->Key) % (UINT)nSize;
+            pItem->pPrev = NULL;
+            pItem->pNext = aNew[slot];
+            if (aNew[slot] != NULL)
+                aNew[slot]->pPrev = pItem;
+            aNew[slot] = pItem;
+            pItem = pNext;
+        }
+    }
+    delete[] m_aT;
+    m_aT = aNew;
+    m_nBuckets = nSize;
+}
+
 } // namespace Veneer

@@ -142,6 +142,10 @@ public:
     bool Remove(const wchar_t* key);
     const wchar_t* GetAt(int iIndex) const;
     int GetSize() const;
+    int GetBucketCount() const;
+    // Spreads the nodes over nSize buckets, keeping every key and its data (the GetAt order
+    // changes). For maps that nobody enumerates and that may grow large.
+    void Rehash(int nSize);
 
     static UINT Hash(const wchar_t* key);
 

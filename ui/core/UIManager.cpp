@@ -916,7 +916,17 @@ CControlUI* CALLBACK CPaintManagerUI::__FindControlFromNameHash(CControlUI* pThi
     CUIString sName = pThis->GetName();
     if (sName.IsEmpty()) return NULL;
     pManager->m_mNameHash.Set(sName, pThis);
+    pManager->GrowNameHash();
     return NULL;
+}
+
+// The name map starts with the usual 83 buckets; a skin of thousands of named controls would
+// make every registration walk chains of thousands, so the map grows with its content. Nobody
+// enumerates it, so only the speed of its lookups changes.
+void CPaintManagerUI::GrowNameHash()
+{
+    if (m_mNameHash.GetSize() > 2 * m_mNameHash.GetBucketCount())
+        m_mNameHash.Rehash(4 * m_mNameHash.GetBucketCount() + 1);
 }
 
 CControlUI* CALLBACK CPaintManagerUI::__FindControlFromPoint(CControlUI* pThis, void* pData)
@@ -976,6 +986,7 @@ bool CPaintManagerUI::RenameControl(CControlUI* pControl, const wchar_t* pstrNam
     if (m_mNameHash.Find(pstrName) != NULL) return false;
     if (!sOldName.IsEmpty() && m_mNameHash.Find(sOldName) == pControl) m_mNameHash.Remove(sOldName);
     bool bResult = m_mNameHash.Insert(pstrName, pControl);
+    GrowNameHash();
     if (bResult) pControl->SetName(pstrName);
     return bResult;
 }

@@ -342,6 +342,7 @@ private:
 
     static HFONT BuildFont(const wchar_t* pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic);
     static CControlUI* CALLBACK __FindControlFromNameHash(CControlUI* pThis, void* pData);
+    void GrowNameHash();
     static CControlUI* CALLBACK __FindControlFromPoint(CControlUI* pThis, void* pData);
     static CControlUI* CALLBACK __FindControlFromTab(CControlUI* pThis, void* pData);
     static CControlUI* CALLBACK __FindControlFromShortcut(CControlUI* pThis, void* pData);

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <json/json.h>
 #include <random>
+#include <sddl.h>
 #include "CoreDataFile.h"
 #include "EngineBaseSupport.h"
 #include "StandIn.h"
@@ -370,6 +371,48 @@ TEST(UpdateScenario, BadDownloadsAreErrorFourAndTouchNothing)
         ASSERT_TRUE(inst.ReadVersion(text, code));
         EXPECT_EQ(code, "100");
     }
+}
+
+// A console the updater may not terminate: its process denies PROCESS_TERMINATE to everyone, so
+// it survives the stop and the run ends with error 5 -- and the console is started again.
+TEST(UpdateScenario, ConsoleThatCannotBeStoppedIsErrorFiveAndIsStartedAgain)
+{
+    Installation inst;
+    WriteOldFiles(inst);
+    standin::Scenario sc(ReleaseSpec(inst));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x0001;;;WD)(A;;GA;;;WD)",
+                                                                     SDDL_REVISION_1, &sd, nullptr));
+    SECURITY_ATTRIBUTES sa = {sizeof sa, sd, FALSE};
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi;
+    std::wstring cmd = L"\"" + inst.Path(inst.Console()) + L"\" guarded";
+    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], &sa, nullptr, FALSE, 0, nullptr, inst.Root().c_str(), &si, &pi));
+    LocalFree(sd);
+    CloseHandle(pi.hThread);
+    WaitForInputIdle(pi.hProcess, 5000);
+    HANDLE probe = OpenProcess(PROCESS_TERMINATE, FALSE, pi.dwProcessId);
+    if (probe) {
+        CloseHandle(probe);
+        WriteWholeFile(inst.Path(inst.Console() + L".quit"), "");
+        WaitForSingleObject(pi.hProcess, 5000);
+        CloseHandle(pi.hProcess);
+        GTEST_SKIP() << "this system lets every process of the session be terminated";
+    }
+
+    DWORD code = inst.RunDriver(sc.Netbarid(), false);
+    WriteWholeFile(inst.Path(inst.Console() + L".quit"), "");
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hProcess);
+
+    EXPECT_EQ(code, 5u) << inst.LastStatus();
+    EXPECT_EQ(ReadText(inst.Path(L"app\\replace.dat")), "old content");
+    EXPECT_EQ(CountRequests(sc, "post_version"), 0u);
+    // The failed stop still starts the console: a start without arguments.
+    std::string log = ReadText(inst.Path(inst.Console() + L".log"));
+    EXPECT_NE(log.find(".exe\"\r\n"), std::string::npos) << log;
 }
 
 TEST(UpdateScenario, LockedTargetIsErrorSixAndTheConsoleIsStartedAgain)

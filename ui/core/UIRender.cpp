@@ -728,22 +728,59 @@ void CUIPainter::DrawImage(HDC hDC, HBITMAP hBitmap, const RECT& rcDest, const R
     ::DeleteDC(hMemDC);
 }
 
+namespace {
+// The 1x1 pixel that colour fills are stretched from, selected into its own memory DC. Made once
+// per drawing thread and kept: creating and deleting a DIB and a DC for every fill cost far more
+// than the fill itself.
+struct TSolidPixel {
+    HDC hMemDC = NULL;
+    BYTE* bits = NULL;
+};
+
+TSolidPixel* SolidPixel()
+{
+    static thread_local TSolidPixel* pixel = NULL;
+    if (pixel == NULL) {
+        BYTE* bits = NULL;
+        HBITMAP hBitmap = CreateDibSection32(1, 1, true, &bits);
+        HDC hMemDC = hBitmap != NULL ? ::CreateCompatibleDC(NULL) : NULL;
+        if (hMemDC == NULL) {
+            if (hBitmap != NULL) ::DeleteObject(hBitmap);
+            return NULL;
+        }
+        ::SelectObject(hMemDC, hBitmap);
+        pixel = new TSolidPixel;
+        pixel->hMemDC = hMemDC;
+        pixel->bits = bits;
+    }
+    return pixel;
+}
+} // namespace
+
 void CUIPainter::DrawColor(HDC hDC, const RECT& rc, DWORD colour)
 {
     const DWORD a = colour >> 24;
-    if (a == 0) return;
-    BYTE* bits = NULL;
-    HBITMAP hBitmap = CreateDibSection32(1, 1, true, &bits);
-    if (hBitmap == NULL) return;
+    if (a == 0 || hDC == NULL) return;
+    TSolidPixel* pixel = SolidPixel();
+    if (pixel == NULL) return;
     // AlphaBlend expects premultiplied colour.
-    bits[0] = (BYTE)((colour & 0xFF) * a / 255);
-    bits[1] = (BYTE)(((colour >> 8) & 0xFF) * a / 255);
-    bits[2] = (BYTE)(((colour >> 16) & 0xFF) * a / 255);
-    bits[3] = (BYTE)a;
-    RECT rcSource = {0, 0, 1, 1};
-    RECT rcCorners = {0, 0, 0, 0};
-    DrawImage(hDC, hBitmap, rc, rc, rcSource, rcCorners, true, 255);
-    ::DeleteObject(hBitmap);
+    pixel->bits[0] = (BYTE)((colour & 0xFF) * a / 255);
+    pixel->bits[1] = (BYTE)(((colour >> 8) & 0xFF) * a / 255);
+    pixel->bits[2] = (BYTE)(((colour >> 16) & 0xFF) * a / 255);
+    pixel->bits[3] = (BYTE)a;
+    ::GdiFlush();
+    // What DrawImage does for a 1x1 source without corners: one blended stretch over rc.
+    ::SetStretchBltMode(hDC, HALFTONE);
+    TPieceBlitter blit;
+    blit.hDC = hDC;
+    blit.hMemDC = pixel->hMemDC;
+    blit.pfnAlphaBlend = GetAlphaBlend();
+    blit.blend = true;
+    blit.bf.BlendOp = AC_SRC_OVER;
+    blit.bf.BlendFlags = 0;
+    blit.bf.SourceConstantAlpha = 255;
+    blit.bf.AlphaFormat = AC_SRC_ALPHA;
+    blit.Stretch(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, 0, 0, 1, 1);
 }
 
 void CUIPainter::DrawGradient(HDC hDC, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps)

@@ -1593,6 +1593,24 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
 // ---------------------------------------------------------------------------------------------
 // Window messages
 
+namespace {
+// A key event for a control: the character from the message, the mouse where it was last seen.
+void SendKeyEvent(CControlUI* target, int type, UINT keyState, POINT mouse, WPARAM wParam, LPARAM lParam)
+{
+    TEventUI event;
+    ::ZeroMemory(&event, sizeof(event));
+    event.Type = type;
+    event.pSender = target;
+    event.chKey = (wchar_t)LOWORD(wParam);
+    event.ptMouse = mouse;
+    event.wKeyState = (WORD)keyState;
+    event.dwTimestamp = ::GetTickCount();
+    event.wParam = wParam;
+    event.lParam = lParam;
+    target->Event(event);
+}
+} // namespace
+
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
 {
     if (m_hWndPaint == NULL) return false;
@@ -1898,17 +1916,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         if (m_pRoot == NULL || m_pFocus == NULL) return false;
         CControlUI* pFocus = m_pFocus;
         m_pEventKey = pFocus;
-        TEventUI event;
-        ::ZeroMemory(&event, sizeof(event));
-        event.Type = UIEVENT_KEYDOWN;
-        event.pSender = pFocus;
-        event.chKey = (wchar_t)LOWORD(wParam);
-        event.ptMouse = m_ptLastMousePos;
-        event.wKeyState = (WORD)MapKeyState();
-        event.dwTimestamp = ::GetTickCount();
-        event.wParam = wParam;
-        event.lParam = lParam;
-        pFocus->Event(event);
+        SendKeyEvent(pFocus, UIEVENT_KEYDOWN, MapKeyState(), m_ptLastMousePos, wParam, lParam);
         return false;
     }
 
@@ -1916,33 +1924,13 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         if (m_pRoot == NULL || m_pEventKey == NULL) return false;
         CControlUI* pKey = m_pEventKey;
         m_pEventKey = NULL;
-        TEventUI event;
-        ::ZeroMemory(&event, sizeof(event));
-        event.Type = UIEVENT_KEYUP;
-        event.pSender = pKey;
-        event.chKey = (wchar_t)LOWORD(wParam);
-        event.ptMouse = m_ptLastMousePos;
-        event.wKeyState = (WORD)MapKeyState();
-        event.dwTimestamp = ::GetTickCount();
-        event.wParam = wParam;
-        event.lParam = lParam;
-        pKey->Event(event);
+        SendKeyEvent(pKey, UIEVENT_KEYUP, MapKeyState(), m_ptLastMousePos, wParam, lParam);
         return false;
     }
 
     case WM_CHAR: {
         if (m_pRoot == NULL || m_pFocus == NULL) return false;
-        TEventUI event;
-        ::ZeroMemory(&event, sizeof(event));
-        event.Type = UIEVENT_CHAR;
-        event.pSender = m_pFocus;
-        event.chKey = (wchar_t)LOWORD(wParam);
-        event.ptMouse = m_ptLastMousePos;
-        event.wKeyState = (WORD)MapKeyState();
-        event.dwTimestamp = ::GetTickCount();
-        event.wParam = wParam;
-        event.lParam = lParam;
-        m_pFocus->Event(event);
+        SendKeyEvent(m_pFocus, UIEVENT_CHAR, MapKeyState(), m_ptLastMousePos, wParam, lParam);
         return false;
     }
 

@@ -484,6 +484,35 @@ TEST_F(RenderTest, DrawColorBlendsTranslucentColours)
     EXPECT_TRUE(Near(s.At(2, 5), 0x00FF00, 0));
 }
 
+// Opaque fills take a copying path of their own: it must give what blending an opaque pixel gives
+// (alpha byte 0xFF, for layered windows), keep to the clip and the rectangle, and leave the DC's
+// stretch mode as it was.
+TEST_F(RenderTest, OpaqueFillsAreExactOpaqueAndClipped)
+{
+    Surface s(10, 10);
+    s.Fill(0x00000000);
+    ::SetStretchBltMode(s.dc(), BLACKONWHITE);
+    HRGN clip = ::CreateRectRgn(0, 0, 10, 6);
+    ::SelectClipRgn(s.dc(), clip);
+    ::DeleteObject(clip);
+    RECT rc = {2, 2, 8, 8};
+    CUIPainter::DrawColor(s.dc(), rc, 0xFF123456);
+    EXPECT_EQ(0xFF123456u, s.Bits()[3 * 10 + 4]);
+    EXPECT_EQ(0xFF123456u, s.Bits()[5 * 10 + 7]);
+    EXPECT_EQ(0u, s.Bits()[6 * 10 + 4]);   // clipped
+    EXPECT_EQ(0u, s.Bits()[3 * 10 + 8]);   // right of the rectangle
+    EXPECT_EQ(0u, s.Bits()[1 * 10 + 4]);   // above it
+    EXPECT_EQ(BLACKONWHITE, ::GetStretchBltMode(s.dc()));
+    ::SelectClipRgn(s.dc(), NULL);
+
+    // Inverted or empty rectangles draw nothing (a negative extent would mirror the blit).
+    s.Fill(0x00000000);
+    RECT inverted = {8, 8, 2, 2}, empty = {3, 3, 3, 9};
+    CUIPainter::DrawColor(s.dc(), inverted, 0xFF123456);
+    CUIPainter::DrawColor(s.dc(), empty, 0xFF123456);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(0u, s.Bits()[i]) << i;
+}
+
 TEST_F(RenderTest, GradientsAndTheirAlpha)
 {
     Surface s(20, 20);

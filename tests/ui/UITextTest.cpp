@@ -94,6 +94,29 @@ TEST_F(TextTest, PlainTextDrawsAndMeasures)
     CUIPainter::DrawText(s.dc(), &m_pm, calc, NULL, 0, 1, 0);
 }
 
+// The DC's own font is selected back after the text, whether DrawText had to switch fonts or found
+// the wanted one already selected (as the paint manager leaves its default font).
+TEST_F(TextTest, PlainTextLeavesTheDcFontSelected)
+{
+    Surface s(200, 60);
+    HGDIOBJ original = ::GetCurrentObject(s.dc(), OBJ_FONT);
+    RECT rc = {0, 0, 200, 60};
+    CUIPainter::DrawText(s.dc(), &m_pm, rc, L"WWW", 0xFFFF0000, 1, DT_SINGLELINE);
+    EXPECT_EQ(original, ::GetCurrentObject(s.dc(), OBJ_FONT));
+
+    HFONT font = m_pm.GetFont(1);
+    ::SelectObject(s.dc(), font);
+    s.Fill(0xFFFFFF);
+    CUIPainter::DrawText(s.dc(), &m_pm, rc, L"WWW", 0xFFFF0000, 1, DT_SINGLELINE);
+    EXPECT_GT(Count(s, rc, IsRed), 20);
+    EXPECT_EQ((HGDIOBJ)font, ::GetCurrentObject(s.dc(), OBJ_FONT));
+    RECT a = {0, 0, 500, 500}, b = a;
+    CUIPainter::DrawText(s.dc(), &m_pm, a, L"WWW", 0, 1, DT_SINGLELINE | DT_CALCRECT);
+    ::SelectObject(s.dc(), original);
+    CUIPainter::DrawText(s.dc(), &m_pm, b, L"WWW", 0, 1, DT_SINGLELINE | DT_CALCRECT);
+    EXPECT_EQ(a.right, b.right);   // the same font either way
+}
+
 TEST_F(TextTest, LinkRectangleAndTarget)
 {
     Surface s(300, 100);

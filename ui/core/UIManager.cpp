@@ -246,6 +246,9 @@ void CPaintManagerUI::Invalidate(RECT& rcItem)
     if (rcItem.top < 0) rcItem.top = 0;
     if (rcItem.right < rcItem.left) rcItem.right = rcItem.left;
     if (rcItem.bottom < rcItem.top) rcItem.bottom = rcItem.top;
+    // An empty rectangle invalidates nothing; controls not laid out yet (a skin being built) have
+    // one, and each InvalidateRect is a round trip to the window server.
+    if (::IsRectEmpty(&rcItem)) return;
     if (m_bLayered)
         ::UnionRect(&m_rcLayeredUpdate, &m_rcLayeredUpdate, &rcItem);
     else
@@ -2142,6 +2145,7 @@ void CPaintManagerUI::DoPrintClient(HDC hDC, LPARAM lParam)
     RECT rcClient = {0, 0, 0, 0};
     ::GetClientRect(m_hWndPaint, &rcClient);
     int iSaveDC = ::SaveDC(hDC);
+    ::SelectObject(hDC, GetDefaultFontInfo()->hFont);
     m_pRoot->Paint(hDC, rcClient, NULL);
     if ((lParam & PRF_CHILDREN) != 0) {
         for (HWND hChild = ::GetWindow(m_hWndPaint, GW_CHILD); hChild != NULL;
@@ -2367,11 +2371,14 @@ void CPaintManagerUI::DoPaint()
     ::BeginPaint(m_hWndPaint, &ps);
     if (!m_bOffscreenPaint) {
         int iSaveDC = ::SaveDC(m_hDcPaint);
+        // Most texts use the default font: selected once here, DrawText need not switch fonts.
+        ::SelectObject(m_hDcPaint, GetDefaultFontInfo()->hFont);
         m_pRoot->Paint(m_hDcPaint, rcPaint, NULL);
         ::RestoreDC(m_hDcPaint, iSaveDC);
     } else if (m_hDcOffscreen != NULL && m_hbmpOffscreen != NULL) {
         HBITMAP hOldBitmap = static_cast<HBITMAP>(::SelectObject(m_hDcOffscreen, m_hbmpOffscreen));
         int iSaveDC = ::SaveDC(m_hDcOffscreen);
+        ::SelectObject(m_hDcOffscreen, GetDefaultFontInfo()->hFont);
         if (m_bLayered && m_pOffscreenBits != NULL) {
             // Nothing drawn means transparent: the paint rectangle starts with alpha 0. Cleared with
             // a layered image too, or translucent drawing would pile up over the last paint's pixels.

@@ -2145,8 +2145,9 @@ void CPaintManagerUI::DoPrintClient(HDC hDC, LPARAM lParam)
     RECT rcClient = {0, 0, 0, 0};
     ::GetClientRect(m_hWndPaint, &rcClient);
     int iSaveDC = ::SaveDC(hDC);
-    ::SelectObject(hDC, GetDefaultFontInfo()->hFont);
+    HGDIOBJ hOldFont = ::SelectObject(hDC, GetDefaultFontInfo()->hFont);
     m_pRoot->Paint(hDC, rcClient, NULL);
+    ::SelectObject(hDC, hOldFont);   // the native children print with the DC as it was given
     if ((lParam & PRF_CHILDREN) != 0) {
         for (HWND hChild = ::GetWindow(m_hWndPaint, GW_CHILD); hChild != NULL;
              hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {

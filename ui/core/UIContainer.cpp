@@ -811,14 +811,13 @@ void CContainerUI::DoEvent(tagTEventUI& event)
     // Keys scroll the vertical bar while it can, else the horizontal one (Up and Down then go left
     // and right).
     if (event.Type == UIEVENT_KEYDOWN && IsKeyboardEnabled() && IsEnabled() && (bVActive || bHActive)) {
-        const bool bV = bVActive;
         switch (event.chKey) {
-        case VK_DOWN: bV ? LineDown() : LineRight(); return;
-        case VK_UP: bV ? LineUp() : LineLeft(); return;
-        case VK_NEXT: bV ? PageDown() : PageRight(); return;
-        case VK_PRIOR: bV ? PageUp() : PageLeft(); return;
-        case VK_HOME: bV ? HomeUp() : HomeLeft(); return;
-        case VK_END: bV ? EndDown() : EndRight(); return;
+        case VK_DOWN: bVActive ? LineDown() : LineRight(); return;
+        case VK_UP: bVActive ? LineUp() : LineLeft(); return;
+        case VK_NEXT: bVActive ? PageDown() : PageRight(); return;
+        case VK_PRIOR: bVActive ? PageUp() : PageLeft(); return;
+        case VK_HOME: bVActive ? HomeUp() : HomeLeft(); return;
+        case VK_END: bVActive ? EndDown() : EndRight(); return;
         default: break;
         }
     }

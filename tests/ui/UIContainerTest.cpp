@@ -544,6 +544,80 @@ TEST(UIContainerScroll, NestedLayoutNeverHidesTheBarItJustShowed)
     EXPECT_FALSE(bar->IsVisible());
 }
 
+TEST(UIContainerScroll, HorizontalBarAloneScrollsByEightAndTakesTheKeys)
+{
+    HostWindow w;
+    StackLayout* root = new StackLayout;
+    ASSERT_TRUE(w.pm.AttachDialog(root));
+    root->EnableScrollBar(false, true);
+    CScrollBarUI* bar = root->GetHorizontalScrollBar();
+    ASSERT_TRUE(bar->IsHorizontal());
+    CControlUI* wide = Box(50, 350);
+    root->Add(wide);
+    root->SetPos(RECT{0, 0, 200, 100}, false);
+    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_EQ(150, bar->GetScrollRange());
+    EXPECT_TRUE(RectIs(bar->GetPos(), 0, 84, 200, 100)) << Str(bar->GetPos());
+    EXPECT_TRUE(RectIs(root->GetClientPos(), 0, 0, 200, 84));
+    EXPECT_EQ(150, root->GetScrollRange().cx);
+    EXPECT_EQ(0, root->GetScrollRange().cy);
+
+    // Sideways the line is 8 whatever the font; a page is the client width.
+    struct Step {
+        void (CContainerUI::*op)();
+        int pos;
+    } steps[] = {
+        {&CContainerUI::LineRight, 8}, {&CContainerUI::LineLeft, 0},   {&CContainerUI::EndRight, 150},
+        {&CContainerUI::HomeLeft, 0},  {&CContainerUI::PageRight, 150}, {&CContainerUI::PageLeft, 0},
+        {&CContainerUI::LineDown, 0},  // no vertical bar
+    };
+    for (auto& s : steps) {
+        (root->*s.op)();
+        EXPECT_EQ(s.pos, bar->GetScrollPos());
+        EXPECT_EQ(s.pos, root->GetScrollPos().cx);
+        EXPECT_EQ(-s.pos, wide->GetPos().left);
+    }
+
+    // Without a vertical bar the keys and the wheel scroll sideways.
+    struct Key {
+        wchar_t key;
+        int pos;
+    } keys[] = {{VK_DOWN, 8}, {VK_UP, 0}, {VK_END, 150}, {VK_HOME, 0}, {VK_NEXT, 150}, {VK_PRIOR, 0}};
+    for (auto& k : keys) {
+        tagTEventUI ke = MakeEvent(UIEVENT_KEYDOWN);
+        ke.chKey = k.key;
+        root->DoEvent(ke);
+        EXPECT_EQ(k.pos, bar->GetScrollPos()) << (int)k.key;
+    }
+    tagTEventUI e = MakeEvent(UIEVENT_SCROLLWHEEL, 10, 10, 1);
+    root->DoEvent(e);
+    EXPECT_EQ(8, bar->GetScrollPos());
+
+    // The bar hands its buttons to the owner, which moves the content.
+    POINT right = {(bar->GetButton2Rect().left + bar->GetButton2Rect().right) / 2, 92};
+    e = MakeEvent(UIEVENT_BUTTONDOWN, right.x, right.y);
+    bar->DoEvent(e);
+    e = MakeEvent(UIEVENT_BUTTONUP, right.x, right.y);
+    bar->DoEvent(e);
+    EXPECT_EQ(16, bar->GetScrollPos());
+    EXPECT_EQ(-16, wide->GetPos().left);
+
+    // Narrower content lowers the range and pulls the content back; content that fits hides the bar.
+    root->EndRight();
+    wide->SetFixedWidth(260);
+    root->SetPos(RECT{0, 0, 200, 100}, false);
+    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_EQ(60, bar->GetScrollRange());
+    EXPECT_EQ(60, bar->GetScrollPos());
+    EXPECT_EQ(-60, wide->GetPos().left);
+    wide->SetFixedWidth(100);
+    root->SetPos(RECT{0, 0, 200, 100}, false);
+    EXPECT_FALSE(bar->IsVisible());
+    EXPECT_EQ(0, bar->GetScrollPos());
+    EXPECT_EQ(0, bar->GetScrollRange());
+    EXPECT_EQ(0, wide->GetPos().left);
+}
+
 TEST(UIContainerScroll, BothBarsShareTheCorner)
 {
     HostWindow w;

@@ -165,6 +165,16 @@ TEST(UIScrollBar, LayoutOfButtonsAndThumb)
         {true, {0, 0, 216, 16}, 100, 0, true, true, {0, 0, 16, 16}, {200, 0, 216, 16}, {16, 0, 141, 16}},
         {true, {0, 0, 216, 16}, 100, 100, true, true, {0, 0, 16, 16}, {200, 0, 216, 16}, {75, 0, 200, 16}},
         {true, {0, 0, 20, 16}, 100, 0, true, true, {0, 0, 10, 16}, {10, 0, 20, 16}, {0, 0, 0, 0}},
+        // The same rules along x.
+        {true, {20, 10, 236, 26}, 100, 50, true, true, {20, 10, 36, 26}, {220, 10, 236, 26}, {65, 10, 190, 26}},
+        {true, {0, 0, 216, 16}, 0, 0, true, true, {0, 0, 16, 16}, {200, 0, 216, 16}, {16, 0, 200, 16}},
+        {true, {0, 0, 216, 16}, 100000, 0, true, true, {0, 0, 16, 16}, {200, 0, 216, 16}, {16, 0, 32, 16}},
+        {true, {0, 0, 216, 16}, 100, 0, false, true, {0, 0, 0, 0}, {200, 0, 216, 16}, {0, 0, 136, 16}},
+        {true, {0, 0, 216, 16}, 100, 100, true, false, {0, 0, 16, 16}, {216, 0, 216, 0}, {80, 0, 216, 16}},
+        {true, {0, 0, 48, 16}, 100, 0, true, true, {0, 0, 16, 16}, {32, 0, 48, 16}, {0, 0, 0, 0}},
+        // Too short, one button hidden: the other still takes half the length at most.
+        {false, {0, 0, 16, 20}, 100, 0, false, true, {0, 0, 0, 0}, {0, 10, 16, 20}, {0, 0, 0, 0}},
+        {true, {0, 0, 20, 16}, 100, 0, true, false, {0, 0, 10, 16}, {20, 0, 20, 0}, {0, 0, 0, 0}},
     };
     int i = 0;
     for (auto& t : cases) {
@@ -305,6 +315,47 @@ TEST(UIScrollBarInput, ButtonsStepAtOnceAndRepeatFromTheSixthTick)
     tagTEventUI other = MakeEvent(UIEVENT_TIMER, 0, 0, 11);
     for (int i = 0; i < 8; i++) bar->DoEvent(other);
     EXPECT_EQ(24, bar->GetScrollPos());
+    Release(bar, 0, 0);
+    bar->Delete();
+}
+
+TEST(UIScrollBarInput, HorizontalBarStepsPagesAndDragsAlongX)
+{
+    BarProbe* bar = new BarProbe;
+    bar->SetHorizontal(true);
+    bar->SetScrollRange(1000);
+    bar->SetPos(RECT{0, 0, 216, 16}, false);
+    POINT right = Center(bar->GetButton2Rect());
+    Press(bar, right.x, right.y);
+    EXPECT_EQ(8, bar->GetScrollPos());
+    Release(bar, 0, 0);
+    POINT left = Center(bar->GetButton1Rect());
+    Press(bar, left.x, left.y);
+    EXPECT_EQ(0, bar->GetScrollPos());
+    Release(bar, 0, 0);
+
+    // The rail pages by the bar's width, towards the side of the thumb that was pressed.
+    RECT thumb = bar->GetThumbRect();
+    Press(bar, thumb.right + 2, 8);
+    EXPECT_EQ(216, bar->GetScrollPos());
+    Release(bar, 0, 0);
+    thumb = bar->GetThumbRect();
+    Press(bar, thumb.left - 1, 8);
+    EXPECT_EQ(0, bar->GetScrollPos());
+    Release(bar, 0, 0);
+
+    // The thumb follows the mouse along x only: thumb 125 long, free track 59.
+    bar->SetScrollRange(100);
+    POINT grip = Center(bar->GetThumbRect());
+    Press(bar, grip.x, grip.y);
+    tagTEventUI move = MakeEvent(UIEVENT_MOUSEMOVE, grip.x, grip.y + 30);
+    bar->DoEvent(move);
+    Tick(bar);
+    EXPECT_EQ(0, bar->GetScrollPos());
+    move = MakeEvent(UIEVENT_MOUSEMOVE, grip.x + 30, grip.y);
+    bar->DoEvent(move);
+    Tick(bar);
+    EXPECT_EQ(30 * 100 / 59, bar->GetScrollPos());
     Release(bar, 0, 0);
     bar->Delete();
 }

@@ -25,6 +25,100 @@ bool Touches(const RECT& a, const RECT& b)
     return ::IntersectRect(&rcTemp, &a, &b) != FALSE;
 }
 
+// A bar that exists and shows.
+bool Shown(const CScrollBarUI* pBar)
+{
+    return pBar != NULL && pBar->IsVisible();
+}
+
+void DestroyScrollBar(CScrollBarUI*& pBar)
+{
+    if (pBar != NULL) {
+        pBar->Delete();
+        pBar = NULL;
+    }
+}
+
+// Creates a missing bar or destroys one that is no longer wanted.
+void ToggleScrollBar(CScrollBarUI*& pBar, bool bEnable, bool bHorizontal, CContainerUI* pOwner,
+                     CPaintManagerUI* pManager)
+{
+    if (bEnable && pBar == NULL) {
+        pBar = new CScrollBarUI;
+        pBar->SetScrollRange(0);
+        if (bHorizontal)
+            pBar->SetHorizontal(true);
+        pBar->SetOwner(pOwner);
+        pBar->SetManager(pManager, NULL, false);
+        if (pManager != NULL) {
+            const wchar_t* pTag = bHorizontal ? L"HScrollBar" : L"VScrollBar";
+            const wchar_t* pDefaultAttributes = pManager->GetDefaultAttributeList(pTag);
+            if (pDefaultAttributes != NULL)
+                pBar->SetAttributeList(pDefaultAttributes);
+        }
+    } else if (!bEnable) {
+        DestroyScrollBar(pBar);
+    }
+}
+
+// Where the bars go beside a client rectangle: along its right and along its bottom edge.
+RECT VerticalBarRect(const RECT& rc, const CScrollBarUI* pBar)
+{
+    return RECT{rc.right, rc.top, rc.right + pBar->GetFixedWidth(), rc.bottom};
+}
+
+RECT HorizontalBarRect(const RECT& rc, const CScrollBarUI* pBar)
+{
+    return RECT{rc.left, rc.bottom, rc.right, rc.bottom + pBar->GetFixedHeight()};
+}
+
+void HideAndRewind(CScrollBarUI* pBar)
+{
+    pBar->SetVisible(false);
+    pBar->SetScrollPos(0, true);
+    pBar->SetScrollRange(0);
+}
+
+// Gives a shown bar the range it lacks (iScroll: how far the content passes the view); answers
+// whether the bar's position had to drop with it.
+bool RerangeScrollBar(CScrollBarUI* pBar, int iScroll, bool bNested)
+{
+    int iLastPos = pBar->GetScrollPos();
+    pBar->SetScrollRange(abs(iScroll));
+    // The layout nested in the showing of the bar never hides it again.
+    if (pBar->GetScrollRange() == 0 && !bNested) {
+        pBar->SetVisible(false);
+        pBar->SetScrollPos(0, true);
+    }
+    return iLastPos > pBar->GetScrollPos();
+}
+
+// Sets a shown bar's position and answers how far it actually moved (the bar snaps and clamps).
+int MoveScrollBar(CScrollBarUI* pBar, int iPos)
+{
+    if (!Shown(pBar))
+        return 0;
+    int iLastPos = pBar->GetScrollPos();
+    pBar->SetScrollPos(iPos, true);
+    return pBar->GetScrollPos() - iLastPos;
+}
+
+// The scroll steps change one coordinate of the position pair (cx or cy), always through the
+// virtual slots so that the overrides of derived containers apply.
+void ScrollBy(CContainerUI* pContainer, LONG SIZE::*pAxis, int iDelta)
+{
+    SIZE sz = pContainer->GetScrollPos();
+    sz.*pAxis += iDelta;
+    pContainer->SetScrollPos(sz);
+}
+
+void ScrollToEdge(CContainerUI* pContainer, LONG SIZE::*pAxis, bool bEnd)
+{
+    SIZE sz = pContainer->GetScrollPos();
+    sz.*pAxis = bEnd ? pContainer->GetScrollRange().*pAxis : 0;
+    pContainer->SetScrollPos(sz);
+}
+
 } // namespace
 
 CContainerUI::CContainerUI()
@@ -46,14 +140,8 @@ CContainerUI::~CContainerUI()
     // Children go now, not after the message: the container they would come back to is gone.
     m_bDelayedDestroy = false;
     CContainerUI::RemoveAll();
-    if (m_pVerticalScrollBar != NULL) {
-        m_pVerticalScrollBar->Delete();
-        m_pVerticalScrollBar = NULL;
-    }
-    if (m_pHorizontalScrollBar != NULL) {
-        m_pHorizontalScrollBar->Delete();
-        m_pHorizontalScrollBar = NULL;
-    }
+    DestroyScrollBar(m_pVerticalScrollBar);
+    DestroyScrollBar(m_pHorizontalScrollBar);
 }
 
 const wchar_t* CContainerUI::GetClass() const
@@ -323,9 +411,9 @@ RECT CContainerUI::GetClientPos() const
     rc.top += m_rcInset.top;
     rc.right -= m_rcInset.right;
     rc.bottom -= m_rcInset.bottom;
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible())
+    if (Shown(m_pVerticalScrollBar))
         rc.right -= m_pVerticalScrollBar->GetFixedWidth();
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible())
+    if (Shown(m_pHorizontalScrollBar))
         rc.bottom -= m_pHorizontalScrollBar->GetFixedHeight();
     return rc;
 }
@@ -333,9 +421,9 @@ RECT CContainerUI::GetClientPos() const
 void CContainerUI::Move(SIZE szOffset, bool bNeedInvalidate)
 {
     CControlUI::Move(szOffset, bNeedInvalidate);
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible())
+    if (Shown(m_pVerticalScrollBar))
         m_pVerticalScrollBar->Move(szOffset, false);
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible())
+    if (Shown(m_pHorizontalScrollBar))
         m_pHorizontalScrollBar->Move(szOffset, false);
     for (int i = 0; i < m_items.GetSize(); ++i) {
         CControlUI* pControl = static_cast<CControlUI*>(m_items[i]);
@@ -386,13 +474,13 @@ void CContainerUI::SetPos(RECT rc, bool bNeedInvalidate)
     rc.right -= m_rcInset.right;
     rc.bottom -= m_rcInset.bottom;
 
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible()) {
+    if (Shown(m_pVerticalScrollBar)) {
         rc.top -= m_pVerticalScrollBar->GetScrollPos();
         rc.bottom -= m_pVerticalScrollBar->GetScrollPos();
         rc.bottom += m_pVerticalScrollBar->GetScrollRange();
         rc.right -= m_pVerticalScrollBar->GetFixedWidth();
     }
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible()) {
+    if (Shown(m_pHorizontalScrollBar)) {
         rc.left -= m_pHorizontalScrollBar->GetScrollPos();
         rc.right -= m_pHorizontalScrollBar->GetScrollPos();
         rc.right += m_pHorizontalScrollBar->GetScrollRange();
@@ -454,76 +542,31 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired)
     if (pV == NULL && pH == NULL)
         return;
 
-    if (pV != NULL && pH == NULL) {
-        const int H = rc.bottom - rc.top;
-        if (cyRequired > H && !pV->IsVisible()) {
-            pV->SetVisible(true);
-            pV->SetScrollRange(cyRequired - H);
-            pV->SetScrollPos(0, true);
-            m_bScrollProcess = true;
-            Relayout(true);
-            m_bScrollProcess = false;
-            return;
-        }
-        if (!pV->IsVisible())
-            return;
-        const int cyScroll = cyRequired - H;
-        if (cyScroll <= 0 && !m_bScrollProcess) {
-            pV->SetVisible(false);
-            pV->SetScrollPos(0, true);
-            pV->SetScrollRange(0);
-            Relayout(true);
-            return;
-        }
-        RECT rcBar = {rc.right, rc.top, rc.right + pV->GetFixedWidth(), rc.bottom};
-        pV->SetPos(rcBar, false);
-        if (pV->GetScrollRange() != cyScroll) {
-            int iLastPos = pV->GetScrollPos();
-            pV->SetScrollRange(abs(cyScroll));
-            // The layout nested in the showing of the bar never hides it again.
-            if (pV->GetScrollRange() == 0 && !m_bScrollProcess) {
-                pV->SetVisible(false);
-                pV->SetScrollPos(0, true);
+    if (pV == NULL || pH == NULL) {
+        // One bar alone works the same along either axis.
+        CScrollBarUI* pBar = pV != NULL ? pV : pH;
+        const int iRequired = pV != NULL ? cyRequired : cxRequired;
+        const int iView = pV != NULL ? rc.bottom - rc.top : rc.right - rc.left;
+        if (!pBar->IsVisible()) {
+            if (iRequired > iView) {
+                pBar->SetVisible(true);
+                pBar->SetScrollRange(iRequired - iView);
+                pBar->SetScrollPos(0, true);
+                m_bScrollProcess = true;
+                Relayout(true);
+                m_bScrollProcess = false;
             }
-            if (iLastPos > pV->GetScrollPos())
-                Relayout(false);
-        }
-        return;
-    }
-
-    if (pH != NULL && pV == NULL) {
-        const int W = rc.right - rc.left;
-        if (cxRequired > W && !pH->IsVisible()) {
-            pH->SetVisible(true);
-            pH->SetScrollRange(cxRequired - W);
-            pH->SetScrollPos(0, true);
-            m_bScrollProcess = true;
-            Relayout(true);
-            m_bScrollProcess = false;
             return;
         }
-        if (!pH->IsVisible())
-            return;
-        const int cxScroll = cxRequired - W;
-        if (cxScroll <= 0 && !m_bScrollProcess) {
-            pH->SetVisible(false);
-            pH->SetScrollPos(0, true);
-            pH->SetScrollRange(0);
+        const int iScroll = iRequired - iView;
+        if (iScroll <= 0 && !m_bScrollProcess) {
+            HideAndRewind(pBar);
             Relayout(true);
             return;
         }
-        RECT rcBar = {rc.left, rc.bottom, rc.right, rc.bottom + pH->GetFixedHeight()};
-        pH->SetPos(rcBar, false);
-        if (pH->GetScrollRange() != cxScroll) {
-            int iLastPos = pH->GetScrollPos();
-            pH->SetScrollRange(abs(cxScroll));
-            if (pH->GetScrollRange() == 0 && !m_bScrollProcess) {
-                pH->SetVisible(false);
-                pH->SetScrollPos(0, true);
-            }
-            if (iLastPos > pH->GetScrollPos())
-                Relayout(false);
-        }
+        pBar->SetPos(pV != NULL ? VerticalBarRect(rc, pV) : HorizontalBarRect(rc, pH), false);
+        if (pBar->GetScrollRange() != iScroll && RerangeScrollBar(pBar, iScroll, m_bScrollProcess))
+            Relayout(false);
         return;
     }
 
@@ -536,8 +579,7 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired)
             pH->SetScrollPos(0, true);
             rc.bottom -= pH->GetFixedHeight();
         }
-        RECT rcBar = {rc.left, rc.bottom, rc.right, rc.bottom + pH->GetFixedHeight()};
-        pH->SetPos(rcBar, false);
+        pH->SetPos(HorizontalBarRect(rc, pH), false);
         if (pH->GetScrollRange() != cxRequired - W) {
             pH->SetScrollRange(cxRequired - W);
             bRangeChanged = true;
@@ -547,16 +589,20 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired)
         rc.bottom += pH->GetFixedHeight();
     }
 
+    // The vertical bar came or went: a shown horizontal bar follows the new width.
+    auto refitHorizontal = [&] {
+        if (!pH->IsVisible())
+            return;
+        pH->SetPos(HorizontalBarRect(rc, pH), false);
+        pH->SetScrollRange(cxRequired - (rc.right - rc.left));
+    };
+
     if (cyRequired > rc.bottom - rc.top && !pV->IsVisible()) {
         pV->SetVisible(true);
         pV->SetScrollRange(cyRequired - (rc.bottom - rc.top));
         pV->SetScrollPos(0, true);
         rc.right -= pV->GetFixedWidth();
-        if (pH->IsVisible()) {
-            RECT rcBar = {rc.left, rc.bottom, rc.right, rc.bottom + pH->GetFixedHeight()};
-            pH->SetPos(rcBar, false);
-            pH->SetScrollRange(cxRequired - (rc.right - rc.left));
-        }
+        refitHorizontal();
         m_bScrollProcess = true;
         Relayout(true);
         m_bScrollProcess = false;
@@ -570,30 +616,15 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired)
 
     const int cyScroll = cyRequired - (rc.bottom - rc.top);
     if (cyScroll <= 0 && !m_bScrollProcess) {
-        pV->SetVisible(false);
-        pV->SetScrollPos(0, true);
-        pV->SetScrollRange(0);
+        HideAndRewind(pV);
         rc.right += pV->GetFixedWidth();
-        if (pH->IsVisible()) {
-            RECT rcBar = {rc.left, rc.bottom, rc.right, rc.bottom + pH->GetFixedHeight()};
-            pH->SetPos(rcBar, false);
-            pH->SetScrollRange(cxRequired - (rc.right - rc.left));
-        }
+        refitHorizontal();
         Relayout(true);
         return;
     }
-    RECT rcBar = {rc.right, rc.top, rc.right + pV->GetFixedWidth(), rc.bottom};
-    pV->SetPos(rcBar, false);
-    if (pV->GetScrollRange() != cyScroll) {
-        int iLastPos = pV->GetScrollPos();
-        pV->SetScrollRange(abs(cyScroll));
-        if (pV->GetScrollRange() == 0 && !m_bScrollProcess) {
-            pV->SetVisible(false);
-            pV->SetScrollPos(0, true);
-        }
-        if (iLastPos > pV->GetScrollPos() || bRangeChanged)
-            Relayout(false);
-    }
+    pV->SetPos(VerticalBarRect(rc, pV), false);
+    if (pV->GetScrollRange() != cyScroll && (RerangeScrollBar(pV, cyScroll, m_bScrollProcess) || bRangeChanged))
+        Relayout(false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -602,9 +633,9 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired)
 SIZE CContainerUI::GetScrollPos()
 {
     SIZE sz = {0, 0};
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible())
+    if (Shown(m_pVerticalScrollBar))
         sz.cy = m_pVerticalScrollBar->GetScrollPos();
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible())
+    if (Shown(m_pHorizontalScrollBar))
         sz.cx = m_pHorizontalScrollBar->GetScrollPos();
     return sz;
 }
@@ -612,27 +643,17 @@ SIZE CContainerUI::GetScrollPos()
 SIZE CContainerUI::GetScrollRange()
 {
     SIZE sz = {0, 0};
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible())
+    if (Shown(m_pVerticalScrollBar))
         sz.cy = m_pVerticalScrollBar->GetScrollRange();
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible())
+    if (Shown(m_pHorizontalScrollBar))
         sz.cx = m_pHorizontalScrollBar->GetScrollRange();
     return sz;
 }
 
 void CContainerUI::SetScrollPos(SIZE szPos)
 {
-    int cx = 0;
-    int cy = 0;
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible()) {
-        int iLastPos = m_pVerticalScrollBar->GetScrollPos();
-        m_pVerticalScrollBar->SetScrollPos(szPos.cy, true);
-        cy = m_pVerticalScrollBar->GetScrollPos() - iLastPos;
-    }
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible()) {
-        int iLastPos = m_pHorizontalScrollBar->GetScrollPos();
-        m_pHorizontalScrollBar->SetScrollPos(szPos.cx, true);
-        cx = m_pHorizontalScrollBar->GetScrollPos() - iLastPos;
-    }
+    const int cy = MoveScrollBar(m_pVerticalScrollBar, szPos.cy);
+    const int cx = MoveScrollBar(m_pHorizontalScrollBar, szPos.cx);
     if (cx == 0 && cy == 0)
         return;
 
@@ -647,6 +668,7 @@ void CContainerUI::SetScrollPos(SIZE szPos)
     Invalidate();
 }
 
+// Only the vertical line follows the text: a line of the default font and a little air.
 int CContainerUI::VerticalLineStep()
 {
     int cyLine = 8;
@@ -668,7 +690,7 @@ int CContainerUI::HorizontalLineStep()
 int CContainerUI::VerticalPageStep()
 {
     int iOffset = m_rcItem.bottom - m_rcItem.top - m_rcInset.top - m_rcInset.bottom;
-    if (m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible())
+    if (Shown(m_pHorizontalScrollBar))
         iOffset -= m_pHorizontalScrollBar->GetFixedHeight();
     return iOffset;
 }
@@ -676,128 +698,29 @@ int CContainerUI::VerticalPageStep()
 int CContainerUI::HorizontalPageStep()
 {
     int iOffset = m_rcItem.right - m_rcItem.left - m_rcInset.left - m_rcInset.right;
-    if (m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible())
+    if (Shown(m_pVerticalScrollBar))
         iOffset -= m_pVerticalScrollBar->GetFixedWidth();
     return iOffset;
 }
 
-void CContainerUI::LineUp()
-{
-    SIZE sz = GetScrollPos();
-    sz.cy -= VerticalLineStep();
-    SetScrollPos(sz);
-}
+void CContainerUI::LineUp() { ScrollBy(this, &SIZE::cy, -VerticalLineStep()); }
+void CContainerUI::LineDown() { ScrollBy(this, &SIZE::cy, VerticalLineStep()); }
+void CContainerUI::PageUp() { ScrollBy(this, &SIZE::cy, -VerticalPageStep()); }
+void CContainerUI::PageDown() { ScrollBy(this, &SIZE::cy, VerticalPageStep()); }
+void CContainerUI::HomeUp() { ScrollToEdge(this, &SIZE::cy, false); }
+void CContainerUI::EndDown() { ScrollToEdge(this, &SIZE::cy, true); }
 
-void CContainerUI::LineDown()
-{
-    SIZE sz = GetScrollPos();
-    sz.cy += VerticalLineStep();
-    SetScrollPos(sz);
-}
-
-void CContainerUI::PageUp()
-{
-    SIZE sz = GetScrollPos();
-    sz.cy -= VerticalPageStep();
-    SetScrollPos(sz);
-}
-
-void CContainerUI::PageDown()
-{
-    SIZE sz = GetScrollPos();
-    sz.cy += VerticalPageStep();
-    SetScrollPos(sz);
-}
-
-void CContainerUI::HomeUp()
-{
-    SIZE sz = GetScrollPos();
-    sz.cy = 0;
-    SetScrollPos(sz);
-}
-
-void CContainerUI::EndDown()
-{
-    SIZE sz = GetScrollPos();
-    sz.cy = GetScrollRange().cy;
-    SetScrollPos(sz);
-}
-
-void CContainerUI::LineLeft()
-{
-    SIZE sz = GetScrollPos();
-    sz.cx -= HorizontalLineStep();
-    SetScrollPos(sz);
-}
-
-void CContainerUI::LineRight()
-{
-    SIZE sz = GetScrollPos();
-    sz.cx += HorizontalLineStep();
-    SetScrollPos(sz);
-}
-
-void CContainerUI::PageLeft()
-{
-    SIZE sz = GetScrollPos();
-    sz.cx -= HorizontalPageStep();
-    SetScrollPos(sz);
-}
-
-void CContainerUI::PageRight()
-{
-    SIZE sz = GetScrollPos();
-    sz.cx += HorizontalPageStep();
-    SetScrollPos(sz);
-}
-
-void CContainerUI::HomeLeft()
-{
-    SIZE sz = GetScrollPos();
-    sz.cx = 0;
-    SetScrollPos(sz);
-}
-
-void CContainerUI::EndRight()
-{
-    SIZE sz = GetScrollPos();
-    sz.cx = GetScrollRange().cx;
-    SetScrollPos(sz);
-}
+void CContainerUI::LineLeft() { ScrollBy(this, &SIZE::cx, -HorizontalLineStep()); }
+void CContainerUI::LineRight() { ScrollBy(this, &SIZE::cx, HorizontalLineStep()); }
+void CContainerUI::PageLeft() { ScrollBy(this, &SIZE::cx, -HorizontalPageStep()); }
+void CContainerUI::PageRight() { ScrollBy(this, &SIZE::cx, HorizontalPageStep()); }
+void CContainerUI::HomeLeft() { ScrollToEdge(this, &SIZE::cx, false); }
+void CContainerUI::EndRight() { ScrollToEdge(this, &SIZE::cx, true); }
 
 void CContainerUI::EnableScrollBar(bool bEnableVertical, bool bEnableHorizontal)
 {
-    if (bEnableVertical && m_pVerticalScrollBar == NULL) {
-        m_pVerticalScrollBar = new CScrollBarUI;
-        m_pVerticalScrollBar->SetScrollRange(0);
-        m_pVerticalScrollBar->SetOwner(this);
-        m_pVerticalScrollBar->SetManager(m_pManager, NULL, false);
-        if (m_pManager != NULL) {
-            const wchar_t* pDefaultAttributes = m_pManager->GetDefaultAttributeList(L"VScrollBar");
-            if (pDefaultAttributes != NULL)
-                m_pVerticalScrollBar->SetAttributeList(pDefaultAttributes);
-        }
-    } else if (!bEnableVertical && m_pVerticalScrollBar != NULL) {
-        m_pVerticalScrollBar->Delete();
-        m_pVerticalScrollBar = NULL;
-    }
-
-    if (bEnableHorizontal && m_pHorizontalScrollBar == NULL) {
-        m_pHorizontalScrollBar = new CScrollBarUI;
-        m_pHorizontalScrollBar->SetScrollRange(0);
-        m_pHorizontalScrollBar->SetHorizontal(true);
-        m_pHorizontalScrollBar->SetOwner(this);
-        m_pHorizontalScrollBar->SetManager(m_pManager, NULL, false);
-        if (m_pManager != NULL) {
-            const wchar_t* pDefaultAttributes = m_pManager->GetDefaultAttributeList(L"HScrollBar");
-            if (pDefaultAttributes != NULL)
-                m_pHorizontalScrollBar->SetAttributeList(pDefaultAttributes);
-        }
-    } else if (!bEnableHorizontal && m_pHorizontalScrollBar != NULL) {
-        m_pHorizontalScrollBar->Delete();
-        m_pHorizontalScrollBar = NULL;
-    }
-
+    ToggleScrollBar(m_pVerticalScrollBar, bEnableVertical, false, this, m_pManager);
+    ToggleScrollBar(m_pHorizontalScrollBar, bEnableHorizontal, true, this, m_pManager);
     NeedUpdate();
 }
 
@@ -885,46 +808,30 @@ void CContainerUI::DoEvent(tagTEventUI& event)
     const bool bVActive = pV != NULL && pV->IsVisible() && pV->IsEnabled();
     const bool bHActive = pH != NULL && pH->IsVisible() && pH->IsEnabled();
 
-    if (event.Type == UIEVENT_KEYDOWN && IsKeyboardEnabled() && IsEnabled()) {
-        if (bVActive) {
-            switch (event.chKey) {
-            case VK_DOWN: LineDown(); return;
-            case VK_UP: LineUp(); return;
-            case VK_NEXT: PageDown(); return;
-            case VK_PRIOR: PageUp(); return;
-            case VK_HOME: HomeUp(); return;
-            case VK_END: EndDown(); return;
-            default: break;
-            }
-        } else if (bHActive) {
-            switch (event.chKey) {
-            case VK_DOWN: LineRight(); return;
-            case VK_UP: LineLeft(); return;
-            case VK_NEXT: PageRight(); return;
-            case VK_PRIOR: PageLeft(); return;
-            case VK_HOME: HomeLeft(); return;
-            case VK_END: EndRight(); return;
-            default: break;
-            }
+    // Keys scroll the vertical bar while it can, else the horizontal one (Up and Down then go left
+    // and right).
+    if (event.Type == UIEVENT_KEYDOWN && IsKeyboardEnabled() && IsEnabled() && (bVActive || bHActive)) {
+        switch (event.chKey) {
+        case VK_DOWN: bVActive ? LineDown() : LineRight(); return;
+        case VK_UP: bVActive ? LineUp() : LineLeft(); return;
+        case VK_NEXT: bVActive ? PageDown() : PageRight(); return;
+        case VK_PRIOR: bVActive ? PageUp() : PageLeft(); return;
+        case VK_HOME: bVActive ? HomeUp() : HomeLeft(); return;
+        case VK_END: bVActive ? EndDown() : EndRight(); return;
+        default: break;
         }
     }
 
-    if (event.Type == UIEVENT_SCROLLWHEEL) {
+    if (event.Type == UIEVENT_SCROLLWHEEL && (bVActive || bHActive)) {
         const WORD wDir = LOWORD(event.wParam);
         if (wDir == SB_LINEUP || wDir == SB_LINEDOWN) {
             const bool bDown = wDir == SB_LINEDOWN;
-            if (bHActive && ::PtInRect(&pH->GetPos(), event.ptMouse)) {
-                if (bDown) LineRight(); else LineLeft();
-                return;
-            }
-            if (bVActive) {
-                if (bDown) LineDown(); else LineUp();
-                return;
-            }
-            if (bHActive) {
-                if (bDown) LineRight(); else LineLeft();
-                return;
-            }
+            // Over the horizontal bar the wheel goes sideways, elsewhere the vertical bar comes first.
+            if (bHActive && (!bVActive || ::PtInRect(&pH->GetPos(), event.ptMouse)))
+                bDown ? LineRight() : LineLeft();
+            else
+                bDown ? LineDown() : LineUp();
+            return;
         }
     }
 

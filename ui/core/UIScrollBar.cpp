@@ -42,6 +42,24 @@ bool IsZero(const RECT& rc)
     return rc.left == 0 && rc.top == 0 && rc.right == 0 && rc.bottom == 0;
 }
 
+// Reads rectangles, points and sizes along a bar's length or across it, whichever way the bar
+// lies, so that its geometry is worked out once for both.
+struct BarAxis {
+    bool horizontal;
+
+    int Start(const RECT& rc) const { return horizontal ? rc.left : rc.top; }
+    int End(const RECT& rc) const { return horizontal ? rc.right : rc.bottom; }
+    int Length(const RECT& rc) const { return End(rc) - Start(rc); }
+    int CrossStart(const RECT& rc) const { return horizontal ? rc.top : rc.left; }
+    int CrossEnd(const RECT& rc) const { return horizontal ? rc.bottom : rc.right; }
+    int Along(POINT pt) const { return horizontal ? pt.x : pt.y; }
+    LONG& Along(SIZE& sz) const { return horizontal ? sz.cx : sz.cy; }
+    // The bar's thickness is its fixed size across.
+    int Thickness(SIZE cxyFixed) const { return horizontal ? cxyFixed.cy : cxyFixed.cx; }
+    // The rectangle from a to b along the bar and from c to d across it.
+    RECT Rect(int a, int c, int b, int d) const { return horizontal ? RECT{a, c, b, d} : RECT{c, a, d, b}; }
+};
+
 } // namespace
 
 CScrollBarUI::CScrollBarUI()
@@ -244,29 +262,28 @@ DWORD CScrollBarUI::GetButton1Color() const { return m_dwButton1Color; }
 
 void CScrollBarUI::SetButton1Color(DWORD dwColor)
 {
-    if (m_dwButton1Color == dwColor)
-        return;
-    m_dwButton1Color = dwColor;
-    Invalidate();
+    SetPartColor(m_dwButton1Color, dwColor);
 }
 
 DWORD CScrollBarUI::GetButton2Color() const { return m_dwButton2Color; }
 
 void CScrollBarUI::SetButton2Color(DWORD dwColor)
 {
-    if (m_dwButton2Color == dwColor)
-        return;
-    m_dwButton2Color = dwColor;
-    Invalidate();
+    SetPartColor(m_dwButton2Color, dwColor);
 }
 
 DWORD CScrollBarUI::GetThumbColor() const { return m_dwThumbColor; }
 
 void CScrollBarUI::SetThumbColor(DWORD dwColor)
 {
-    if (m_dwThumbColor == dwColor)
+    SetPartColor(m_dwThumbColor, dwColor);
+}
+
+void CScrollBarUI::SetPartColor(DWORD& dwPartColor, DWORD dwColor)
+{
+    if (dwPartColor == dwColor)
         return;
-    m_dwThumbColor = dwColor;
+    dwPartColor = dwColor;
     Invalidate();
 }
 
@@ -318,70 +335,40 @@ RECT CScrollBarUI::GetThumbRect() const { return m_rcThumb; }
 void CScrollBarUI::SetPos(RECT rc, bool bNeedInvalidate)
 {
     CControlUI::SetPos(rc, bNeedInvalidate);
-    rc = m_rcItem;
-    const int l = rc.left, t = rc.top, r = rc.right, b = rc.bottom;
+    const BarAxis axis = {m_bHorizontal};
+    const int T = axis.Thickness(m_cxyFixed);
+    const int a0 = axis.Start(m_rcItem), a1 = axis.End(m_rcItem), c0 = axis.CrossStart(m_rcItem);
+    const int cxy = a1 - a0;
+    int L = cxy;
+    if (m_bShowButton1) L -= T;
+    if (m_bShowButton2) L -= T;
 
-    if (m_bHorizontal) {
-        const int T = m_cxyFixed.cy;
-        const int cx = r - l;
-        int L = cx;
-        if (m_bShowButton1) L -= T;
-        if (m_bShowButton2) L -= T;
-        if (L > T) {
-            m_rcButton1 = m_bShowButton1 ? RECT{l, t, l + T, t + T} : RECT{l, t, l, t};
-            m_rcButton2 = m_bShowButton2 ? RECT{r - T, t, r, t + T} : RECT{r, t, r, t};
-            m_rcThumb.top = t;
-            m_rcThumb.bottom = t + T;
-            if (m_nRange < 1) {
-                m_rcThumb.left = m_rcButton1.right;
-                m_rcThumb.right = m_rcButton2.left;
-            } else {
-                int len = (int)(((long long)cx * L) / (m_nRange + cx));
-                if (len < T) len = T;
-                m_rcThumb.left = (int)(((long long)(L - len) * m_nScrollPos) / m_nRange) + m_rcButton1.right;
-                m_rcThumb.right = m_rcThumb.left + len;
-                if (m_rcThumb.right > m_rcButton2.left) {
-                    m_rcThumb.left = m_rcButton2.left - len;
-                    m_rcThumb.right = m_rcButton2.left;
-                }
-            }
-        } else {
-            int h = cx / 2 < T ? cx / 2 : T;
-            m_rcButton1 = m_bShowButton1 ? RECT{l, t, l + h, t + T} : RECT{l, t, l, t};
-            m_rcButton2 = m_bShowButton2 ? RECT{r - h, t, r, t + T} : RECT{r, t, r, t};
-            m_rcThumb = RECT{0, 0, 0, 0};
-        }
-    } else {
-        const int T = m_cxyFixed.cx;
-        const int cy = b - t;
-        int L = cy;
-        if (m_bShowButton1) L -= T;
-        if (m_bShowButton2) L -= T;
-        if (L > T) {
-            m_rcButton1 = m_bShowButton1 ? RECT{l, t, l + T, t + T} : RECT{l, t, l, t};
-            m_rcButton2 = m_bShowButton2 ? RECT{l, b - T, l + T, b} : RECT{l, b, l, b};
-            m_rcThumb.left = l;
-            m_rcThumb.right = l + T;
-            if (m_nRange < 1) {
-                m_rcThumb.top = m_rcButton1.bottom;
-                m_rcThumb.bottom = m_rcButton2.top;
-            } else {
-                int len = (int)(((long long)cy * L) / (m_nRange + cy));
-                if (len < T) len = T;
-                m_rcThumb.top = (int)(((long long)(L - len) * m_nScrollPos) / m_nRange) + m_rcButton1.bottom;
-                m_rcThumb.bottom = m_rcThumb.top + len;
-                if (m_rcThumb.bottom > m_rcButton2.top) {
-                    m_rcThumb.top = m_rcButton2.top - len;
-                    m_rcThumb.bottom = m_rcButton2.top;
-                }
-            }
-        } else {
-            int h = cy / 2 < T ? cy / 2 : T;
-            m_rcButton1 = m_bShowButton1 ? RECT{l, t, l + T, t + h} : RECT{l, t, l, t};
-            m_rcButton2 = m_bShowButton2 ? RECT{l, b - h, l + T, b} : RECT{l, b, l, b};
-            m_rcThumb = RECT{0, 0, 0, 0};
+    if (L <= T) {
+        // Too short for a thumb: the buttons share the length.
+        const int h = cxy / 2 < T ? cxy / 2 : T;
+        m_rcButton1 = m_bShowButton1 ? axis.Rect(a0, c0, a0 + h, c0 + T) : axis.Rect(a0, c0, a0, c0);
+        m_rcButton2 = m_bShowButton2 ? axis.Rect(a1 - h, c0, a1, c0 + T) : axis.Rect(a1, c0, a1, c0);
+        m_rcThumb = RECT{0, 0, 0, 0};
+        return;
+    }
+
+    m_rcButton1 = m_bShowButton1 ? axis.Rect(a0, c0, a0 + T, c0 + T) : axis.Rect(a0, c0, a0, c0);
+    m_rcButton2 = m_bShowButton2 ? axis.Rect(a1 - T, c0, a1, c0 + T) : axis.Rect(a1, c0, a1, c0);
+    const int iTrackStart = axis.End(m_rcButton1);
+    const int iTrackEnd = axis.Start(m_rcButton2);
+    int iThumbStart = iTrackStart;
+    int iThumbEnd = iTrackEnd;
+    if (m_nRange >= 1) {
+        int len = (int)(((long long)cxy * L) / (m_nRange + cxy));
+        if (len < T) len = T;
+        iThumbStart = (int)(((long long)(L - len) * m_nScrollPos) / m_nRange) + iTrackStart;
+        iThumbEnd = iThumbStart + len;
+        if (iThumbEnd > iTrackEnd) {
+            iThumbStart = iTrackEnd - len;
+            iThumbEnd = iTrackEnd;
         }
     }
+    m_rcThumb = axis.Rect(iThumbStart, c0, iThumbEnd, c0 + T);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -410,7 +397,7 @@ void CScrollBarUI::PageStep(bool bForward)
         }
         return;
     }
-    int iPage = m_bHorizontal ? m_rcItem.right - m_rcItem.left : m_rcItem.bottom - m_rcItem.top;
+    const int iPage = BarAxis{m_bHorizontal}.Length(m_rcItem);
     SetScrollPos(GetScrollPos() + (bForward ? iPage : -iPage), true);
 }
 
@@ -426,6 +413,15 @@ void CScrollBarUI::DoEvent(tagTEventUI& event)
 
     if (event.Type == UIEVENT_SETFOCUS || event.Type == UIEVENT_KILLFOCUS)
         return;
+
+    const BarAxis axis = {m_bHorizontal};
+    // A press on the rail, held or not, pages towards the point.
+    auto pageTowards = [&](POINT pt) {
+        if (axis.Along(pt) < axis.Start(m_rcThumb))
+            PageStep(false);
+        else if (axis.Along(pt) >= axis.End(m_rcThumb))
+            PageStep(true);
+    };
 
     if (event.Type == UIEVENT_BUTTONDOWN || event.Type == UIEVENT_DBLCLICK) {
         if (!IsEnabled())
@@ -445,16 +441,8 @@ void CScrollBarUI::DoEvent(tagTEventUI& event)
             m_uThumbState |= kStateCaptured | kStatePushed;
             m_ptLastMouse = event.ptMouse;
             m_nLastScrollPos = m_nScrollPos;
-        } else if (m_bHorizontal) {
-            if (event.ptMouse.x < m_rcThumb.left)
-                PageStep(false);
-            else if (event.ptMouse.x >= m_rcThumb.right)
-                PageStep(true);
         } else {
-            if (event.ptMouse.y < m_rcThumb.top)
-                PageStep(false);
-            else if (event.ptMouse.y >= m_rcThumb.bottom)
-                PageStep(true);
+            pageTowards(event.ptMouse);
         }
         return;
     }
@@ -480,19 +468,13 @@ void CScrollBarUI::DoEvent(tagTEventUI& event)
     if (event.Type == UIEVENT_MOUSEMOVE) {
         if ((m_uThumbState & kStateCaptured) != 0) {
             // Only the wanted offset is noted here; the timer applies it, at most every 50 ms.
-            int iFree;
-            if (m_bHorizontal) {
-                iFree = (m_rcItem.right - m_rcItem.left) - (m_rcThumb.right - m_rcThumb.left);
-                if (m_bShowButton1) iFree -= m_cxyFixed.cy;
-                if (m_bShowButton2) iFree -= m_cxyFixed.cy;
-                if (iFree != 0)
-                    m_nLastScrollOffset = (int)(((long long)(event.ptMouse.x - m_ptLastMouse.x) * m_nRange) / iFree);
-            } else {
-                iFree = (m_rcItem.bottom - m_rcItem.top) - (m_rcThumb.bottom - m_rcThumb.top);
-                if (m_bShowButton1) iFree -= m_cxyFixed.cx;
-                if (m_bShowButton2) iFree -= m_cxyFixed.cx;
-                if (iFree != 0)
-                    m_nLastScrollOffset = (int)(((long long)(event.ptMouse.y - m_ptLastMouse.y) * m_nRange) / iFree);
+            const int T = axis.Thickness(m_cxyFixed);
+            int iFree = axis.Length(m_rcItem) - axis.Length(m_rcThumb);
+            if (m_bShowButton1) iFree -= T;
+            if (m_bShowButton2) iFree -= T;
+            if (iFree != 0) {
+                const int iMoved = axis.Along(event.ptMouse) - axis.Along(m_ptLastMouse);
+                m_nLastScrollOffset = (int)(((long long)iMoved * m_nRange) / iFree);
             }
         } else {
             if ((m_uThumbState & kStateHot) != 0 && !::PtInRect(&m_rcThumb, event.ptMouse)) {
@@ -516,10 +498,7 @@ void CScrollBarUI::DoEvent(tagTEventUI& event)
             int iPos = m_nLastScrollPos + m_nLastScrollOffset;
             if (m_pOwner != NULL) {
                 SIZE sz = m_pOwner->GetScrollPos();
-                if (m_bHorizontal)
-                    sz.cx = iPos;
-                else
-                    sz.cy = iPos;
+                axis.Along(sz) = iPos;
                 m_pOwner->SetScrollPos(sz);
             } else {
                 SetScrollPos(iPos, true);
@@ -534,17 +513,7 @@ void CScrollBarUI::DoEvent(tagTEventUI& event)
                 POINT pt = {0, 0};
                 ::GetCursorPos(&pt);
                 ::ScreenToClient(m_pManager->GetPaintWindow(), &pt);
-                if (m_bHorizontal) {
-                    if (pt.x < m_rcThumb.left)
-                        PageStep(false);
-                    else if (pt.x >= m_rcThumb.right)
-                        PageStep(true);
-                } else {
-                    if (pt.y < m_rcThumb.top)
-                        PageStep(false);
-                    else if (pt.y >= m_rcThumb.bottom)
-                        PageStep(true);
-                }
+                pageTowards(pt);
             }
         }
         return;
@@ -664,81 +633,57 @@ void CScrollBarUI::PaintStateImage(HDC hDC, UINT uState, TImageDesc* images, con
     DrawImageAt(hDC, images[kNormal], pDest);
 }
 
-void CScrollBarUI::PaintBk(HDC hDC)
+void CScrollBarUI::PaintPart(HDC hDC, UINT& uState, DWORD dwColor, const RECT* pPart, TImageDesc* images)
 {
     if (!IsEnabled())
-        m_uThumbState |= kStateDisabled;
+        uState |= kStateDisabled;
     else
-        m_uThumbState &= ~kStateDisabled;
-    PaintStateImage(hDC, m_uThumbState, m_diBkImages, NULL);
+        uState &= ~kStateDisabled;
+    if (pPart == NULL) {
+        PaintStateImage(hDC, uState, images, NULL);
+        return;
+    }
+    if (dwColor != 0)
+        CUIPainter::DrawColor(hDC, *pPart, GetHslAdjustedColor(dwColor));
+    RECT rcDest = *pPart;
+    ::OffsetRect(&rcDest, -m_rcItem.left, -m_rcItem.top);
+    PaintStateImage(hDC, uState, images, &rcDest);
+}
+
+void CScrollBarUI::PaintBk(HDC hDC)
+{
+    // The background follows the thumb's state.
+    PaintPart(hDC, m_uThumbState, 0, NULL, m_diBkImages);
 }
 
 void CScrollBarUI::PaintButton1(HDC hDC)
 {
-    if (!m_bShowButton1)
-        return;
-    if (!IsEnabled())
-        m_uButton1State |= kStateDisabled;
-    else
-        m_uButton1State &= ~kStateDisabled;
-    if (m_dwButton1Color != 0)
-        CUIPainter::DrawColor(hDC, m_rcButton1, GetHslAdjustedColor(m_dwButton1Color));
-    RECT rcDest = m_rcButton1;
-    ::OffsetRect(&rcDest, -m_rcItem.left, -m_rcItem.top);
-    PaintStateImage(hDC, m_uButton1State, m_diButton1Images, &rcDest);
+    if (m_bShowButton1)
+        PaintPart(hDC, m_uButton1State, m_dwButton1Color, &m_rcButton1, m_diButton1Images);
 }
 
 void CScrollBarUI::PaintButton2(HDC hDC)
 {
-    if (!m_bShowButton2)
-        return;
-    if (!IsEnabled())
-        m_uButton2State |= kStateDisabled;
-    else
-        m_uButton2State &= ~kStateDisabled;
-    if (m_dwButton2Color != 0)
-        CUIPainter::DrawColor(hDC, m_rcButton2, GetHslAdjustedColor(m_dwButton2Color));
-    RECT rcDest = m_rcButton2;
-    ::OffsetRect(&rcDest, -m_rcItem.left, -m_rcItem.top);
-    PaintStateImage(hDC, m_uButton2State, m_diButton2Images, &rcDest);
+    if (m_bShowButton2)
+        PaintPart(hDC, m_uButton2State, m_dwButton2Color, &m_rcButton2, m_diButton2Images);
 }
 
 void CScrollBarUI::PaintThumb(HDC hDC)
 {
-    if (IsZero(m_rcThumb))
-        return;
-    if (!IsEnabled())
-        m_uThumbState |= kStateDisabled;
-    else
-        m_uThumbState &= ~kStateDisabled;
-    if (m_dwThumbColor != 0)
-        CUIPainter::DrawColor(hDC, m_rcThumb, GetHslAdjustedColor(m_dwThumbColor));
-    RECT rcDest = m_rcThumb;
-    ::OffsetRect(&rcDest, -m_rcItem.left, -m_rcItem.top);
-    PaintStateImage(hDC, m_uThumbState, m_diThumbImages, &rcDest);
+    if (!IsZero(m_rcThumb))
+        PaintPart(hDC, m_uThumbState, m_dwThumbColor, &m_rcThumb, m_diThumbImages);
 }
 
 void CScrollBarUI::PaintRail(HDC hDC)
 {
     if (IsZero(m_rcThumb))
         return;
-    if (!IsEnabled())
-        m_uThumbState |= kStateDisabled;
-    else
-        m_uThumbState &= ~kStateDisabled;
     // A square of the bar's thickness at the middle of the thumb.
-    RECT rcDest;
-    if (m_bHorizontal) {
-        const int T = m_cxyFixed.cy;
-        const int mid = (m_rcThumb.left + m_rcThumb.right) / 2;
-        rcDest = RECT{mid - T / 2, m_rcThumb.top, mid + T - T / 2, m_rcThumb.bottom};
-    } else {
-        const int T = m_cxyFixed.cx;
-        const int mid = (m_rcThumb.top + m_rcThumb.bottom) / 2;
-        rcDest = RECT{m_rcThumb.left, mid - T / 2, m_rcThumb.right, mid + T - T / 2};
-    }
-    ::OffsetRect(&rcDest, -m_rcItem.left, -m_rcItem.top);
-    PaintStateImage(hDC, m_uThumbState, m_diRailImages, &rcDest);
+    const BarAxis axis = {m_bHorizontal};
+    const int T = axis.Thickness(m_cxyFixed);
+    const int mid = (axis.Start(m_rcThumb) + axis.End(m_rcThumb)) / 2;
+    const RECT rcRail = axis.Rect(mid - T / 2, axis.CrossStart(m_rcThumb), mid + T - T / 2, axis.CrossEnd(m_rcThumb));
+    PaintPart(hDC, m_uThumbState, 0, &rcRail, m_diRailImages);
 }
 
 } // namespace Veneer

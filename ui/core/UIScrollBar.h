@@ -149,6 +149,12 @@ protected:
     TImageDesc m_diThumbImages[4];
 
     TImageDesc m_diRailImages[4];
+
+private:
+    void SetPartColor(DWORD& dwPartColor, DWORD dwColor);
+    // Marks the part disabled or not, fills its colour (0: none) and draws its state image; a null
+    // part is the whole bar, drawn where the image's own description puts it, without a fill.
+    void PaintPart(HDC hDC, UINT& uState, DWORD dwColor, const RECT* pPart, TImageDesc* images);
 };
 
 } // namespace Veneer

@@ -36,6 +36,8 @@ template <class Base>
 class Recording : public Base {
 public:
     SIZE needed = {-1, -1};
+    // false: the bars are left as the test set them (the container does not range them).
+    bool passOn = true;
     int Selection() const { return this->m_iCurSel; }
     int Columns() const { return this->m_nColumns; }
     int Rows() const { return this->m_nRows; }
@@ -45,7 +47,8 @@ protected:
     {
         needed.cx = cxRequired;
         needed.cy = cyRequired;
-        Base::ProcessScrollBar(rc, cxRequired, cyRequired);
+        if (passOn)
+            Base::ProcessScrollBar(rc, cxRequired, cyRequired);
     }
 };
 
@@ -360,6 +363,89 @@ TEST(VerticalLayout, EmptyLayoutNeedsNothing)
     layout.SetPos(RECT{0, 0, 100, 100}, false);
     EXPECT_EQ(0, layout.needed.cx);
     EXPECT_EQ(0, layout.needed.cy);
+}
+
+// The bar along the stacking moves the children along, the other one moves the alignment across,
+// in either direction. The child is 30 along and 50 across; the bar along has range 50 at 20, the
+// one across range 40 at 10.
+TEST(StackLayouts, BothBarsMoveTheChildren)
+{
+    const wchar_t* const verticalAligns[] = {L"left", L"center", L"right"};
+    const wchar_t* const horizontalAligns[] = {L"top", L"vcenter", L"bottom"};
+    for (bool horizontal : {false, true}) {
+        for (int align = 0; align < 3; ++align) {
+            const wchar_t* name = horizontal ? horizontalAligns[align] : verticalAligns[align];
+            SCOPED_TRACE(std::wstring(horizontal ? L"horizontal " : L"vertical ") + name);
+            VLayout v;
+            HLayout h;
+            CContainerUI& layout = horizontal ? static_cast<CContainerUI&>(h) : static_cast<CContainerUI&>(v);
+            v.passOn = h.passOn = false;
+            layout.EnableScrollBar(true, true);
+            CScrollBarUI* along = horizontal ? layout.GetHorizontalScrollBar() : layout.GetVerticalScrollBar();
+            CScrollBarUI* across = horizontal ? layout.GetVerticalScrollBar() : layout.GetHorizontalScrollBar();
+            along->SetVisible(true);
+            along->SetScrollRange(50);
+            along->SetScrollPos(20, false);
+            across->SetVisible(true);
+            across->SetScrollRange(40);
+            across->SetScrollPos(10, false);
+            layout.SetAttribute(horizontal ? L"childvalign" : L"childalign", name);
+            CControlUI* p = new CControlUI;
+            p->SetFixedWidth(horizontal ? 30 : 50);
+            p->SetFixedHeight(horizontal ? 50 : 30);
+            layout.Add(p);
+            layout.SetPos(RECT{0, 0, 200, 100}, false);
+
+            int crossClient = horizontal ? 100 - layout.GetHorizontalScrollBar()->GetFixedHeight()
+                                         : 200 - layout.GetVerticalScrollBar()->GetFixedWidth();
+            int crossStart = -10;                            // start: the client's edge less the position
+            if (align == 1)
+                crossStart = crossClient / 2 + 40 / 2 - 10 - 25; // centre: half the range counts
+            else if (align == 2)
+                crossStart = crossClient + 40 - 10 - 50;     // end: the whole range counts
+            if (horizontal) {
+                EXPECT_TRUE(RectIs(p->GetPos(), -20, crossStart, 10, crossStart + 50));
+                EXPECT_EQ(30, h.needed.cx);
+                EXPECT_EQ(50, h.needed.cy);
+            } else {
+                EXPECT_TRUE(RectIs(p->GetPos(), crossStart, -20, crossStart + 50, 10));
+                EXPECT_EQ(50, v.needed.cx);
+                EXPECT_EQ(30, v.needed.cy);
+            }
+        }
+    }
+}
+
+// Across, the vertical layout asks every child what it wants; the horizontal layout does not ask a
+// child without a fixed width and counts its fixed height instead.
+TEST(StackLayouts, NeededBreadthAcross)
+{
+    VLayout v;
+    SizedProbe* wide = new SizedProbe;
+    wide->estimate = SIZE{120, 0};
+    wide->SetPadding(RECT{3, 0, 2, 0});
+    v.Add(wide);
+    v.SetPos(RECT{0, 0, 100, 100}, false);
+    EXPECT_EQ(125, v.needed.cx);
+
+    HLayout h;
+    SizedProbe* asked = new SizedProbe;
+    asked->SetFixedWidth(40);
+    asked->estimate = SIZE{40, 70};
+    asked->SetPadding(RECT{0, 3, 0, 2});
+    SizedProbe* notAsked = new SizedProbe;
+    notAsked->estimate = SIZE{0, 200};
+    SizedProbe* fixedHeight = new SizedProbe;
+    fixedHeight->SetFixedHeight(60);
+    fixedHeight->estimate = SIZE{0, 10};
+    h.Add(asked);
+    h.Add(notAsked);
+    h.Add(fixedHeight);
+    h.SetPos(RECT{0, 0, 100, 100}, false);
+    EXPECT_EQ(75, h.needed.cy);
+    fixedHeight->SetFixedHeight(90);
+    h.SetPos(RECT{0, 0, 100, 100}, false);
+    EXPECT_EQ(90, h.needed.cy);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -930,6 +1016,14 @@ TEST(LayoutSeparators, DragResizesThroughMouseMessages)
         {"horizontal right band, immediate", true, 6, true, 0, 9999, true, {97, 50}, {{130, 50}}, 133},
         {"horizontal left band", true, -6, false, 0, 9999, false, {103, 50}, {{90, 50}}, 113},
         {"horizontal left band, minimum", true, -6, true, 70, 9999, false, {103, 50}, {{150, 50}, {180, 50}}, 70},
+        // Outward moves: the vertical layout waits for the mouse to pass the band's thickness
+        // beyond the edge, the horizontal layout follows from the band's inner edge.
+        {"vertical top band, upward inside the band is ignored", false, -6, false, 0, 9999, false, {50, 103},
+         {{50, 101}, {50, 96}}, 100},
+        {"horizontal right band, rightward inside the band follows", true, 6, false, 0, 9999, true, {97, 50},
+         {{99, 50}, {104, 50}}, 107},
+        {"horizontal left band, leftward inside the band follows", true, -6, false, 0, 9999, false, {103, 50},
+         {{101, 50}}, 102},
     };
     for (const DragCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -989,6 +1083,27 @@ TEST(LayoutSeparators, DragResizesThroughMouseMessages)
         host.Mouse(WM_MOUSEMOVE, POINT{40, 40}, 0);
         EXPECT_EQ(c.expectFixed, c.horizontal ? dragged->GetFixedWidth() : dragged->GetFixedHeight());
     }
+}
+
+// The vertical band stays within the layout's height; the horizontal one may reach past its width.
+TEST(LayoutSeparators, BandLargerThanTheLayout)
+{
+    struct V : CVerticalLayoutUI { using CVerticalLayoutUI::GetSeparatorRect; };
+    struct H : CHorizontalLayoutUI { using CHorizontalLayoutUI::GetSeparatorRect; };
+    V v;
+    H h;
+    v.SetPos(RECT{0, 10, 100, 14}, false);
+    h.SetPos(RECT{10, 0, 14, 100}, false);
+    v.SetSeparatorSize(6);
+    h.SetSeparatorSize(6);
+    EXPECT_TRUE(RectIs(v.GetSeparatorRect(false), 0, 10, 100, 14));
+    EXPECT_TRUE(RectIs(h.GetSeparatorRect(false), 8, 0, 14, 100));
+    v.SetSeparatorSize(-6);
+    h.SetSeparatorSize(-6);
+    EXPECT_TRUE(RectIs(v.GetSeparatorRect(false), 0, 10, 100, 14));
+    EXPECT_TRUE(RectIs(h.GetSeparatorRect(false), 10, 0, 16, 100));
+    // Without a drag the new rectangle is not used.
+    EXPECT_TRUE(RectIs(v.GetSeparatorRect(true), 0, 10, 100, 14));
 }
 
 TEST(LayoutSeparators, PressOutsideTheBandIsNoDrag)

@@ -28,6 +28,9 @@ public:
     void DoEvent(tagTEventUI& event) override;
 
 protected:
+    // The placing and separator code shared by both directions (UIStackLayout.cpp).
+    template <class Axis> friend struct TStackLayout;
+
     // The separator band of the dragged rectangle (useNew, while dragging) or of the layout's own.
     RECT GetSeparatorRect(bool bUseNew) const;
 

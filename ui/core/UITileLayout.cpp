@@ -1,5 +1,5 @@
 #include "UITileLayout.h"
-#include "UIScrollBar.h"
+#include "UIStackLayout.h"
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -67,29 +67,12 @@ void CTileLayoutUI::SetAttribute(const wchar_t* pstrName, const wchar_t* pstrVal
 void CTileLayoutUI::SetPos(RECT rc, bool bNeedInvalidate)
 {
     CControlUI::SetPos(rc, bNeedInvalidate);
-    rc = m_rcItem;
-
-    rc.left += m_rcInset.left;
-    rc.top += m_rcInset.top;
-    rc.right -= m_rcInset.right;
-    rc.bottom -= m_rcInset.bottom;
-    bool bVBar = m_pVerticalScrollBar != NULL && m_pVerticalScrollBar->IsVisible();
-    bool bHBar = m_pHorizontalScrollBar != NULL && m_pHorizontalScrollBar->IsVisible();
-    if (bVBar)
-        rc.right -= m_pVerticalScrollBar->GetFixedWidth();
-    if (bHBar)
-        rc.bottom -= m_pHorizontalScrollBar->GetFixedHeight();
-
+    TScrollView view = GetScrollView(m_rcItem, m_rcInset, m_pVerticalScrollBar, m_pHorizontalScrollBar);
+    rc = view.rcClient;
     if (m_items.GetSize() == 0) {
         ProcessScrollBar(rc, 0, 0);
         return;
     }
-
-    SIZE szAvailable = {rc.right - rc.left, rc.bottom - rc.top};
-    if (bHBar)
-        szAvailable.cx += m_pHorizontalScrollBar->GetScrollRange();
-    if (bVBar)
-        szAvailable.cy += m_pVerticalScrollBar->GetScrollRange();
 
     int nCount = 0;
     for (int it = 0; it < m_items.GetSize(); ++it) {
@@ -130,7 +113,7 @@ void CTileLayoutUI::SetPos(RECT rc, bool bNeedInvalidate)
         if (m_nColumns < 2) {
             iGap = 0;
         } else if (iGap <= 0) {
-            int cxWidth = (bHBar && cxClient >= m_nColumns * szItem.cx) ? cxClient : szAvailable.cx;
+            int cxWidth = (view.bHBar && cxClient >= m_nColumns * szItem.cx) ? cxClient : view.szAvailable.cx;
             iGap = (cxWidth - m_nColumns * szItem.cx) / (m_nColumns - 1);
             if (iGap < 0)
                 iGap = 0;
@@ -155,12 +138,8 @@ void CTileLayoutUI::SetPos(RECT rc, bool bNeedInvalidate)
 
         int iRow = it / m_nColumns;
         int iColumn = it % m_nColumns;
-        int x = rc.left + iColumn * (szItem.cx + iGap);
-        if (bHBar)
-            x -= m_pHorizontalScrollBar->GetScrollPos();
-        int y = rc.top + iRow * (szItem.cy + m_iChildVPadding);
-        if (bVBar)
-            y -= m_pVerticalScrollBar->GetScrollPos();
+        int x = rc.left + iColumn * (szItem.cx + iGap) - view.szScrollPos.cx;
+        int y = rc.top + iRow * (szItem.cy + m_iChildVPadding) - view.szScrollPos.cy;
 
         RECT rcPadding = pControl->GetPadding();
         int w = szItem.cx - rcPadding.left - rcPadding.right;

@@ -167,9 +167,13 @@ bool Measure(HWND hWnd, int n, Times& t)
     }
     root->SetPos(rcAll, false);
     double t3 = Now();
-    const RECT& last = pm->FindControl((L"c" + std::to_wstring(n - rows - 2)).c_str())->GetPos();
-    if (last.bottom != rcAll.bottom) {
-        fprintf(stderr, "layout: last control ends at %ld, not %ld\n", last.bottom, rcAll.bottom);
+    // The last row ends at the bottom, and the last control (in that row, or the one before when
+    // the count left the last row empty) fills its row's height.
+    CControlUI* lastRow = pm->FindControl((L"row" + std::to_wstring(rows - 1)).c_str());
+    CControlUI* last = pm->FindControl((L"c" + std::to_wstring(n - rows - 2)).c_str());
+    if (lastRow->GetPos().bottom != rcAll.bottom || last->GetPos().bottom != last->GetParent()->GetPos().bottom ||
+        last->GetPos().bottom - last->GetPos().top != kRowHeight) {
+        fprintf(stderr, "layout: last row ends at %ld, not %ld\n", lastRow->GetPos().bottom, rcAll.bottom);
         return false;
     }
 

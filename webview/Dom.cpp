@@ -11,9 +11,10 @@ namespace webview {
 
 namespace {
 // Deeper elements are attached at this depth: style, layout and paint walk the tree recursively.
+// The parser itself has no depth limit (XML_PARSE_HUGE): content after deep nesting still counts.
 const int kMaxDepth = 200;
 const int kParseOptions = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
-                          HTML_PARSE_IGNORE_ENC;
+                          HTML_PARSE_IGNORE_ENC | XML_PARSE_HUGE;
 
 int DepthOf(const Node* n) {
     int d = 0;

@@ -258,12 +258,22 @@ Script::~Script() {
     if (m_ctx) duk_destroy_heap(m_ctx);
 }
 
+namespace {
+duk_ret_t DefineSafe(duk_context* ctx, void* udata) {
+    size_t index = *static_cast<size_t*>(udata);
+    duk_push_global_object(ctx);
+    duk_push_c_function(ctx, BoundTrampoline, DUK_VARARGS);
+    duk_set_magic(ctx, -1, (int)index);
+    duk_put_prop_string(ctx, -2, Bindings()[index].name.c_str());
+    duk_pop(ctx);
+    return 0;
+}
+}  // namespace
+
 void Script::DefineBinding(size_t index) {
     if (!m_ctx) return;
-    duk_push_global_object(m_ctx);
-    duk_push_c_function(m_ctx, BoundTrampoline, DUK_VARARGS);
-    duk_set_magic(m_ctx, -1, (int)index);
-    duk_put_prop_string(m_ctx, -2, Bindings()[index].name.c_str());
+    // Protected: a page may have made a global of that name read-only.
+    if (duk_safe_call(m_ctx, DefineSafe, &index, 0, 1) != 0) Report("binding");
     duk_pop(m_ctx);
 }
 

@@ -38,6 +38,7 @@ std::vector<Binding>& BindingTable() {
 const DWORD kTickMs = 15;
 
 void DestroyNow(WvView* v);
+void ForgetFailedStarts(WvView* v);
 void StartLoad(WvView* v, const std::string& url);
 void FinishLoad(WvView* v, int result, const std::string& reason);
 
@@ -97,6 +98,7 @@ void DestroyNow(WvView* v) {
     Runtime& r = R();
     if (!r.views.erase(v)) return;
     r.net.CancelAll(v);
+    ForgetFailedStarts(v);
     v->script.reset();
     FreeSurface(v);
     delete v;
@@ -187,8 +189,14 @@ std::vector<FailedStart>& FailedStarts() {
     return list;
 }
 
+void ForgetFailedStarts(WvView* v) {
+    auto& list = FailedStarts();
+    list.erase(std::remove_if(list.begin(), list.end(), [v](const FailedStart& f) { return f.view == v; }), list.end());
+}
+
 void StartLoad(WvView* v, const std::string& url) {
     StopAll(v);
+    ForgetFailedStarts(v);
     v->requestedUrl = url;
     v->loading = true;
     if (ToLower(url) == "about:blank") {

@@ -80,7 +80,7 @@ ENDLESS_PAGE = """<html><body><p>endless</p>
 PAGES = {"activity": ACTIVITY_PAGE.encode("gbk"), "socket": (SOCKET_PAGE % {"events": "events"}).encode("utf-8"),
          "throw": THROW_PAGE.encode("utf-8")}
 
-_lock = threading.Lock()
+_lock = threading.RLock()
 
 
 def _events(sc):

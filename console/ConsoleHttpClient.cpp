@@ -93,6 +93,40 @@ void CHttpClient::FreeForm()
     m_formFirst = m_formLast = nullptr;
 }
 
+std::vector<std::string> CHttpClient::HeaderLines(const char* url, const char* extraHeaders)
+{
+    std::vector<std::string> lines;
+    lines.push_back("Accept: */*");
+    if (extraHeaders) {
+        std::string text(extraHeaders, strnlen(extraHeaders, kMaxExtraHeaders));
+        std::string piece;
+        for (size_t i = 0; i <= text.size(); ++i) {
+            char c = i < text.size() ? text[i] : '\0';
+            if (c == '\0' || c == '\r' || c == '\n' || c == ';') {
+                // A piece of one character (a stray letter between separators) is no header line.
+                if (piece.size() >= 2)
+                    lines.push_back(piece);
+                piece.clear();
+            } else {
+                piece += c;
+            }
+        }
+    }
+    lines.push_back("Accept-Language: zh-CN");
+    lines.push_back(kUserAgent);
+    lines.push_back("Accept-Encoding: gzip, deflate");
+    std::string trimmed = TrimBlanks(url ? url : "");
+    size_t scheme = trimmed.find("://");
+    if (scheme != std::string::npos) {
+        size_t start = scheme + 3;
+        size_t slash = trimmed.find('/', start);
+        lines.push_back("Host: " +
+                        trimmed.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+    }
+    lines.push_back("Connection: Keep-Alive");
+    return lines;
+}
+
 bool CHttpClient::Request(const char* url, bool get, const char* extraHeaders, const char* cookie)
 {
     m_headers.clear();
@@ -104,38 +138,9 @@ bool CHttpClient::Request(const char* url, bool get, const char* extraHeaders, c
         return false;
     }
 
-    std::string hostLine;
-    std::string trimmed = TrimBlanks(url);
-    size_t scheme = trimmed.find("://");
-    if (scheme != std::string::npos) {
-        size_t start = scheme + 3;
-        size_t slash = trimmed.find('/', start);
-        hostLine = "Host: " + trimmed.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-    }
-
     struct curl_slist* headers = nullptr;
-    headers = curl_slist_append(headers, "Accept: */*");
-    if (extraHeaders) {
-        std::string text(extraHeaders, strnlen(extraHeaders, kMaxExtraHeaders));
-        std::string piece;
-        for (size_t i = 0; i <= text.size(); ++i) {
-            char c = i < text.size() ? text[i] : '\0';
-            if (c == '\0' || c == '\r' || c == '\n' || c == ';') {
-                // A piece of one character (a stray letter between separators) is no header line.
-                if (piece.size() >= 2)
-                    headers = curl_slist_append(headers, piece.c_str());
-                piece.clear();
-            } else {
-                piece += c;
-            }
-        }
-    }
-    headers = curl_slist_append(headers, "Accept-Language: zh-CN");
-    headers = curl_slist_append(headers, kUserAgent);
-    headers = curl_slist_append(headers, "Accept-Encoding: gzip, deflate");
-    if (!hostLine.empty())
-        headers = curl_slist_append(headers, hostLine.c_str());
-    headers = curl_slist_append(headers, "Connection: Keep-Alive");
+    for (const std::string& line : HeaderLines(url, extraHeaders))
+        headers = curl_slist_append(headers, line.c_str());
 
     curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(m_curl, CURLOPT_ACCEPT_ENCODING, "gzip");

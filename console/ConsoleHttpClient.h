@@ -6,6 +6,7 @@
 #pragma once
 #include <stdint.h>
 #include <string>
+#include <vector>
 #include <curl/curl.h>
 
 namespace Pellmora {
@@ -34,6 +35,12 @@ public:
     // whatever method the handle was last set to.
     bool Request(const char* url, bool get, const char* extraHeaders = nullptr, const char* cookie = nullptr);
     void Cleanup();
+
+    // The request header lines in the order sent: Accept, the extra lines (pieces of the text cut
+    // at CR, LF and ";" that are at least 2 characters long), Accept-Language, User-Agent,
+    // Accept-Encoding, "Host: " with the host of the URL trimmed of blanks (none without "://"),
+    // Connection.
+    static std::vector<std::string> HeaderLines(const char* url, const char* extraHeaders);
 
     const std::string& GetBody() const { return m_body; }
     const std::string& GetHeaders() const { return m_headers; }

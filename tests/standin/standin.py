@@ -61,7 +61,7 @@ Scenario JSON (every member optional):
                                    (for hosts fixed at build time, such as the café host)
   "cafe": {                        the café service's state (every member optional)
       "code": "10001", "password": "123456", "bound": true, "phone": "13800000000",
-      "sms_code": "246810", "bar_id": "3001", "strname", "address", "person", "address_url",
+      "sms_code": "246810", "sms_sent": [phone, ...], "bar_id": "3001", "strname", "address", "person", "address_url",
       "customers": {"55": {"uname", "bcertificode", "bsex", "bnation", "strsfzphoto",
                            "strsffphoto", "strzmphoto" (path), "photo": SPEC}},
       "events": [[code, uid, x], ...]  page events the web-socket page calls back with, once }
@@ -293,7 +293,7 @@ class Cafe:
             c["_photo"] = content_of(spec) if spec is not None else bmp_picture("photo-" + str(uid))
             self.customers[str(uid)] = c
         self.events = [list(e) for e in (desc.get("events") or [])]
-        self.sms_sent = []      # phone numbers a code was sent to
+        self.sms_sent = list(desc.get("sms_sent") or [])   # phone numbers a code was sent to
         self.open_states = []   # [uid, open_state] in the order reported
 
     def state(self):

@@ -1,7 +1,7 @@
 """Pages of the cafe service's web views, served by the stand-in on every scenario host.
 
-  /index.php?g=home&m=home&a=websocket&bbarcode=B   the web-socket page (as /web/socket.html)
-  /web/socket.html   calls window_external_CppCall(1, 0, 0) on load, then polls the scenario's
+  /index.php?g=home&m=activity&a=page   the activity page (the URL of the café's activity request)
+  /web/socket.html   the web-socket page that polls: calls window_external_CppCall(1, 0, 0) on load, then polls the scenario's
                      event queue by a relative-URL XMLHttpRequest every 200 ms and calls
                      window_external_CppCall(code, uid, 0) for each event ("two": true: only two
                      arguments are passed)
@@ -29,7 +29,7 @@ window_external_CppCall(1, 0, 0);
 document.getElementById('state').textContent = 'connected';
 function poll() {
   var x = new XMLHttpRequest();
-  x.open('GET', '%(events)s');
+  x.open('GET', 'events');
   x.onload = function () {
     var list = JSON.parse(x.responseText || '[]');
     for (var i = 0; i < list.length; i++) {
@@ -53,8 +53,8 @@ body { margin: 0; }
 </style></head>
 <body>
 <div id="block" onclick="window_external_CppCall(4,4711,0)">活动专区 上网送好礼</div>
-<a class="link" id="link" href="second.html">下一页</a>
-<a class="link" id="blank" href="second.html?blank=1" target="_blank">新窗口打开</a>
+<a class="link" id="link" href="%(base)ssecond.html">下一页</a>
+<a class="link" id="blank" href="%(base)ssecond.html?blank=1" target="_blank">新窗口打开</a>
 <div id="status">ready</div>
 </body></html>
 """
@@ -77,7 +77,7 @@ ENDLESS_PAGE = """<html><body><p>endless</p>
 </body></html>
 """
 
-PAGES = {"activity": ACTIVITY_PAGE.encode("gbk"), "socket": (SOCKET_PAGE % {"events": "events"}).encode("utf-8"),
+PAGES = {"activity": (ACTIVITY_PAGE % {"base": ""}).encode("gbk"), "socket": SOCKET_PAGE.encode("utf-8"),
          "throw": THROW_PAGE.encode("utf-8")}
 
 _lock = threading.RLock()
@@ -94,8 +94,9 @@ def serve(handler, sc, path, q):
     """Serves a page when the path is one of ours; False otherwise."""
     html = {"Content-Type": "text/html; charset=utf-8"}
     arg = lambda k, d="": q.get(k, [d])[0]
-    if path == "/index.php" and arg("m") == "home" and arg("a") == "websocket":
-        handler.send(200, (SOCKET_PAGE % {"events": "web/events"}).encode("utf-8"), html)
+    if path == "/index.php" and arg("m") == "activity" and arg("a") == "page":
+        page = (ACTIVITY_PAGE % {"base": "web/"}).encode("gbk")  # relative to /index.php
+        handler.send(200, page, {"Content-Type": "text/html"})
     elif path == "/web/socket.html":
         handler.send(200, PAGES["socket"], html)
     elif path == "/web/events":

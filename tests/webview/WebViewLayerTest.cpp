@@ -444,3 +444,31 @@ TEST_F(WebViewLayer, TwoHundredCyclesLeaveHandlesAndMemoryFlat) {
     EXPECT_LE(::GetGuiResources(self, GR_USEROBJECTS), user + 2);
     EXPECT_LT((long long)after.PrivateUsage - (long long)before.PrivateUsage, 8LL * 1024 * 1024);
 }
+
+namespace {
+size_t g_callsWhileBlocked = 0;
+jsValue BlockWithOwnMessageLoop(jsExecState es) {
+    // As a bound function that waits for a slow request, pumping messages meanwhile, longer than
+    // a script's time budget.
+    size_t before = Calls().size();
+    PumpFor(2600);
+    g_callsWhileBlocked = Calls().size() - before;
+    return wkeJSUndefined(es);
+}
+}  // namespace
+
+TEST_F(WebViewLayer, BlockingBoundFunctionNeitherReentersTheLoopNorSpendsTheScriptsBudget) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/block.html",
+        "<script>var n = 0; setInterval(function () { window_external_CppCall(12, ++n, 0); }, 20);"
+        "var x = new XMLHttpRequest(); x.open('GET', 'block.html'); "
+        "x.onload = function () { window_external_CppCall(14, x.status, 0); }; x.send();"
+        "block_me(); window_external_CppCall(13, n, 0);</script>"));
+    standin::Scenario sc(spec);
+    wkeJSBindFunction("block_me", BlockWithOwnMessageLoop, 0);
+    wkeWebView v = NewView();
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/block.html")));
+    EXPECT_EQ(0u, g_callsWhileBlocked);  // no page timer, no XHR completion inside the script
+    EXPECT_TRUE(HasCall(13, 0, 0));      // the rest of the script ran after 2.6 s in the call
+    ASSERT_TRUE(Pump(5000, [] { return HasCall(12, 2, 0) && HasCall(14, 200, 0); }));
+}

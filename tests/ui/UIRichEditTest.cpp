@@ -3,6 +3,7 @@
 // following the text's height, the wheel, painting (text colour, password mask, the caret of
 // layered windows), the message filter's life, the run without the engine and many cycles.
 #include "UIControlsTestSupport.h"
+#include "UIInputTestSupport.h"
 #include "UIRichEdit.h"
 #include "UITxtWinHost.h"
 #include "UIScrollBar.h"
@@ -661,3 +662,177 @@ TEST_F(RichEditFixture, FiveHundredCyclesKeepGdiAndUserCountsFlat)
     EXPECT_LE(user1, user0) << user0 << " -> " << user1;
     printf("GDI objects %ld -> %ld, windows %ld -> %ld over 500 cycles\n", gdi0, gdi1, user0, user1);
 }
+
+namespace {
+
+// The picture that a layered window hands to the system (its paint manager's off-screen bitmap),
+// as 0x00RRGGBB rows, top row first.
+std::vector<DWORD> CaptureOffscreen(CPaintManagerUI& pm, int w, int h)
+{
+    std::vector<DWORD> px((size_t)w * h, 0);
+    HBITMAP hbmp = pm.GetPaintOffscreenBitmap();
+    if (hbmp == NULL) return px;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    HDC hdc = ::GetDC(NULL);
+    ::GetDIBits(hdc, hbmp, 0, (UINT)h, px.data(), &bi, DIB_RGB_COLORS);
+    ::ReleaseDC(NULL, hdc);
+    for (DWORD& p : px) p &= 0xFFFFFF;
+    return px;
+}
+
+// A 24-bit bottom-up BMP under the build folder's "screenshots".
+bool SaveShot(const std::vector<DWORD>& px, int w, int h, const wchar_t* name)
+{
+    const char* bin = getenv("TOLLVANE_BINARY_DIR");
+    std::wstring dir = L"Z:";
+    for (const char* c = bin != NULL ? bin : ""; *c; ++c) dir += (*c == '/') ? L'\\' : (wchar_t)*c;
+    dir += L"\\screenshots";
+    ::CreateDirectoryW(dir.c_str(), NULL);
+    const int stride = (w * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    ih.biSize = sizeof(ih);
+    ih.biWidth = w;
+    ih.biHeight = h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    ih.biSizeImage = (DWORD)(stride * h);
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(ih);
+    fh.bfSize = fh.bfOffBits + ih.biSizeImage;
+    std::string data((const char*)&fh, sizeof(fh));
+    data.append((const char*)&ih, sizeof(ih));
+    std::string row((size_t)stride, '\0');
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x) {
+            DWORD p = px[(size_t)y * w + x];
+            row[x * 3] = (char)(p & 0xFF);
+            row[x * 3 + 1] = (char)((p >> 8) & 0xFF);
+            row[x * 3 + 2] = (char)((p >> 16) & 0xFF);
+        }
+        data += row;
+    }
+    HANDLE hFile = ::CreateFileW((dir + L"\\" + name).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = ::WriteFile(hFile, data.data(), (DWORD)data.size(), &written, NULL);
+    ::CloseHandle(hFile);
+    return ok && written == data.size();
+}
+
+// Pixels of the caret's column in the text colour (pure red here), painted off-screen.
+int CaretInk(RichEditProbe* re, bool bPhase)
+{
+    re->m_bDrawCaret = bPhase;
+    rendertest::Surface s(300, 200);
+    s.Fill(0xFFFFFF);
+    RECT all = {0, 0, 300, 200};
+    re->Paint(s.dc(), all, NULL);
+    POINT pt = {0, 0};
+    ::GetCaretPos(&pt);
+    int n = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = pt.x; x < pt.x + 3 && x < 300; ++x)
+            if (s.At(x, y) == 0xFF0000) ++n;
+    return n;
+}
+
+struct CaretCase {
+    bool bLayered;
+};
+
+class RichEditLayered : public ::testing::TestWithParam<CaretCase> {};
+
+} // namespace
+
+// In a layered window the system caret does not show: the control blinks its own through timer 20
+// and paints it in the text colour. In a normal window the system caret is left to do it.
+TEST_P(RichEditLayered, CaretOfTheControlOnlyInLayeredWindows)
+{
+    const bool bLayered = GetParam().bLayered;
+    inputtest::Host host(40, 40, 300, 200);
+    if (bLayered) host.pm.SetLayered(true);
+    CContainerUI* root = new CContainerUI;
+    root->SetBkColor(0xFFFFFFFF);
+    host.pm.AttachDialog(root);
+    RichEditProbe* re = new RichEditProbe;
+    re->SetAttribute(L"textcolor", L"#FFFF0000");
+    re->SetAttribute(L"bordercolor", L"#FF2B5797");
+    re->SetAttribute(L"bordersize", L"1");
+    re->SetAttribute(L"textpadding", L"4,4,4,4");
+    re->SetAttribute(L"float", L"true");
+    re->SetAttribute(L"pos", L"20,20,280,100");
+    root->Add(re);
+    RichEditProbe* pw = new RichEditProbe;
+    pw->SetAttribute(L"password", L"true");
+    pw->SetAttribute(L"multiline", L"false");
+    pw->SetAttribute(L"textcolor", L"#FF000000");
+    pw->SetAttribute(L"text", L"secret");
+    pw->SetAttribute(L"float", L"true");
+    pw->SetAttribute(L"pos", L"20,120,280,150");
+    root->Add(pw);
+    RECT rcRoot = {0, 0, 300, 200};
+    root->SetPos(rcRoot);
+    RECT rcRe = {20, 20, 280, 100};
+    re->SetPos(rcRe);
+    RECT rcPw = {20, 120, 280, 150};
+    pw->SetPos(rcPw);
+    ASSERT_NE(nullptr, re->m_pTwh) << "no text services";
+
+    // Timer 20 runs exactly in layered windows: a second start is refused while it runs.
+    EXPECT_EQ(!bLayered, host.pm.SetTimer(re, 20, 1000));
+    if (!bLayered) host.pm.KillTimer(re, 20);
+
+    host.Show();
+    inputtest::Pump(200);  // the first paint hands the focus to the first tab stop
+    host.pm.SetFocus(re);
+    ASSERT_TRUE(inputtest::PumpUntil([&] { return ::GetFocus() == host.hwnd; }, 2000));
+    ::SendMessageW(host.hwnd, WM_CHAR, L'A', 1);
+    ::SendMessageW(host.hwnd, WM_CHAR, L'b', 1);
+    EXPECT_TRUE(re->m_pTwh->IsShowCaret());
+
+    if (bLayered) {
+        // The phase flips with the timer.
+        int flips = 0;
+        bool last = re->m_bDrawCaret;
+        inputtest::PumpUntil(
+            [&] {
+                if (re->m_bDrawCaret != last) {
+                    ++flips;
+                    last = re->m_bDrawCaret;
+                }
+                return flips >= 2;
+            },
+            ::GetCaretBlinkTime() * 6);
+        EXPECT_GE(flips, 2);
+        EXPECT_GT(CaretInk(re, true), 5);
+        EXPECT_EQ(0, CaretInk(re, false));
+
+        // A picture of the window: the text, the caret phase on, the masked password.
+        re->m_bDrawCaret = true;
+        re->Invalidate();
+        inputtest::Pump(100);
+        std::vector<DWORD> px = CaptureOffscreen(host.pm, 300, 200);
+        EXPECT_TRUE(SaveShot(px, 300, 200, L"richedit-layered.bmp"));
+        EXPECT_EQ(0x2B5797u, px[(size_t)60 * 300 + 20]);  // the border
+        int red = 0;
+        for (int y = 20; y < 100; ++y)
+            for (int x = 20; x < 280; ++x)
+                if (px[(size_t)y * 300 + x] == 0xFF0000) ++red;
+        EXPECT_GT(red, 10);  // text and caret in the text colour
+    } else {
+        EXPECT_EQ(0, CaretInk(re, true));
+    }
+    host.pm.SetFocus(NULL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, RichEditLayered, ::testing::Values(CaretCase{true}, CaretCase{false}),
+                         [](const ::testing::TestParamInfo<CaretCase>& info) {
+                             return info.param.bLayered ? std::string("Layered") : std::string("Normal");
+                         });

@@ -270,7 +270,9 @@ void CTxtWinHost::TxViewChange(BOOL fUpdate)
 
 BOOL CTxtWinHost::TxCreateCaret(HBITMAP hbmp, INT xWidth, INT yHeight)
 {
-    m_iCaretWidth = xWidth;
+    // A width of 0 asks the system for its border width (Wine's engine passes 0): the caret that
+    // the control paints and invalidates in layered windows must not be empty.
+    m_iCaretWidth = xWidth > 0 ? xWidth : ::GetSystemMetrics(SM_CXBORDER);
     m_iCaretHeight = yHeight;
     return ::CreateCaret(PaintWindow(), hbmp, xWidth, yHeight);
 }

@@ -9,6 +9,7 @@
 #include "UIScrollBar.h"
 #include "UIButton.h"
 #include "UIContainer.h"
+#include "UIDlgBuilder.h"
 
 #include <gtest/gtest.h>
 #include <winternl.h>
@@ -524,6 +525,49 @@ TEST_F(RichEditFixture, FilterRegistersOnceAndIgnoresOtherControls)
     m_root->Remove(re);
     EXPECT_FALSE(m_pm->RemoveMessageFilter(gone));
     ::SendMessageW(m_wnd, WM_CHAR, L'a', 1);
+}
+
+// The sample skin's rich edits: two lines with a vertical bar and a colour, and a masked password.
+TEST_F(RichEditFixture, SampleSkinRichEdits)
+{
+    const char* bin = getenv("TOLLVANE_BINARY_DIR");
+    std::wstring folder = L"Z:";
+    for (const char* c = bin != NULL ? bin : ""; *c; ++c) folder += (*c == '/') ? L'\\' : (wchar_t)*c;
+    folder += L"\\tests\\sample_skin\\";
+    CPaintManagerUI::SetResourcePath(folder.c_str());
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(L"sample.xml", NULL, NULL, m_pm);
+    ASSERT_NE(nullptr, root) << "no sample skin in " << bin;
+    m_pm->AttachDialog(root);
+    RECT all = {0, 0, 480, 360};
+    root->SetPos(all);
+
+    CRichEditUI* re = static_cast<CRichEditUI*>(m_pm->FindControl(L"richedit"));
+    CRichEditUI* pw = static_cast<CRichEditUI*>(m_pm->FindControl(L"richpassword"));
+    ASSERT_NE(nullptr, re);
+    ASSERT_NE(nullptr, pw);
+    EXPECT_STREQ(L"RichEdit", re->GetClass());
+    EXPECT_NE(nullptr, re->GetVerticalScrollBar());
+    EXPECT_EQ(0xFF2B5797u, re->GetTextColor());
+    CUIString text = re->GetText();
+    EXPECT_NE(nullptr, wcsstr(text.GetData(), L"first line\r")) << text.GetData();
+    EXPECT_NE(nullptr, wcsstr(text.GetData(), L"second line 第二行")) << text.GetData();
+    EXPECT_STREQ(L"secret", pw->GetText().GetData());
+
+    // Masked: another text of the same length paints the same.
+    auto ink = [&]() {
+        rendertest::Surface s(480, 360);
+        s.Fill(0xFFFFFF);
+        root->Paint(s.dc(), all, NULL);
+        RECT rc = pw->GetPos();
+        ::InflateRect(&rc, -2, -2);
+        return Ink(s, rc);
+    };
+    const int inkSecret = ink();
+    pw->SetText(L"WWWWWW");
+    EXPECT_GT(inkSecret, 10);
+    EXPECT_EQ(inkSecret, ink());
+    CPaintManagerUI::SetResourcePath(m_dir.c_str());
 }
 
 // The process run without the engine: started again by the test below with "msftedit" disabled.

@@ -487,6 +487,19 @@ TEST_F(RichEditFixture, VerticalBarFollowsTheTextHeight)
     EXPECT_EQ(std::vector<int>{UIEVENT_SCROLLWHEEL}, re->events);  // the container's event
     EXPECT_GT(bar->GetScrollPos(), afterCtrlWheel);
 
+    // The container's scroll operations move the engine's view, and the bar follows the engine.
+    re->HomeUp();
+    EXPECT_EQ(0, bar->GetScrollPos());
+    EXPECT_EQ(0, re->Send(EM_GETFIRSTVISIBLELINE));
+    SIZE down = {0, 40};
+    re->SetScrollPos(down);
+    EXPECT_EQ(40, bar->GetScrollPos());
+    EXPECT_GT(re->Send(EM_GETFIRSTVISIBLELINE), 0);
+    re->EndDown();
+    EXPECT_EQ(bar->GetScrollRange(), bar->GetScrollPos());
+    re->LineUp();
+    EXPECT_LT(bar->GetScrollPos(), bar->GetScrollRange());
+
     re->SetText(L"x");
     re->SetPos(re->GetPos());
     EXPECT_FALSE(bar->IsVisible());

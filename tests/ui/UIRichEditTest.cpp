@@ -92,7 +92,7 @@ int Ink(const rendertest::Surface& s, RECT rc)
 }
 
 // Live GDI objects of this process, counted in the system's shared GDI handle table (the PEB points
-// at it; Wine keeps it in the same layout, where GetGuiResources only answers 0). The entry layout
+// at it; Wine's 64-bit side keeps it in the same layout, where GetGuiResources only answers 0). The entry layout
 // is checked against a pen of our own first; -1 when the table cannot be read.
 long GdiObjectCount()
 {
@@ -689,6 +689,8 @@ TEST(RichEditNoEngineRun, ChildWithoutMsftedit)
 
 TEST_F(RichEditFixture, FiveHundredCyclesKeepGdiAndUserCountsFlat)
 {
+    // Wine's 32-bit side leaves the table's pointer in the PEB empty: nothing to count with there.
+    if (GdiObjectCount() < 0) GTEST_SKIP() << "no readable GDI handle table in this process";
     auto cycle = [&]() {
         RichEditProbe* re = Make({{L"vscrollbar", L"true"}, {L"textcolor", L"#FF2040A0"}});
         m_pm->SetFocus(re);

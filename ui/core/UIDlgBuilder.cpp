@@ -14,6 +14,9 @@
 #include "UIProgress.h"
 #include "UISlider.h"
 #include "UIEdit.h"
+#include "UIText.h"
+#include "UIGifAnim.h"
+#include "UIDateTime.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -39,8 +42,8 @@ struct TTagCreator {
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
-// "Text", "RichEdit",
-// "DateTime", "GifAnim", "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
+// "RichEdit",
+// "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
 // "ListTextElement", "ListLabelElement", "ListHBoxElement", "ListContainerElement", "TreeView",
 // "Tree", "TreeNode", "ActiveX", "WebBrowser".
 const TTagCreator kTagFactory[] = {
@@ -61,6 +64,9 @@ const TTagCreator kTagFactory[] = {
     {L"Progress", false, &NewControl<CProgressUI>},
     {L"Slider", false, &NewControl<CSliderUI>},
     {L"Edit", false, &NewControl<CEditUI>},
+    {L"Text", false, &NewControl<CTextUI>},
+    {L"GifAnim", true, &NewControl<CGifAnimUI>},
+    {L"DateTime", false, &NewControl<CDateTimeUI>},
 };
 
 // Tags that the builder reads itself.

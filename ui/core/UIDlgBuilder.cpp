@@ -15,6 +15,9 @@
 #include "UISlider.h"
 #include "UIEdit.h"
 #include "UIRichEdit.h"
+#include "UIText.h"
+#include "UIGifAnim.h"
+#include "UIDateTime.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -40,8 +43,7 @@ struct TTagCreator {
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
-// "Text",
-// "DateTime", "GifAnim", "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
+// "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
 // "ListTextElement", "ListLabelElement", "ListHBoxElement", "ListContainerElement", "TreeView",
 // "Tree", "TreeNode", "ActiveX", "WebBrowser".
 const TTagCreator kTagFactory[] = {
@@ -63,6 +65,9 @@ const TTagCreator kTagFactory[] = {
     {L"Slider", false, &NewControl<CSliderUI>},
     {L"Edit", false, &NewControl<CEditUI>},
     {L"RichEdit", false, &NewControl<CRichEditUI>},
+    {L"Text", false, &NewControl<CTextUI>},
+    {L"GifAnim", true, &NewControl<CGifAnimUI>},
+    {L"DateTime", false, &NewControl<CDateTimeUI>},
 };
 
 // Tags that the builder reads itself.

@@ -34,9 +34,9 @@ namespace {
 const wchar_t kMemBufferZip[] = L"membuffer";
 const int kMapBuckets = 83;
 
-// Notifications being delivered from the queue right now (nested when a listener pumps
-// messages). A control destroyed while its own record is out of the queue must not leave a
-// dangling sender for the listeners that come after.
+// Notifications being delivered right now, queued or synchronous (nested when a listener pumps
+// messages or notifies). A control destroyed while its record is being delivered must not leave
+// a dangling sender for the listeners that come after.
 struct TInFlightNotify {
     CPaintManagerUI* pManager;
     TNotifyRecord* pMsg;
@@ -231,6 +231,8 @@ void CPaintManagerUI::NeedUpdate() { m_bUpdateNeeded = true; }
 
 void CPaintManagerUI::Invalidate()
 {
+    // Without a window there is nothing to invalidate; a null window would mean every window.
+    if (m_hWndPaint == NULL) return;
     if (m_bLayered) {
         RECT rcClient = {0, 0, 0, 0};
         ::GetClientRect(m_hWndPaint, &rcClient);
@@ -248,7 +250,7 @@ void CPaintManagerUI::Invalidate(RECT& rcItem)
     if (rcItem.bottom < rcItem.top) rcItem.bottom = rcItem.top;
     // An empty rectangle invalidates nothing; controls not laid out yet (a skin being built) have
     // one, and each InvalidateRect is a round trip to the window server.
-    if (::IsRectEmpty(&rcItem)) return;
+    if (::IsRectEmpty(&rcItem) || m_hWndPaint == NULL) return;
     if (m_bLayered)
         ::UnionRect(&m_rcLayeredUpdate, &m_rcLayeredUpdate, &rcItem);
     else
@@ -994,12 +996,23 @@ bool CPaintManagerUI::RenameControl(CControlUI* pControl, const wchar_t* pstrNam
     return bResult;
 }
 
+void CPaintManagerUI::UnmapControlName(CControlUI* pControl)
+{
+    if (pControl == NULL) return;
+    CUIString sName = pControl->GetName();
+    if (!sName.IsEmpty() && m_mNameHash.Find(sName) == pControl) m_mNameHash.Remove(sName);
+}
+
 void CPaintManagerUI::ForgetControl(CControlUI* pControl)
 {
     if (pControl == NULL) return;
     if (pControl == m_pEventKey) m_pEventKey = NULL;
     if (pControl == m_pEventHover) m_pEventHover = NULL;
-    if (pControl == m_pEventClick) m_pEventClick = NULL;
+    if (pControl == m_pEventClick) {
+        // No button-up will reach a forgotten control: the capture it held goes now.
+        m_pEventClick = NULL;
+        if (m_bMouseCapture) ReleaseCapture();
+    }
     if (pControl == m_pFocus) m_pFocus = NULL;
     if (pControl == m_pLastToolTip) m_pLastToolTip = NULL;
     KillTimer(pControl);
@@ -1009,15 +1022,14 @@ void CPaintManagerUI::ForgetControl(CControlUI* pControl)
     i = m_aNeedMouseLeaveNeeded.Find(pControl);
     if (i >= 0) m_aNeedMouseLeaveNeeded.Remove(i);
 
-    CUIString sName = pControl->GetName();
-    if (!sName.IsEmpty() && m_mNameHash.Find(sName) == pControl) m_mNameHash.Remove(sName);
+    UnmapControlName(pControl);
 
     for (int j = 0; j < m_aAsyncNotify.GetSize(); ++j) {
         TNotifyRecord* pMsg = static_cast<TNotifyRecord*>(m_aAsyncNotify[j]);
         if (pMsg->pSender == pControl) pMsg->pSender = NULL;
     }
     for (TInFlightNotify* p = s_pInFlight; p != NULL; p = p->pPrev) {
-        if (p->pManager == this && p->pMsg->pSender == pControl) p->pMsg->pSender = NULL;
+        if (p->pMsg->pSender == pControl) p->pMsg->pSender = NULL;
     }
 }
 
@@ -1213,7 +1225,18 @@ bool CPaintManagerUI::SetTimer(CControlUI* pControl, UINT nTimerID, UINT uElapse
         }
     }
 
-    m_uTimerID = (m_uTimerID + 1) % 0xFF;
+    // The ids run modulo 255: one still held by a live entry is skipped, or the new timer would
+    // take over the running one's Win32 timer.
+    bool bFree = false;
+    for (int nTries = 0; nTries < 0xFF && !bFree; ++nTries) {
+        m_uTimerID = (m_uTimerID + 1) % 0xFF;
+        bFree = true;
+        for (int i = 0; i < m_aTimers.GetSize() && bFree; ++i) {
+            const TTimerEntry* pTimer = static_cast<TTimerEntry*>(m_aTimers[i]);
+            if (pTimer->hWnd == m_hWndPaint && pTimer->uWinTimer == m_uTimerID) bFree = false;
+        }
+    }
+    if (!bFree) return false;
     if (::SetTimer(m_hWndPaint, m_uTimerID, uElapse, NULL) == 0) return false;
     TTimerEntry* pTimer = new TTimerEntry;
     pTimer->pSender = pControl;
@@ -1293,11 +1316,16 @@ void CPaintManagerUI::SendNotify(TNotifyRecord& msg, bool bAsync, bool bEnableRe
     if (m_bUsedVirtualWnd && msg.pSender != NULL) msg.sVirtualWnd = msg.pSender->GetVirtualWnd();
 
     if (!bAsync) {
+        // In flight like a queued record: a sender destroyed by a listener (or its own delegate)
+        // reaches the later listeners as no sender, and the caller can see that it is gone.
+        TInFlightNotify inFlight = {this, &msg, s_pInFlight};
+        s_pInFlight = &inFlight;
         if (msg.pSender != NULL && msg.pSender->OnNotify) msg.pSender->OnNotify(&msg);
         ForEachListener<INotifyUI>(m_aNotifiers, [&msg](INotifyUI* p) {
             p->Notify(msg);
             return true;
         });
+        s_pInFlight = inFlight.pPrev;
         return;
     }
 
@@ -1825,8 +1853,9 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_LBUTTONUP: {
         POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         m_ptLastMousePos = pt;
+        // Released whenever held, even when the pressed control went away meanwhile.
+        if (m_bMouseCapture || m_pEventClick != NULL) ReleaseCapture();
         if (m_pEventClick == NULL) return false;
-        ReleaseCapture();
         CControlUI* pClick = m_pEventClick;
         m_pEventClick = NULL;
         TEventUI event;
@@ -2209,7 +2238,9 @@ void CPaintManagerUI::ComposeLayered(const RECT& rcPaint)
     int cy = rcClient.bottom - rcClient.top;
 
     if (!m_diLayered.sDescription.IsEmpty()) {
-        bool bDraw = m_bLayeredChanged;
+        // The cache may have freed or replaced the image since the background was drawn.
+        bool bDraw = m_bLayeredChanged ||
+                     (m_diLayered.pImage != NULL && !CUIPainter::IsImageCurrent(this, m_diLayered));
         if (m_hbmpBackground == NULL) {
             if (m_hDcBackground == NULL) m_hDcBackground = ::CreateCompatibleDC(m_hDcPaint);
             m_hbmpBackground = CUIPainter::CreateDib32(m_hDcPaint, cx, cy, reinterpret_cast<BYTE**>(&m_pBackgroundBits));
@@ -2230,7 +2261,7 @@ void CPaintManagerUI::ComposeLayered(const RECT& rcPaint)
             }
             ::SelectObject(m_hDcBackground, hOld);
         }
-        if (m_diLayered.pImage != NULL && m_diLayered.pImage->bAlpha && m_pBackgroundBits != NULL &&
+        if (CUIPainter::IsImageCurrent(this, m_diLayered) && m_diLayered.pImage->bAlpha && m_pBackgroundBits != NULL &&
             m_pOffscreenBits != NULL) {
             ::GdiFlush();
             RECT rc = rcPaint;

@@ -256,6 +256,7 @@ public:
     bool InitControls(CControlUI* pControl, CControlUI* pParent = NULL);
     bool RenameControl(CControlUI* pControl, const wchar_t* pstrName);
     void ForgetControl(CControlUI* pControl);
+    void UnmapControlName(CControlUI* pControl);   // drops the control's name entry if it holds it
     CControlUI* GetRoot() const;
     CControlUI* FindControl(const wchar_t* pstrName) const;
     CControlUI* FindControl(POINT pt) const;

@@ -108,7 +108,7 @@ LRESULT CMainFrameWnd::OnTimer(UINT, WPARAM, LPARAM, BOOL& bHandled)
         if (!m_finishSeen) {
             m_finishSeen = true;
             m_finishTick = now;
-        } else if (now - m_finishTick > kAutoQuitMs) {
+        } else if (now - m_finishTick > m_autoQuitMs) {
             Quit(kQuitCodeAuto);
             return 0;
         }

@@ -38,6 +38,8 @@ public:
     // Test hook: when a path is set, every new "UpdateInfo" text is written there (UTF-8, whole
     // file), so a test can read what the window shows from another process.
     void SetStatusTracePath(const std::wstring& path) { m_statusTracePath = path; }
+    // Test hook: the time after the last step before the window quits by itself.
+    void SetAutoQuitMs(uint32_t ms) { m_autoQuitMs = ms; }
 
 protected:
     Veneer::CUIString GetSkinFolder() override;
@@ -61,4 +63,5 @@ private:
     bool m_quitting = false;
     std::wstring m_statusTracePath;
     std::wstring m_lastTraced;
+    uint32_t m_autoQuitMs = kAutoQuitMs;
 };

@@ -359,6 +359,20 @@ TEST(MainFrameTexts, StepAndOutcomeTexts)
         EXPECT_STREQ(CMainFrameWnd::GetStateText(c.step, c.error), c.text) << c.step << " " << c.error;
 }
 
+// The bar shows only during step 4, at (to download - pending) * 100 / to download.
+TEST(MainFrameTexts, ProgressBarOnlyDuringTheDownloads)
+{
+    const struct {
+        int step, toDownload, pending, value;
+    } cases[] = {
+        {4, 3, 3, 0}, {4, 3, 2, 33}, {4, 3, 1, 66}, {4, 3, 0, 100}, {4, 0, 0, 0},
+        {3, 3, 3, -1}, {5, 3, 0, -1}, {9, 3, 0, -1}, {0, 0, 0, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CMainFrameWnd::GetProgressValue(c.step, c.toDownload, c.pending), c.value)
+            << c.step << " " << c.toDownload << " " << c.pending;
+}
+
 TEST(TollvaneProgram, FullUpdateShowsTheOutcomeAndEndsThroughTheCloseButton)
 {
     AppInstallation inst;

@@ -710,3 +710,32 @@ TEST(UpdateScenarioConsole, UnsafeBatchEntriesAreSkippedAndAnUnsafeMainServerSta
     DeleteFileW(parentBat.c_str());
     WriteWholeFile(inst.Path(L"Pellmora.exe.quit"), "");
 }
+
+// The one file to replace hits an exception while it is moved (its old backup cannot be deleted):
+// the record stays in the failed list, so the step reports the failure (error 6) and nothing is
+// recorded, and the console is started again.
+TEST(UpdateScenario, RecordHitByAnExceptionDuringTheMovesIsAFailure)
+{
+    Installation inst;
+    WriteOldFiles(inst);
+    Json::Value spec = ReleaseSpec(inst);
+    spec["release"]["files"].removeMember("app\\new\\added.txt");
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    CreateDirectoryW(inst.Path(L"upgradebak").c_str(), nullptr);
+    CreateDirectoryW(inst.Path(L"upgradebak\\app").c_str(), nullptr);
+    ASSERT_TRUE(WriteWholeFile(inst.Path(L"upgradebak\\app\\replace.dat"), "older backup"));
+    HANDLE lock = CreateFileW(inst.Path(L"upgradebak\\app\\replace.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    inst.StartConsole();
+
+    DWORD code = inst.RunDriver(sc.Netbarid(), false);
+    CloseHandle(lock);
+    EXPECT_EQ(code, 6u) << inst.LastStatus();
+    EXPECT_EQ(ReadText(inst.Path(L"app\\replace.dat")), "old content");
+    std::string text, version;
+    ASSERT_TRUE(inst.ReadVersion(text, version));
+    EXPECT_EQ(version, "100");
+    EXPECT_EQ(inst.ConsoleStarts(), 1);
+}

@@ -45,20 +45,23 @@ DWORD SelectionOf(HWND h)
 }
 
 // Native children of a window, by class.
+struct ChildCount {
+    const wchar_t* cls;
+    int n;
+};
+
+// A window-enumeration callback has the system's calling convention (a lambda has not on 32 bits).
+BOOL CALLBACK CountChild(HWND h, LPARAM l)
+{
+    ChildCount* p = reinterpret_cast<ChildCount*>(l);
+    if (ClassOf(h) == p->cls) ++p->n;
+    return TRUE;
+}
+
 int CountChildren(HWND parent, const wchar_t* cls)
 {
-    struct Count {
-        const wchar_t* cls;
-        int n;
-    } c = {cls, 0};
-    ::EnumChildWindows(
-        parent,
-        [](HWND h, LPARAM l) -> BOOL {
-            Count* p = reinterpret_cast<Count*>(l);
-            if (ClassOf(h) == p->cls) ++p->n;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&c));
+    ChildCount c = {cls, 0};
+    ::EnumChildWindows(parent, CountChild, reinterpret_cast<LPARAM>(&c));
     return c.n;
 }
 

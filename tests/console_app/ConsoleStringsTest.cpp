@@ -1,0 +1,33 @@
+// Texts the console builds without a window or a network: the check_update URL and the product
+// title of the main frame.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include "CoreDataFile.h"
+#include "EngineBaseSupport.h"
+#include "MainFrameWnd.h"
+#include "SysHelpers.h"
+#include "Tollvane.h"
+
+TEST(ConsoleStrings, CheckUpdateUrlHasOneSchemeAndTheDecimalCafeId)
+{
+    std::string url = CTollvane::CheckUpdateUrl(4000000000u, "314");
+    EXPECT_EQ(url.compare(0, 7, "http://"), 0) << url;
+    EXPECT_EQ(url.find("http://", 1), std::string::npos) << url;
+    const std::string tail = "/index.php?g=home&m=api&a=check_update&netbarid=4000000000&version=314";
+    ASSERT_GE(url.size(), tail.size());
+    EXPECT_EQ(url.substr(url.size() - tail.size()), tail);
+}
+
+TEST(ConsoleStrings, ProductTitleFromTheVersionFile)
+{
+    enginebase::ScratchDir dir;
+    EXPECT_EQ(CMainFrameWnd::ProductTitle(dir.Path()), L"Morvath ");
+    CreateDirectoryW((dir / L"data").c_str(), nullptr);
+    ::CCoreDataFile file(1);
+    file.SetPath(WideToAnsi(dir / L"data\\core.dat"));
+    ASSERT_TRUE(file.Write("2.0.1", "201", 1000));
+    EXPECT_EQ(CMainFrameWnd::ProductTitle(dir.Path()), L"Morvath 2.0.1");
+    // A file that does not decipher and split counts as unreadable.
+    ASSERT_TRUE(enginebase::WriteWholeFile(dir / L"data\\core.dat", "not enciphered at all"));
+    EXPECT_EQ(CMainFrameWnd::ProductTitle(dir.Path()), L"Morvath ");
+}

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Loopback stand-in of the vendor's update service, reached as an HTTP/HTTPS proxy.
+"""Loopback stand-in of the vendor's update and café services, reached as an HTTP/HTTPS proxy.
 
 Programs built with any update host name reach it through libcurl's standard proxy variables
 (http_proxy / https_proxy pointing at the stand-in): it accepts absolute-form requests
@@ -10,7 +10,14 @@ What it serves, per scenario (see below):
   /index.php?g=home&m=api&a=check_update|get_version|post_version&netbarid=N&version=V
       JSON replies whose members are all JSON strings, as the service sends them;
   /netfilelist.ini            the release's server file list (GBK text, CR LF lines);
-  /release/<url>              the release's files (never gzip-encoded).
+  /release/<url>              the release's files (never gzip-encoded);
+  /updater/Core.exe           the updater program that the console's check_update announces;
+  /index.php?g=home&m=bar|user|activity|open|home&a=...
+                              the café service (see "cafe" below), with state per scenario;
+  <strzmphoto of a customer>  that customer's photo.
+
+Multipart form fields of every POST are logged in order ("fields": [[name, value]], values decoded
+as GBK, the console's code page).
 
 Scenarios keep parallel tests apart. A scenario is registered through the control API and is
 found again by the host name the stand-in gives it ("<id>.standin.test") or by the cafe id
@@ -48,6 +55,39 @@ Scenario JSON (every member optional):
       "short": N (announce the whole body, send N bytes, close), "stall": N (send N bytes of the
       body, then send nothing until the client gives up), "no_reply": true (never answer),
       "no_length": true (no Content-Length, close after the body), "stall_seconds": 300
+  "proxy_port": true               a listening port of the scenario's own: every request that
+                                   arrives there (CONNECT tunnels included) belongs to it, whatever
+                                   its host; the registration reply gives "proxy_port" and "proxy"
+                                   (for hosts fixed at build time, such as the café host)
+  "cafe": {                        the café service's state (every member optional)
+      "code": "10001", "password": "123456", "bound": true, "phone": "13800000000",
+      "sms_code": "246810", "sms_sent": [phone, ...], "bar_id": "3001", "strname", "address", "person", "address_url",
+      "customers": {"55": {"uname", "bcertificode", "bsex", "bnation", "strsfzphoto",
+                           "strsffphoto", "strzmphoto" (path), "photo": SPEC}},
+      "events": [[code, uid, x], ...]  page events the web-socket page calls back with, once }
+  "console_update": {              what the console's check_update announces (code "101" while
+      "version", "version_code",    the query's version differs from version_code)
+      "msg", "file": SPEC,         the updater program served at /updater/Core.exe
+      "md5": "..."                 announced instead of the file's real MD5 }
+  "rules": {ACTION: RULE | [RULE, ...]}
+                                   misbehaviour per request. ACTION: check_first, bar_login,
+                                   send_code, check_code, update_bar, activity, get_openinfo,
+                                   post_openstate, websocket, photo, check_update, updater. A list
+                                   is a reply sequence: the n-th request gets the n-th rule, later
+                                   ones the normal reply. RULE (all optional; {} is the normal reply):
+      "delay": seconds before anything is sent, "no_reply": true, "status": N,
+      "body": raw text | "json": any JSON value, served instead of the reply,
+      "members": {...} merged over the reply's members (null removes; numbers, arrays and objects
+      stay what they are), "raw_members": {name: raw JSON text of the member's value},
+      "gzip": true, "stall": N (N bytes of the body, then silence), "length": N
+
+Café replies are JSON objects whose members are strings; those of check_first, bar_login and
+get_openinfo escape every non-ASCII character as \\uXXXX, as the service's encoder does.
+
+Control API, further:
+  GET  /_standin/cafe?id=ID        the café state: bound, phone, password, sms_sent, open_states,
+                                   events (still queued)
+  POST /_standin/cafe_event?id=ID  body [code, uid, x]: queue a page event
 """
 
 import argparse
@@ -74,6 +114,9 @@ import urllib.parse
 
 CONTROL_PREFIX = "/_standin/"
 HOST_SUFFIX = ".standin.test"
+CAFE_MODULES = ("bar", "user", "activity", "open", "home")
+# The café requests whose replies the service escapes as \\uXXXX (the console unescapes them).
+ESCAPED_ACTIONS = ("check_first", "bar_login", "get_openinfo")
 
 
 def make_bytes(size, seed):
@@ -172,8 +215,23 @@ class Scenario:
         self.routes = list(spec.get("routes") or [])
         self.update = dict(spec.get("update") or {})
         self.release = Release(spec["release"]) if spec.get("release") else None
+        self.cafe = Cafe(spec.get("cafe") or {})
+        self.console_update = ConsoleUpdate(spec["console_update"]) if spec.get("console_update") else None
+        self.rules = dict(spec.get("rules") or {})
+        self.rule_counts = {}
+        self.proxy = None   # the scenario's own listening server, when it asked for one
         self.log = []
         self.lock = threading.Lock()
+
+    def next_rule(self, action):
+        """The rule for this request of `action`: a single rule always, a list one by one."""
+        with self.lock:
+            n = self.rule_counts.get(action, 0)
+            self.rule_counts[action] = n + 1
+        rule = self.rules.get(action)
+        if isinstance(rule, list):
+            return rule[n] if n < len(rule) else None
+        return rule
 
     def record(self, entry):
         with self.lock:
@@ -185,7 +243,82 @@ class Scenario:
         if self.release:
             d["netfilelist_md5"] = self.release.netfilelist_md5
             d["files"] = self.release.md5s
+        if self.proxy:
+            port = self.proxy.server_address[1]
+            d["proxy_port"] = port
+            d["proxy"] = "http://127.0.0.1:%d" % port
+        if self.console_update:
+            d["updater_md5"] = self.console_update.md5
         return d
+
+
+def bmp_picture(seed, side=48):
+    """A small 24-bit picture of one colour derived from the seed: a photo that differs per customer."""
+    r = random.Random(seed)
+    colour = bytes([r.randrange(256), r.randrange(256), r.randrange(256)])
+    row = colour * side
+    pixels = row * side
+    header = b"BM" + (54 + len(pixels)).to_bytes(4, "little") + b"\0\0\0\0" + (54).to_bytes(4, "little")
+    info = ((40).to_bytes(4, "little") + side.to_bytes(4, "little") + side.to_bytes(4, "little") +
+            (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + bytes(24))
+    return header + info + pixels
+
+
+class Cafe:
+    """One café of the café service, with its customers and the page events waiting for its page."""
+
+    def __init__(self, desc):
+        self.lock = threading.Lock()
+        self.code = str(desc.get("code", "10001"))
+        self.password = str(desc.get("password", "123456"))
+        self.bound = bool(desc.get("bound", True))
+        self.phone = str(desc.get("phone", "13800000000"))
+        self.sms_code = str(desc.get("sms_code", "246810"))
+        self.record = {"bar_id": str(desc.get("bar_id", "3001")),
+                       "strname": desc.get("strname", "星河网吧"),
+                       "address": desc.get("address", "解放路 12 号"),
+                       "person": desc.get("person", "李四"),
+                       "address_url": desc.get("address_url", "https://map.standin.test/cafe/3001")}
+        self.customers = {}
+        for uid, c in (desc.get("customers") or {}).items():
+            c = dict(c)
+            c.setdefault("uname", "张三")
+            c.setdefault("bcertificode", "110101199001011234")
+            c.setdefault("bsex", "1")
+            c.setdefault("bnation", "0000")
+            c.setdefault("strsfzphoto", "/upload/id/%s-front.jpg" % uid)
+            c.setdefault("strsffphoto", "/upload/id/%s-back.jpg" % uid)
+            c.setdefault("strzmphoto", "/upload/face/%s.jpg" % uid)
+            spec = c.pop("photo", None)
+            c["_photo"] = content_of(spec) if spec is not None else bmp_picture("photo-" + str(uid))
+            self.customers[str(uid)] = c
+        self.events = [list(e) for e in (desc.get("events") or [])]
+        self.sms_sent = list(desc.get("sms_sent") or [])   # phone numbers a code was sent to
+        self.open_states = []   # [uid, open_state] in the order reported
+
+    def state(self):
+        with self.lock:
+            return {"code": self.code, "password": self.password, "bound": self.bound, "phone": self.phone,
+                    "sms_sent": list(self.sms_sent), "open_states": list(self.open_states),
+                    "events": list(self.events)}
+
+    def photo(self, path):
+        for c in self.customers.values():
+            if c["strzmphoto"] == path:
+                return c["_photo"]
+        return None
+
+
+class ConsoleUpdate:
+    """The updater program that the console's check_update announces."""
+
+    def __init__(self, desc):
+        self.version = str(desc.get("version", "2.0.0"))
+        self.version_code = str(desc.get("version_code", "200"))
+        self.msg = desc.get("msg", "有新版本")
+        self.data = content_of(desc.get("file", {"size": 4096, "seed": 7}))
+        self.md5 = hashlib.md5(self.data).hexdigest()
+        self.announced_md5 = desc.get("md5", self.md5)
 
 
 class Registry:
@@ -224,7 +357,12 @@ class Registry:
                 self.by_host.pop(sc.host.lower(), None)
                 if sc.netbarid:
                     self.by_netbarid.pop(sc.netbarid, None)
-            return sc is not None
+        if sc and sc.proxy:
+            proxy, sc.proxy = sc.proxy, None
+            proxy.stopping = True
+            proxy.shutdown()
+            proxy.server_close()
+        return sc is not None
 
     def get(self, sid):
         with self.lock:
@@ -265,7 +403,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_CONNECT(self):
         host = split_host(self.path)
         self.server.log_line(self.requestline, self.headers)
-        sc = self.server.registry.route(host, {})
+        sc = self.server.fixed or self.server.registry.route(host, {})
         sc.record(self.entry("CONNECT", self.path, "https", host, b""))
         self.close_connection = True
         self.wfile.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
@@ -323,14 +461,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path.startswith(CONTROL_PREFIX):
             return self.control(path[len(CONTROL_PREFIX):], urllib.parse.parse_qs(query), body)
         q = urllib.parse.parse_qs(query, keep_blank_values=True)
-        sc = self.server.registry.route(host, q)
-        sc.record(self.entry(self.command, target, scheme, host, body))
+        sc = self.server.fixed or self.server.registry.route(host, q)
+        entry = self.entry(self.command, target, scheme, host, body)
+        fields = self.form_fields(body)
+        if fields is not None:
+            entry["fields"] = fields
+        sc.record(entry)
         for rule in sc.routes:
             p = rule.get("path", "")
             if (p.endswith("*") and target.startswith(p[:-1])) or target == p:
                 return self.serve_rule(sc, rule)
         if path == "/index.php" and q.get("m") == ["api"]:
             return self.update_api(sc, q)
+        if path == "/index.php" and q.get("g") == ["home"] and q.get("m", [""])[0] in CAFE_MODULES:
+            return self.cafe_api(sc, q, host, dict(fields or []))
+        if sc.console_update and path == "/updater/Core.exe":
+            return self.serve_with_rule(sc, "updater", sc.console_update.data,
+                                        {"Content-Type": "application/octet-stream"})
+        photo = sc.cafe.photo(path)
+        if photo is not None:
+            return self.serve_with_rule(sc, "photo", photo, {"Content-Type": "image/bmp"})
         if sc.release and path == "/netfilelist.ini":
             return self.send(200, sc.release.netfilelist, {"Content-Type": "text/plain"})
         if sc.release and path.startswith("/release/"):
@@ -343,11 +493,169 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send(200, data, {"Content-Type": "application/octet-stream"})
         return self.send(404, b"<html><body>404 Not Found</body></html>", {"Content-Type": "text/html"})
 
+    def form_fields(self, body):
+        """The fields of a multipart form, in order, values decoded as GBK; None for other bodies."""
+        ctype = self.headers.get("Content-Type") or ""
+        if not ctype.lower().startswith("multipart/form-data"):
+            return None
+        boundary = None
+        for piece in ctype.split(";")[1:]:
+            k, _, v = piece.strip().partition("=")
+            if k.lower() == "boundary":
+                boundary = v.strip('"')
+        if not boundary:
+            return []
+        out = []
+        for part in body.split(b"--" + boundary.encode("latin-1"))[1:]:
+            if part.startswith(b"--"):
+                break
+            part = part[2:] if part.startswith(b"\r\n") else part
+            head, _, value = part.partition(b"\r\n\r\n")
+            if value.endswith(b"\r\n"):
+                value = value[:-2]
+            name = None
+            for line in head.split(b"\r\n"):
+                if line.lower().startswith(b"content-disposition:"):
+                    for item in line.split(b";")[1:]:
+                        k, _, v = item.strip().partition(b"=")
+                        if k.lower() == b"name":
+                            name = v.strip(b'"').decode("gbk", "replace")
+            out.append([name, value.decode("gbk", "replace")])
+        return out
+
     # -- replies --------------------------------------------------------------------------
+    def cafe_api(self, sc, q, host, form):
+        """The café service: the reply members of each request, and the café's state changes."""
+        action = q.get("a", [""])[0]
+        cafe = sc.cafe
+        code = form.get("bbarcode")
+        with cafe.lock:
+            if action == "check_first":
+                if code == cafe.code:
+                    members = {"code": "101", "first": "2" if cafe.bound else "1",
+                               "strname": cafe.record["strname"]}
+                else:
+                    members = {"code": "102", "msg": "场所编码不存在"}
+            elif action == "bar_login":
+                if code == cafe.code and form.get("bpwd") == cafe.password:
+                    members = {"code": "101", "bar_id": cafe.record["bar_id"], "strname": cafe.record["strname"],
+                               "address": cafe.record["address"], "person": cafe.record["person"],
+                               "phone": cafe.phone, "address_url": cafe.record["address_url"]}
+                else:
+                    members = {"code": "102", "msg": "账号或密码错误"}
+            elif action == "send_code":
+                if form.get("mobile") and form.get("type") == "4":
+                    cafe.sms_sent.append(form["mobile"])
+                    members = {"code": "101", "msg": "sent"}
+                else:
+                    members = {"code": "102", "msg": "bad request"}
+            elif action == "check_code":
+                ok = form.get("code") == cafe.sms_code and form.get("mobile") in cafe.sms_sent
+                members = {"code": "101" if ok else "102", "msg": "ok" if ok else "验证码错误"}
+            elif action == "update_bar":
+                if "password" in form and form.get("type") == "4" and code == cafe.code:
+                    cafe.password = form["password"]
+                    members = {"code": "101", "msg": "ok"}
+                elif "phone" in form and form.get("first") == "2" and code == cafe.code:
+                    cafe.bound = True
+                    cafe.phone = form["phone"]
+                    members = {"code": "101", "msg": "ok"}
+                else:
+                    members = {"code": "102", "msg": "bad request"}
+            elif action == "activity":
+                members = {"code": "101", "url": "https://%s/index.php?g=home&m=activity&a=page" % host}
+            elif action == "get_openinfo":
+                c = cafe.customers.get(form.get("uid", ""))
+                if c:
+                    members = {"code": "101"}
+                    for k in ("uname", "bcertificode", "strsfzphoto", "strsffphoto", "strzmphoto", "bsex",
+                              "bnation"):
+                        members[k] = c[k]
+                else:
+                    members = {"code": "102", "msg": "no such customer"}
+            elif action == "post_openstate":
+                if form.get("uid", "") in cafe.customers:
+                    cafe.open_states.append([form.get("uid"), form.get("open_state")])
+                    members = {"code": "101", "msg": "ok"}
+                else:
+                    members = {"code": "102", "msg": "no such customer"}
+            elif action == "websocket":
+                calls = [[1, 0, 0]] + cafe.events
+                cafe.events = []
+                script = "".join("window_external_CppCall(%d,%d,%d);\n" % tuple(int(x) for x in e) for e in calls)
+                page = ("<html><head><title>websocket</title></head><body>\n<script>\n%s</script>\n"
+                        "</body></html>\n" % script).encode("utf-8")
+                members = None
+            else:
+                members = {}
+        if members is None:
+            return self.serve_with_rule(sc, "websocket", page, {"Content-Type": "text/html; charset=utf-8"})
+        if not members:
+            return self.send(404, b'{"code":"404","msg":"unknown request"}', {"Content-Type": "application/json"})
+        return self.json_with_rule(sc, action, members, ascii_only=action in ESCAPED_ACTIONS)
+
+    def json_with_rule(self, sc, action, members, ascii_only):
+        rule = sc.next_rule(action) or {}
+        if not self.rule_delay(rule):
+            return
+        if "body" in rule or "json" in rule or "body_base64" in rule:
+            return self.serve_rule(sc, dict(rule, headers=dict(rule.get("headers") or {},
+                                                               **{"Content-Type": "text/html; charset=utf-8"})))
+        for k, v in (rule.get("members") or {}).items():
+            if v is None:
+                members.pop(k, None)
+            else:
+                members[k] = v
+        raw = rule.get("raw_members") or {}
+        for k in raw:
+            members.setdefault(k, None)
+        text = "{" + ",".join("%s:%s" % (json.dumps(k, ensure_ascii=ascii_only),
+                                         raw[k] if k in raw else json.dumps(v, ensure_ascii=ascii_only))
+                              for k, v in members.items()) + "}"
+        return self.send_with_rule(rule, text.encode("utf-8"), {"Content-Type": "text/html; charset=utf-8"})
+
+    def serve_with_rule(self, sc, action, data, headers):
+        rule = sc.next_rule(action) or {}
+        if not self.rule_delay(rule):
+            return
+        if "body" in rule or "json" in rule or "body_base64" in rule:
+            return self.serve_rule(sc, rule)
+        return self.send_with_rule(rule, data, headers)
+
+    def rule_delay(self, rule):
+        """Waits out the rule's delay; False when the rule says never to answer (done here)."""
+        delay = float(rule.get("delay", 0))
+        deadline = time.time() + delay
+        while time.time() < deadline and not self.server.stopping:
+            time.sleep(min(0.1, max(0.0, deadline - time.time())))
+        if rule.get("no_reply"):
+            self.close_connection = True
+            self.hold(rule)
+            return False
+        return True
+
+    def send_with_rule(self, rule, data, headers):
+        headers = dict(headers, **(rule.get("headers") or {}))
+        if rule.get("gzip"):
+            data = gzip.compress(data)
+            headers["Content-Encoding"] = "gzip"
+        return self.send(int(rule.get("status", 200)), data, headers, length=rule.get("length"),
+                         short=rule.get("short"), stall=rule.get("stall"), rule=rule)
+
     def update_api(self, sc, q):
         action = q.get("a", [""])[0]
         rel = sc.release
-        if action == "check_update":
+        cu = sc.console_update
+        if action == "check_update" and cu:
+            if q.get("version", [""])[0] != cu.version_code:
+                base = "%s://%s" % (sc.scheme, sc.host)
+                members = {"code": "101", "version": cu.version, "msg": cu.msg, "version_code": cu.version_code,
+                           "version_update_url": base + "/updater/Core.exe",
+                           "version_update_md5": cu.announced_md5,
+                           "version_info_url": base + "/updater/info.html"}
+            else:
+                members = {"code": "102", "msg": "no update"}
+        elif action == "check_update":
             if rel and q.get("version", [""])[0] != rel.version_code:
                 members = {"code": "101", "version_code": rel.version_code, "version": rel.version}
             else:
@@ -374,6 +682,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 members.pop(k, None)
             else:
                 members[k] = v
+        if action == "check_update" and "check_update" in sc.rules:
+            return self.json_with_rule(sc, action, members, ascii_only=False)
         return self.send(200, json.dumps(members, ensure_ascii=False).encode("utf-8"),
                          {"Content-Type": "application/json; charset=utf-8"})
 
@@ -467,9 +777,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
             try:
                 spec = json.loads(body.decode("utf-8") or "{}")
                 sc = reg.add(spec)
+                if spec.get("proxy_port"):
+                    sc.proxy = self.server.spawn_proxy(sc)
             except Exception as e:  # a test's mistake: say what it was
                 return self.send(400, ("bad scenario: %s" % e).encode("utf-8"), {"Content-Type": "text/plain"})
             return self.json_reply(sc.describe())
+        if op == "cafe":
+            sc = reg.get(sid)
+            if sc is None:
+                return self.send(404, b"no such scenario", {"Content-Type": "text/plain"})
+            return self.json_reply(sc.cafe.state())
+        if op == "cafe_event":
+            sc = reg.get(sid)
+            if sc is None:
+                return self.send(404, b"no such scenario", {"Content-Type": "text/plain"})
+            try:
+                event = [int(x) for x in json.loads(body.decode("utf-8"))]
+            except Exception as e:
+                return self.send(400, ("bad event: %s" % e).encode("utf-8"), {"Content-Type": "text/plain"})
+            with sc.cafe.lock:
+                sc.cafe.events.append(event)
+            return self.json_reply({"queued": len(sc.cafe.events)})
         if op == "log":
             sc = reg.get(sid)
             if sc is None:
@@ -490,14 +818,22 @@ class Server(http.server.ThreadingHTTPServer):
     allow_reuse_address = True
     request_queue_size = 128
 
-    def __init__(self, addr, registry, ssl_context, log_file, verbose):
+    def __init__(self, addr, registry, ssl_context, log_file, verbose, fixed=None, log_lock=None):
         super().__init__(addr, Handler)
         self.registry = registry
         self.ssl_context = ssl_context
         self.log_file = log_file
-        self.log_lock = threading.Lock()
+        self.log_lock = log_lock or threading.Lock()
         self.verbose = verbose
         self.stopping = False
+        self.fixed = fixed   # the scenario every request belongs to (a scenario's own port)
+
+    def spawn_proxy(self, sc):
+        """A listening port of the scenario's own, served until the scenario is dropped."""
+        proxy = Server((self.server_address[0], 0), self.registry, self.ssl_context, self.log_file, self.verbose,
+                       fixed=sc, log_lock=self.log_lock)
+        threading.Thread(target=proxy.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
+        return proxy
 
     def log_line(self, requestline, headers):
         if not self.log_file:

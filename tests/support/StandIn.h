@@ -12,6 +12,7 @@
 // Each scenario has a host name of its own ("<id>.standin.test") and may claim a cafe id
 // ("netbarid": "auto"), so tests running in parallel never see each other's requests.
 #pragma once
+#include <windows.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
@@ -30,6 +31,10 @@ struct Request {
     std::string host;
     std::string requestLine;  // as received (absolute form through the proxy)
     std::vector<std::pair<std::string, std::string>> headers;  // in the order sent
+    // Multipart form fields in the order sent, values as the stand-in decoded them from GBK
+    // (UTF-8 here); `hasForm` is false for a request without a multipart body.
+    std::vector<std::pair<std::string, std::string>> fields;
+    bool hasForm = false;
 
     // The first header of that name (any letter case), "" when absent.
     std::string Header(const char* name) const
@@ -111,6 +116,7 @@ public:
         m_host = m_reply["host"].asString();
         m_base = m_reply["base"].asString();
         m_netbarid = m_reply["netbarid"].asString();
+        m_proxy = m_reply["proxy"].asString();
     }
     ~Scenario()
     {
@@ -132,6 +138,23 @@ public:
     const std::string& Netbarid() const { return m_netbarid; }
     std::string Url(const std::string& path) const { return "http://" + m_host + path; }
     std::string HttpsUrl(const std::string& path) const { return "https://" + m_host + path; }
+    // The scenario's own proxy ("http://127.0.0.1:<port>") when it asked for one ("proxy_port").
+    const std::string& Proxy() const { return m_proxy; }
+    // The café state ("bound", "phone", "password", "sms_sent", "open_states", "events").
+    Json::Value Cafe() const
+    {
+        std::string reply;
+        Json::Value state;
+        if (!Control("cafe?id=" + m_id, nullptr, reply) || !Parse(reply, state)) return Json::Value();
+        return state;
+    }
+    // Queues a page event for the café's web-socket page.
+    bool QueueEvent(int code, int uid, int x) const
+    {
+        std::string body = "[" + std::to_string(code) + "," + std::to_string(uid) + "," + std::to_string(x) + "]";
+        std::string reply;
+        return Control("cafe_event?id=" + m_id, &body, reply);
+    }
     // The registration reply: "netfilelist_md5", "files" ({relative path: md5}) for a release.
     const Json::Value& Reply() const { return m_reply; }
 
@@ -150,6 +173,8 @@ public:
             r.host = e["host"].asString();
             r.requestLine = e["request_line"].asString();
             for (const auto& h : e["headers"]) r.headers.emplace_back(h[0].asString(), h[1].asString());
+            r.hasForm = e.isMember("fields");
+            for (const auto& f : e["fields"]) r.fields.emplace_back(f[0].asString(), f[1].asString());
             out.push_back(std::move(r));
         }
         return out;
@@ -174,7 +199,39 @@ private:
 
     Json::Value m_reply;
     std::string m_error;
-    std::string m_id, m_host, m_base, m_netbarid;
+    std::string m_id, m_host, m_base, m_netbarid, m_proxy;
+};
+
+// Points this process's proxy variables at a proxy (a scenario's own port) for the object's life,
+// for programs whose hosts are fixed at build time; the previous values come back afterwards.
+class ScopedProxy {
+public:
+    explicit ScopedProxy(const std::string& proxy)
+    {
+        for (const char* name : kNames) {
+            const char* old = getenv(name);
+            m_saved.emplace_back(name, old ? old : "");
+            Set(name, proxy);
+        }
+    }
+    ~ScopedProxy()
+    {
+        for (const auto& v : m_saved) Set(v.first.c_str(), v.second);
+    }
+    ScopedProxy(const ScopedProxy&) = delete;
+    ScopedProxy& operator=(const ScopedProxy&) = delete;
+
+private:
+    static void Set(const char* name, const std::string& value)
+    {
+        // The C runtime's copy and the process environment: libcurl may read either.
+        std::string assignment = std::string(name) + "=" + value;
+        _putenv(assignment.c_str());
+        SetEnvironmentVariableA(name, value.empty() ? nullptr : value.c_str());
+    }
+    // Windows environment names ignore letter case: these two cover the upper-case spellings.
+    static constexpr const char* kNames[2] = {"http_proxy", "https_proxy"};
+    std::vector<std::pair<std::string, std::string>> m_saved;
 };
 
 }  // namespace standin

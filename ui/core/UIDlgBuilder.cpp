@@ -13,6 +13,7 @@
 #include "UIOption.h"
 #include "UIProgress.h"
 #include "UISlider.h"
+#include "UIEdit.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -38,7 +39,7 @@ struct TTagCreator {
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
-// "Text", "Edit", "RichEdit",
+// "Text", "RichEdit",
 // "DateTime", "GifAnim", "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
 // "ListTextElement", "ListLabelElement", "ListHBoxElement", "ListContainerElement", "TreeView",
 // "Tree", "TreeNode", "ActiveX", "WebBrowser".
@@ -59,6 +60,7 @@ const TTagCreator kTagFactory[] = {
     {L"CheckBox", false, &NewControl<CCheckBoxUI>},
     {L"Progress", false, &NewControl<CProgressUI>},
     {L"Slider", false, &NewControl<CSliderUI>},
+    {L"Edit", false, &NewControl<CEditUI>},
 };
 
 // Tags that the builder reads itself.

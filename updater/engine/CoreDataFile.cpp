@@ -58,9 +58,18 @@ CCoreDataFile::~CCoreDataFile()
         CloseHandle(m_mutex);
 }
 
+CCoreDataFile::CCoreDataFile(int32_t mode, const char* mutexName) : m_mode(mode)
+{
+    CreateNamedMutex(mutexName);
+}
+
 void CCoreDataFile::CreateSharedMutex(int32_t mode)
 {
-    const char* name = mode == 1 ? "UpdateFile" : "UpdateFile_pellmora";
+    CreateNamedMutex(mode == 1 ? "UpdateFile" : "UpdateFile_pellmora");
+}
+
+void CCoreDataFile::CreateNamedMutex(const char* name)
+{
     // A null DACL: every account (a service, another user) may open the mutex.
     SECURITY_DESCRIPTOR sd;
     InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);

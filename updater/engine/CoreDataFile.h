@@ -29,6 +29,8 @@ class CCoreDataFile {
 public:
     // Mode 1: the updater's mutex "UpdateFile"; mode 0: "UpdateFile_pellmora".
     explicit CCoreDataFile(int32_t mode);
+    // The same file guarded by a mutex of another name (the console's own spelling).
+    CCoreDataFile(int32_t mode, const char* mutexName);
     ~CCoreDataFile();
 
     void SetPath(const std::string& path) { m_path = path; }
@@ -46,6 +48,7 @@ public:
 
 private:
     void CreateSharedMutex(int32_t mode);
+    void CreateNamedMutex(const char* name);
 
     std::string m_path;
     HANDLE m_mutex = nullptr;

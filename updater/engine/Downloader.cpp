@@ -69,7 +69,7 @@ void CDownloader::Cleanup()
     m_targetPath.clear();
 }
 
-void CDownloader::ApplyShare()
+void AttachSharedDnsCache(CURL* curl)
 {
     std::call_once(g_shareOnce, [] {
         CURLSH* share = curl_share_init();
@@ -79,8 +79,13 @@ void CDownloader::ApplyShare()
         curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
         g_share = share;
     });
-    if (g_share) curl_easy_setopt(m_curl, CURLOPT_SHARE, g_share);
-    curl_easy_setopt(m_curl, CURLOPT_DNS_CACHE_TIMEOUT, 300L);
+    if (g_share) curl_easy_setopt(curl, CURLOPT_SHARE, g_share);
+    curl_easy_setopt(curl, CURLOPT_DNS_CACHE_TIMEOUT, 300L);
+}
+
+void CDownloader::ApplyShare()
+{
+    AttachSharedDnsCache(m_curl);
 }
 
 void CDownloader::SetOptions(struct curl_slist* headers)

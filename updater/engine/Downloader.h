@@ -6,8 +6,16 @@
 #include <string>
 #include <curl/curl.h>
 
+// Attaches the process-wide DNS cache (five minutes) that every downloader of the process shares;
+// it locks, as downloads may run on several threads at once. The console's downloader uses it too.
+void AttachSharedDnsCache(CURL* curl);
+
 class CDownloader {
 public:
+    // The low-speed abort: a transfer slower than this many bytes per second for this many seconds.
+    static constexpr long kDefaultLowSpeedLimit = 1;
+    static constexpr long kDefaultLowSpeedTime = 60;
+
     CDownloader() = default;
     virtual ~CDownloader();
     // clientError: set when the server answered with a 4xx status.
@@ -49,6 +57,6 @@ private:
 
     const volatile bool* m_cancel = nullptr;
     const std::atomic<bool>* m_atomicCancel = nullptr;
-    long m_lowSpeedLimit = 1;
-    long m_lowSpeedTime = 60;
+    long m_lowSpeedLimit = kDefaultLowSpeedLimit;
+    long m_lowSpeedTime = kDefaultLowSpeedTime;
 };

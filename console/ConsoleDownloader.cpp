@@ -1,0 +1,173 @@
+#include "ConsoleDownloader.h"
+
+#include <windows.h>
+#include "Downloader.h"  // the engine's shared DNS cache and low-speed abort
+
+namespace Pellmora {
+
+namespace {
+
+const char kUserAgent[] =
+    "Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/65.0.3325.146 "
+    "Safari/537.36";
+
+}  // namespace
+
+CDownloader::CDownloader()
+    : m_lowSpeedLimit(::CDownloader::kDefaultLowSpeedLimit), m_lowSpeedTime(::CDownloader::kDefaultLowSpeedTime)
+{
+}
+
+CDownloader::~CDownloader()
+{
+    Close();
+}
+
+bool CDownloader::Init(const std::string& url, const std::string& targetPath)
+{
+    if (url.empty())
+        return false;
+    if (m_state == 1)
+        return true;
+    Cleanup();
+    m_url = url;
+    m_targetPath = targetPath;
+    m_curl = curl_easy_init();
+    if (!m_curl)
+        return false;
+    AttachSharedDnsCache(m_curl);
+    curl_easy_setopt(m_curl, CURLOPT_URL, m_url.c_str());
+    m_state = 1;
+    return true;
+}
+
+bool CDownloader::Close()
+{
+    Cleanup();
+    m_state = 0;
+    return true;
+}
+
+void CDownloader::Cleanup()
+{
+    if (m_file) {
+        try {
+            fclose(m_file);
+        } catch (...) {
+        }
+        m_file = nullptr;
+    }
+    if (m_curl) {
+        curl_easy_cleanup(m_curl);
+        m_curl = nullptr;
+    }
+    m_url.clear();
+    m_targetPath.clear();
+}
+
+void CDownloader::SetOptions(struct curl_slist* headers)
+{
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    // No limit on the whole transfer, but a stalled server must not hold the caller for ever:
+    // the photo download runs on the UI thread.
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, m_lowSpeedLimit);
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, m_lowSpeedTime);
+    curl_easy_setopt(m_curl, CURLOPT_RANGE, "0-");
+    curl_easy_setopt(m_curl, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPALIVE, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CDownloader::WriteCallback);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CDownloader::ProgressCallback);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_ACCEPT_ENCODING, "gzip");
+    curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers);
+}
+
+bool CDownloader::Download()
+{
+    if (!m_curl)
+        return false;
+    const std::string partPath = m_targetPath + ".dl";
+    m_file = fopen(partPath.c_str(), "wb");
+    if (!m_file)
+        return false;
+    bool ok = true;
+    struct curl_slist* headers = nullptr;
+    try {
+        headers = curl_slist_append(headers, "Connection: Keep-Alive");
+        headers = curl_slist_append(headers, "Accept-Language: zh-CN,zh;q=0.9");
+        SetOptions(headers);
+        CURLcode rc = curl_easy_perform(m_curl);
+        curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
+        curl_slist_free_all(headers);
+        headers = nullptr;
+
+        fflush(m_file);
+        _fseeki64(m_file, 0, SEEK_END);
+        long long size = _ftelli64(m_file);
+        fclose(m_file);
+        m_file = nullptr;
+
+        if (rc != CURLE_OK) {
+            OutputDebugStringA("SyncData pic return_code Error!");
+            ok = false;
+        }
+        long status = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &status);
+        if (status < 200 || status > 300) {
+            OutputDebugStringA(m_url.c_str());
+            ok = false;
+        }
+        curl_off_t announced = -1;
+        curl_easy_getinfo(m_curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (announced >= 0 && announced != size) {
+            OutputDebugStringA("SyncData pic FileSize Error!");
+            ok = false;
+        }
+        if (ok && MoveFileA(partPath.c_str(), m_targetPath.c_str()))
+            return true;
+        ok = false;
+    } catch (...) {
+        OutputDebugStringA("SyncData pic exception Error!");
+        ok = false;
+    }
+    if (headers) {
+        curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
+        curl_slist_free_all(headers);
+    }
+    OutputDebugStringA(m_targetPath.c_str());
+    if (m_file) {
+        fclose(m_file);
+        m_file = nullptr;
+    }
+    DeleteFileA(partPath.c_str());
+    return ok;
+}
+
+size_t CDownloader::WriteCallback(void* data, size_t size, size_t count, void* downloader)
+{
+    CDownloader* self = static_cast<CDownloader*>(downloader);
+    if (!self || !self->m_file)
+        return 0;
+    try {
+        return fwrite(data, size, count, self->m_file);
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CDownloader::ProgressCallback(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return 0;
+}
+
+}  // namespace Pellmora

@@ -1,0 +1,3 @@
+#include "ServerBaseUrl.h"
+
+const char g_serverBaseUrl[] = "https://" TOLLVANE_CAFE_HOST;

@@ -6,6 +6,7 @@
 // into edits through their native edit windows.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wincrypt.h>
 #include <json/json.h>
 #include <stdlib.h>
 #include <string>
@@ -648,4 +649,110 @@ TEST(PellmoraProgram, BindingFlowWithTheStandInsSmsCode)
     EXPECT_EQ(inst.Setting(L"pwd"), L"abc123");
     PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(Exited(process, 20000));
+}
+
+namespace {
+
+std::string FileText(const std::wstring& path)
+{
+    std::string s;
+    ReadWholeFile(path, s);
+    return s;
+}
+
+// A café whose update service announces the updater stand-in as the new Core.exe.
+Json::Value UpdateSpec(const std::string& updaterBytesBase64, const char* md5)
+{
+    Json::Value spec = CafeSpec();
+    spec["console_update"]["version"] = "2.0.0";
+    spec["console_update"]["version_code"] = "200";
+    spec["console_update"]["file"]["base64"] = updaterBytesBase64;
+    if (md5)
+        spec["console_update"]["md5"] = md5;
+    return spec;
+}
+
+std::string Base64File(const std::wstring& path)
+{
+    std::string bytes = FileText(path);
+    DWORD size = 0;
+    CryptBinaryToStringA(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()),
+                         CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, nullptr, &size);
+    std::string out(size, '\0');
+    CryptBinaryToStringA(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()),
+                         CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &out[0], &size);
+    out.resize(size);
+    return out;
+}
+
+// The first check comes once the system has been up three minutes (the host's uptime here).
+bool UptimeAllowsACheck() { return GetTickCount() > 190000; }
+
+}  // namespace
+
+// After the login the console's first check finds the announcement, downloads the updater,
+// verifies and copies it over Core.exe and starts it with the café id; while it runs no check is
+// made. Holds the updater tests' lock too: any Core.exe in the prefix drops the check.
+TEST(PellmoraProgram, AfterTheLoginTheAnnouncedUpdaterIsDownloadedVerifiedAndStarted)
+{
+    if (!UptimeAllowsACheck())
+        GTEST_SKIP() << "the system has been up less than three minutes";
+    consoletest::SerialLock coreLock(L"TollvaneProgramTestSerial");
+    ConsoleInstallation inst;
+    std::wstring updater = consoletest::TestBinDir() + L"standin_console.exe";
+    ASSERT_TRUE(WriteWholeFile(inst.Path(L"Core.exe"), "the old updater"));
+    standin::Scenario sc(UpdateSpec(Base64File(updater), nullptr));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+
+    ASSERT_TRUE(WaitFor([&] { return FileText(inst.Path(L"Core.exe.log")).find("-u 3001") != std::string::npos; },
+                        90000))
+        << FileText(inst.Path(L"trace.txt"));
+    EXPECT_EQ(FileText(inst.Path(L"Core.exe")), FileText(updater));
+    EXPECT_EQ(sc.LogFor("/updater/Core.exe").size(), 1u);
+    auto checks = sc.LogFor("/index.php?g=home&m=api&a=check_update");
+    ASSERT_EQ(checks.size(), 1u);
+    EXPECT_EQ(checks[0].target, "/index.php?g=home&m=api&a=check_update&netbarid=3001&version=314");
+
+    // While the updater runs, the acting ticks (every ten seconds) ask nothing.
+    ASSERT_TRUE(inst.WaitTraced("update", "state", "4"));
+    Sleep(12000);
+    EXPECT_EQ(sc.LogFor("/index.php?g=home&m=api&a=check_update").size(), 1u);
+    EXPECT_EQ(inst.Last("update", "state"), "4");
+
+    WriteWholeFile(inst.Path(L"Core.exe.quit"), "");
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 30000));
+    EXPECT_EQ(ExitCode(process), 0u);
+}
+
+TEST(PellmoraProgram, AnUpdaterWithAnotherMd5LeavesCoreExeAndStartsNothing)
+{
+    if (!UptimeAllowsACheck())
+        GTEST_SKIP() << "the system has been up less than three minutes";
+    consoletest::SerialLock coreLock(L"TollvaneProgramTestSerial");
+    ConsoleInstallation inst;
+    std::wstring updater = consoletest::TestBinDir() + L"standin_console.exe";
+    ASSERT_TRUE(WriteWholeFile(inst.Path(L"Core.exe"), "the old updater"));
+    standin::Scenario sc(UpdateSpec(Base64File(updater), "0123456789abcdef0123456789abcdef"));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+
+    ASSERT_TRUE(WaitFor([&] { return consoletest::CountTraced(inst.Trace(), "update", "md5-mismatch") > 0; }, 90000))
+        << FileText(inst.Path(L"trace.txt"));
+    EXPECT_TRUE(inst.WaitTraced("update", "state", "0"));
+    EXPECT_EQ(FileText(inst.Path(L"Core.exe")), "the old updater");
+    Sleep(1000);
+    EXPECT_EQ(FileText(inst.Path(L"Core.exe.log")), "");
+    EXPECT_EQ(consoletest::CountTraced(inst.Trace(), "update", "launch"), 0);
+
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 30000));
+    EXPECT_EQ(ExitCode(process), 0u);
 }

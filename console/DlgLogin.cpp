@@ -40,6 +40,7 @@ LRESULT CDlgLogin::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHand
 {
     CDlgBase::OnCreate(uMsg, wParam, lParam, bHandled);
     SetIcon(132);
+    testhook::Trace(L"icon", GetWindowClassName(), ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) ? L"1" : L"0");
     m_pages = controls::Find<CTabLayoutUI>(m_pm, L"NavTabLayout", L"TabLayout");
     m_remember = controls::Find<COptionUI>(m_pm, L"savepassOpt", L"Option");
     SelectPage(0);

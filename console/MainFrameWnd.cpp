@@ -42,6 +42,7 @@ LRESULT CMainFrameWnd::OnCreate()
         m_pm.AttachDialog(root);
     m_pm.AddNotifier(this);
     SetIcon(132);
+    testhook::Trace(L"icon", GetWindowClassName(), ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) ? L"1" : L"0");
     InitWindow();
     CenterWindow();
     return 0;

@@ -31,3 +31,22 @@ TEST(ConsoleStrings, ProductTitleFromTheVersionFile)
     ASSERT_TRUE(enginebase::WriteWholeFile(dir / L"data\\core.dat", "not enciphered at all"));
     EXPECT_EQ(CMainFrameWnd::ProductTitle(dir.Path()), L"Morvath ");
 }
+
+// The program carries its icon as resource 132, in the small and the large size.
+TEST(ConsoleStrings, TheProgramCarriesIcon132)
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring exe(path);
+    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"pellmora\\Pellmora.exe";
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(132), MAKEINTRESOURCEW(14)), nullptr);  // RT_GROUP_ICON
+    for (int size : {16, 32}) {
+        HANDLE icon = LoadImageW(module, MAKEINTRESOURCEW(132), IMAGE_ICON, size, size, LR_DEFAULTCOLOR);
+        EXPECT_NE(icon, nullptr) << size << " error " << GetLastError();
+        if (icon)
+            DestroyIcon(static_cast<HICON>(icon));
+    }
+    FreeLibrary(module);
+}

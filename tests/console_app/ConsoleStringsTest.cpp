@@ -7,6 +7,8 @@
 #include "MainFrameWnd.h"
 #include "SysHelpers.h"
 #include "Tollvane.h"
+#include "UIManager.h"
+#include "UIRender.h"
 
 TEST(ConsoleStrings, CheckUpdateUrlHasOneSchemeAndTheDecimalCafeId)
 {
@@ -49,4 +51,22 @@ TEST(ConsoleStrings, TheProgramCarriesIcon132)
             DestroyIcon(static_cast<HICON>(icon));
     }
     FreeLibrary(module);
+}
+
+// The customer page builds the default photo's path as the program directory (ending in a
+// backslash) followed by "\res\Head.png": the doubled backslash and the lower-case folder name
+// must still find Res\Head.png of the installation.
+TEST(ConsoleStrings, TheDefaultPhotoLoadsThroughItsDoubledBackslashPath)
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path);
+    dir = dir.substr(0, dir.find_last_of(L'\\') + 1) + L"pellmora\\";
+    std::wstring photo = dir + L"\\res\\Head.png";
+    Veneer::CPaintManagerUI::SetResourcePath(L"");
+    Veneer::TLoadedImage* image = Veneer::CUIPainter::LoadImage(photo.c_str());
+    ASSERT_NE(image, nullptr) << WideToUtf8(photo);
+    EXPECT_EQ(image->nWidth, 102);
+    EXPECT_EQ(image->nHeight, 126);
+    Veneer::CUIPainter::FreeImage(image);
 }

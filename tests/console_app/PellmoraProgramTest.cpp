@@ -482,46 +482,67 @@ TEST(PellmoraProgram, TheCloseButtonOfTheFrameEndsTheProgram)
     EXPECT_EQ(ExitCode(process), 0u);
 }
 
-// The login page's cases, each in a console of its own.
-TEST(PellmoraProgram, LoginPageCases)
+// The login page's cases, and the login against the stand-in's misbehaviours, each in a console
+// of its own: the status text of each case, or page 1, or the frame; never a crash.
+TEST(PellmoraProgram, LoginPageCasesAndMisbehaviours)
 {
     const std::string wrongAccount = Utf8(L"您输入的账号或密码错误，请重新输入!");
     const std::string loginFailed = Utf8(L"登陆失败，请重新登陆!");
+    enum Outcome { kStatus, kPage1, kFrame };
     struct Case {
         const char* what;
         const wchar_t *rempwd, *acc, *pwd;  // settings before the start (null: not written)
         bool bound;
-        Json::Value rules;
-        std::string status;  // "" when no status text is expected
-        bool toPage1;
+        const char* rules;  // the scenario's "rules" as JSON text, or null
+        Outcome outcome;
+        std::string status;
         bool requests;  // whether any café request is made
     };
-    Json::Value notJson, arrayRoot, numericBarId, server500;
-    notJson["check_first"]["body"] = "<html>busy</html>";
-    arrayRoot["check_first"]["json"].append("101");
-    numericBarId["bar_login"]["raw_members"]["bar_id"] = "3001";
-    server500["check_first"]["status"] = 500;
-    server500["check_first"]["body"] = "{\"code\":\"500\"}";
+    const wchar_t* const kCode = L"10001";
+    const wchar_t* const kPwd = L"123456";
     const Case cases[] = {
-        {"both fields empty", nullptr, nullptr, nullptr, true, Json::Value(), wrongAccount, false, false},
-        {"a stored code without a password fills neither", L"1", L"10001", nullptr, true, Json::Value(),
-         wrongAccount, false, false},
-        {"rempwd 0 leaves the fields empty", L"0", L"10001", L"123456", true, Json::Value(), wrongAccount, false,
-         false},
-        {"wrong password", L"1", L"10001", L"654321", true, Json::Value(), wrongAccount, false, true},
-        {"unknown café code", L"1", L"99999", L"123456", true, Json::Value(), "", true, true},
-        {"phone not bound", L"1", L"10001", L"123456", false, Json::Value(), "", true, true},
-        {"check_first not JSON", L"1", L"10001", L"123456", true, notJson, loginFailed, false, true},
-        {"check_first an array", L"1", L"10001", L"123456", true, arrayRoot, loginFailed, false, true},
-        {"check_first status 500", L"1", L"10001", L"123456", true, server500, "", true, true},
-        {"bar_id a number", L"1", L"10001", L"123456", true, numericBarId, wrongAccount, false, true},
+        {"both fields empty", nullptr, nullptr, nullptr, true, nullptr, kStatus, wrongAccount, false},
+        {"a stored code without a password fills neither", L"1", kCode, nullptr, true, nullptr, kStatus,
+         wrongAccount, false},
+        {"rempwd 0 leaves the fields empty", L"0", kCode, kPwd, true, nullptr, kStatus, wrongAccount, false},
+        {"wrong password", L"1", kCode, L"654321", true, nullptr, kStatus, wrongAccount, true},
+        {"unknown café code", L"1", L"99999", kPwd, true, nullptr, kPage1, "", true},
+        {"phone not bound", L"1", kCode, kPwd, false, nullptr, kPage1, "", true},
+        {"check_first not JSON", L"1", kCode, kPwd, true, R"({"check_first": {"body": "<html>busy</html>"}})",
+         kStatus, loginFailed, true},
+        {"check_first an array", L"1", kCode, kPwd, true, R"({"check_first": {"json": ["101"]}})", kStatus,
+         loginFailed, true},
+        {"check_first status 500 with a JSON body", L"1", kCode, kPwd, true,
+         R"({"check_first": {"status": 500, "body": "{\"code\":\"500\"}"}})", kPage1, "", true},
+        {"check_first code and first as numbers", L"1", kCode, kPwd, true,
+         R"({"check_first": {"raw_members": {"code": "101", "first": "2"}}})", kFrame, "", true},
+        {"check_first gzip-encoded", L"1", kCode, kPwd, true, R"({"check_first": {"gzip": true}})", kFrame, "",
+         true},
+        {"check_first strname as an object", L"1", kCode, kPwd, true,
+         R"({"check_first": {"raw_members": {"strname": "{\"a\": 1}"}}})", kStatus, loginFailed, true},
+        {"bar_login bar_id a number", L"1", kCode, kPwd, true, R"({"bar_login": {"raw_members": {"bar_id": "3001"}}})",
+         kStatus, wrongAccount, true},
+        {"bar_login code the number 102", L"1", kCode, kPwd, true, R"({"bar_login": {"raw_members": {"code": "102"}}})",
+         kStatus, wrongAccount, true},
+        {"bar_login code the number 101", L"1", kCode, kPwd, true, R"({"bar_login": {"raw_members": {"code": "101"}}})",
+         kFrame, "", true},
+        {"bar_login escapes a quote in the name", L"1", kCode, kPwd, true,
+         R"({"bar_login": {"raw_members": {"strname": "\"A\\u0022B\""}}})", kFrame, "", true},
+        {"bar_login two seconds late", L"1", kCode, kPwd, true, R"({"bar_login": {"delay": 2}})", kFrame, "", true},
+        {"bar_login never answers", L"1", kCode, kPwd, true, R"({"bar_login": {"no_reply": true}})", kStatus,
+         wrongAccount, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ConsoleInstallation inst;
         Json::Value spec = CafeSpec(c.bound);
-        if (!c.rules.isNull())
-            spec["rules"] = c.rules;
+        if (c.rules) {
+            Json::CharReaderBuilder b;
+            std::string errors;
+            std::unique_ptr<Json::CharReader> reader(b.newCharReader());
+            std::string text = c.rules;
+            ASSERT_TRUE(reader->parse(text.data(), text.data() + text.size(), &spec["rules"], &errors)) << errors;
+        }
         standin::Scenario sc(spec);
         ASSERT_TRUE(sc.Ok()) << sc.Error();
         if (c.rempwd)
@@ -539,18 +560,23 @@ TEST(PellmoraProgram, LoginPageCases)
         if (c.rempwd && wcscmp(c.rempwd, L"0") == 0) {
             EXPECT_EQ(inst.Last("selected", "savepassOpt"), "0");
         }
-        if (!c.status.empty()) {
-            EXPECT_TRUE(inst.WaitTraced("text", "loginstate", c.status)) << inst.Last("text", "loginstate");
+        if (c.outcome == kStatus) {
+            EXPECT_TRUE(inst.WaitTraced("text", "loginstate", c.status, 60000)) << inst.Last("text", "loginstate");
             EXPECT_EQ(inst.Last("visible", "loginstate"), "1");
-        }
-        if (c.toPage1) {
+        } else if (c.outcome == kPage1) {
             EXPECT_TRUE(inst.WaitTraced("page", "NavTabLayout", "1"));
             EXPECT_EQ(inst.Last("text", "phonesms_netbarcode"), Utf8(c.acc));
         }
+        HWND frame = c.outcome == kFrame ? WaitForWindow(pid, kFrameClass, 30000) : nullptr;
         EXPECT_EQ(sc.LogFor("/index.php?g=home&m=bar").empty(), !c.requests);
-        EXPECT_EQ(FindProcessWindow(pid, kFrameClass), nullptr);
-        EXPECT_FALSE(Exited(process, 0));
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        if (c.outcome == kFrame) {
+            ASSERT_NE(frame, nullptr);
+            PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else {
+            EXPECT_EQ(FindProcessWindow(pid, kFrameClass), nullptr);
+            EXPECT_FALSE(Exited(process, 0));
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        }
         EXPECT_TRUE(Exited(process, 20000));
         EXPECT_EQ(ExitCode(process), 0u);
     }

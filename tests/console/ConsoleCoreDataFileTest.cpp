@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
-#include <utility>
+#include <atomic>
+#include <thread>
 
 #include "CodePage.h"
 #include "ConsoleCoreDataFile.h"
@@ -82,24 +83,17 @@ TEST(ConsoleCoreDataFile, ReadsDuringWritesSeeWholeVersions)
         first.SetPath(path);
         ASSERT_TRUE(first.Write("1.0.0", "100", 100));
     }
-    volatile LONG stop = 0;
-    std::pair<std::string, volatile LONG*> args(path, &stop);
-    HANDLE writer = CreateThread(
-        nullptr, 0,
-        [](void* arg) -> DWORD {
-            auto* args = static_cast<std::pair<std::string, volatile LONG*>*>(arg);
-            for (int i = 0; !*args->second; ++i) {
-                ::CCoreDataFile updater(1);
-                updater.SetPath(args->first);
-                if (i % 2)
-                    updater.Write("1.0.0", "100", 100);
-                else
-                    updater.Write("22.0.0-long-version-text", "22000", 100);
-            }
-            return 0;
-        },
-        &args, 0, nullptr);
-    ASSERT_NE(writer, nullptr);
+    std::atomic<bool> stop(false);
+    std::thread writer([&] {
+        for (int i = 0; !stop; ++i) {
+            ::CCoreDataFile updater(1);
+            updater.SetPath(path);
+            if (i % 2)
+                updater.Write("1.0.0", "100", 100);
+            else
+                updater.Write("22.0.0-long-version-text", "22000", 100);
+        }
+    });
     int good = 0;
     for (int i = 0; i < 300; ++i) {
         Pellmora::CCoreDataFile console;
@@ -112,9 +106,8 @@ TEST(ConsoleCoreDataFile, ReadsDuringWritesSeeWholeVersions)
         const bool fresh = text == "22.0.0-long-version-text" && code == "22000";
         EXPECT_TRUE(old || fresh) << text << "@" << code;
     }
-    InterlockedExchange(&stop, 1);
-    WaitForSingleObject(writer, 10000);
-    CloseHandle(writer);
+    stop = true;
+    writer.join();
     EXPECT_GT(good, 0);
 }
 

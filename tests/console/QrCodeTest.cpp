@@ -7,6 +7,11 @@
 #include <set>
 #include <string>
 #include <qrencode.h>
+// The framework decodes skin images with stb_image: the same decoder shows the picture here.
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_BMP
+#include <stb/stb_image.h>
 
 #include "CodePage.h"
 #include "DesCrypt.h"
@@ -112,6 +117,32 @@ TEST(QrBitmap, TheSystemDrawsTheSymbolUpright)
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(canvas);
+}
+
+// The framework's image decoder reads the negative height as rows from the top.
+TEST(QrBitmap, TheFrameworksDecoderReadsItUpright)
+{
+    enginebase::ScratchDir dir;
+    const std::wstring path = dir / L"qr.bmp";
+    ASSERT_TRUE(WriteQrBitmap("V20170904,10001", WideToAnsi(path).c_str()));
+    std::string b;
+    ASSERT_TRUE(enginebase::ReadWholeFile(path, b));
+    int w = 0, h = 0, comp = 0;
+    unsigned char* pixels = stbi_load_from_memory(reinterpret_cast<const unsigned char*>(b.data()),
+                                                  static_cast<int>(b.size()), &w, &h, &comp, 4);
+    ASSERT_NE(pixels, nullptr);
+    QRcode* code = QRcode_encodeString("V20170904,10001", 0, QR_ECLEVEL_H, QR_MODE_8, 1);
+    ASSERT_NE(code, nullptr);
+    ASSERT_EQ(w, code->width * 8);
+    ASSERT_EQ(h, code->width * 8);
+    size_t wrong = 0;
+    for (int y = 4; y < h; y += 8)
+        for (int x = 4; x < w; x += 8)
+            if ((pixels[(y * w + x) * 4] == 0) != static_cast<bool>(code->data[(y / 8) * code->width + x / 8] & 1))
+                ++wrong;
+    EXPECT_EQ(wrong, 0u);
+    QRcode_free(code);
+    stbi_image_free(pixels);
 }
 
 TEST(QrBitmap, ANewCodeReplacesTheOldAndAFailureLeavesNoPicture)

@@ -14,6 +14,7 @@
 #include "UIProgress.h"
 #include "UISlider.h"
 #include "UIEdit.h"
+#include "UIRichEdit.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -39,7 +40,7 @@ struct TTagCreator {
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
-// "Text", "RichEdit",
+// "Text",
 // "DateTime", "GifAnim", "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
 // "ListTextElement", "ListLabelElement", "ListHBoxElement", "ListContainerElement", "TreeView",
 // "Tree", "TreeNode", "ActiveX", "WebBrowser".
@@ -61,6 +62,7 @@ const TTagCreator kTagFactory[] = {
     {L"Progress", false, &NewControl<CProgressUI>},
     {L"Slider", false, &NewControl<CSliderUI>},
     {L"Edit", false, &NewControl<CEditUI>},
+    {L"RichEdit", false, &NewControl<CRichEditUI>},
 };
 
 // Tags that the builder reads itself.

@@ -2,6 +2,7 @@
 #include "UIManager.h"
 #include "UIControl.h"
 #include "UIZip.h"
+#include "UIRichEdit.h"
 #include <wchar.h>
 #include <wctype.h>
 #include <stdlib.h>
@@ -1560,6 +1561,12 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
     switch (uMsg) {
     case WM_KEYDOWN:
         if (wParam == VK_TAB) {
+            // A focused rich edit that wants Tab gets the key.
+            if (m_pFocus != NULL && m_pFocus->IsVisible() && m_pFocus->IsEnabled() &&
+                wcsstr(m_pFocus->GetClass(), L"RichEdit") != NULL) {
+                CRichEditUI* pRichEdit = static_cast<CRichEditUI*>(m_pFocus->GetInterface(L"RichEdit"));
+                if (pRichEdit != NULL && pRichEdit->IsWantTab()) return false;
+            }
             SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
             return true;
         }

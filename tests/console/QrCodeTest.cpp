@@ -11,7 +11,10 @@
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
 #include <stb/stb_image.h>
+#pragma GCC diagnostic pop
 
 #include "CodePage.h"
 #include "DesCrypt.h"

@@ -238,7 +238,7 @@ TEST_F(UIEditWindow, TabOpensTheNativeWindowOverTheTextArea)
     EXPECT_EQ(h, ::GetFocus());
     EXPECT_TRUE(::IsWindowVisible(h));
     EXPECT_EQ(L"hello", WindowText(h));
-    EXPECT_EQ(MAKELONG(5, 5), SelectionOf(h));   // caret after the last character
+    EXPECT_EQ((DWORD)MAKELONG(5, 5), SelectionOf(h));   // caret after the last character
     RECT rcWant = e->GetPos();
     ::InflateRect(&rcWant, -4, -3);
     RECT rcHave = ChildRect(m_wnd, h);
@@ -267,12 +267,12 @@ TEST_F(UIEditWindow, AutoSelAllSelectsTheWholeText)
     e->SetAutoSelAll(true);
     Focus(e);
     ASSERT_NE((HWND)NULL, e->GetNativeWindow());
-    EXPECT_EQ(MAKELONG(0, 5), SelectionOf(e->GetNativeWindow()));
+    EXPECT_EQ((DWORD)MAKELONG(0, 5), SelectionOf(e->GetNativeWindow()));
     // A click keeps the selection.
     POINT pt = {e->GetPos().left + 6, e->GetPos().top + 10};
     tagTEventUI ev = Ev(UIEVENT_BUTTONDOWN, pt.x, pt.y, MK_LBUTTON);
     e->Event(ev);
-    EXPECT_EQ(MAKELONG(0, 5), SelectionOf(e->GetNativeWindow()));
+    EXPECT_EQ((DWORD)MAKELONG(0, 5), SelectionOf(e->GetNativeWindow()));
     // An empty text selects up to 1.
     ::SetFocus(m_wnd);
     Pump(20, [] { return false; });
@@ -280,7 +280,7 @@ TEST_F(UIEditWindow, AutoSelAllSelectsTheWholeText)
     m_pm->SetFocus(NULL, false);
     Focus(e);
     ASSERT_NE((HWND)NULL, e->GetNativeWindow());
-    EXPECT_EQ(MAKELONG(0, 0), SelectionOf(e->GetNativeWindow()));  // the edit clamps 1 to its length
+    EXPECT_EQ((DWORD)MAKELONG(0, 0), SelectionOf(e->GetNativeWindow()));  // the edit clamps 1 to its length
 }
 
 TEST_F(UIEditWindow, ClickIntoAFocusedEditPlacesTheCaret)
@@ -290,7 +290,7 @@ TEST_F(UIEditWindow, ClickIntoAFocusedEditPlacesTheCaret)
     Focus(e);
     HWND h = e->GetNativeWindow();
     ASSERT_NE((HWND)NULL, h);
-    EXPECT_EQ(MAKELONG(12, 12), SelectionOf(h));
+    EXPECT_EQ((DWORD)MAKELONG(12, 12), SelectionOf(h));
     // A press near the left end of the text area lands the caret near the start.
     tagTEventUI ev = Ev(UIEVENT_BUTTONDOWN, e->GetPos().left + 4 + 1, e->GetPos().top + 12, MK_LBUTTON);
     e->Event(ev);

@@ -9,13 +9,9 @@ out=${TOLLVANE_BUILD_DIR:-$root/build}
 runs=${1:-5}
 size=$((200 * 1024 * 1024))
 
-if [ ! -f "$out/x86_64/build.ninja" ]; then
-  bash "$root/scripts/install-packages.sh"
-  prefix=$(bash "$root/scripts/build-deps.sh" x86_64 | tail -n1)
-  cmake -S "$root" -B "$out/x86_64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-mingw.cmake" \
-    -DTOLLVANE_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$out/x86_64" --target download_bench >/dev/null
+source "$root/bench/bench-build.sh"
+bench_build download_bench
+echo "$bench_note"
 
 source "$root/scripts/test-env.sh" "$out"
 trap test_env_stop EXIT
@@ -28,7 +24,7 @@ md5=$(printf '%s' "$reply" | python3 -c 'import json,sys; print(json.load(sys.st
 url="http://$host/release/big.bin"
 dir="$WINEPREFIX/drive_c/tollvane-bench"
 mkdir -p "$dir"
-exe="$out/x86_64/bench/download_bench.exe"
+exe="$bench_dir/bench/download_bench.exe"
 
 ratios=()
 for i in $(seq "$runs"); do

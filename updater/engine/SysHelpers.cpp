@@ -4,6 +4,7 @@
 #include <wincrypt.h>
 #include <winsock2.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <wctype.h>
 
@@ -113,6 +114,8 @@ void CNamedMutex::Close()
 }
 
 namespace {
+const DWORD kMd5ReadBlock = 256 * 1024;
+
 // One verification context for the whole process: acquiring a provider is by far the dearest
 // part of hashing a small file (tens of milliseconds under Wine), and a scan hashes thousands.
 // Hash objects made from it are independent, so threads may share it.
@@ -151,10 +154,14 @@ uint32_t GetFileMd5(const wchar_t* path, std::string& out)
     } else if (!CryptCreateHash(prov, CALG_MD5, 0, 0, &hash)) {
         result = LastErrorOr(ERROR_GEN_FAILURE);
     } else {
-        BYTE buffer[1024];
-        for (;;) {
+        // Large reads: under Wine every ReadFile and every CryptHashData call has a fixed cost
+        // that small blocks multiply by the thousands per file.
+        BYTE* buffer = static_cast<BYTE*>(malloc(kMd5ReadBlock));
+        if (!buffer)
+            result = ERROR_NOT_ENOUGH_MEMORY;
+        while (buffer) {
             DWORD got = 0;
-            if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) {
+            if (!ReadFile(file, buffer, kMd5ReadBlock, &got, nullptr)) {
                 result = LastErrorOr(ERROR_READ_FAULT);
                 break;
             }
@@ -165,6 +172,7 @@ uint32_t GetFileMd5(const wchar_t* path, std::string& out)
                 break;
             }
         }
+        free(buffer);
         DWORD len = sizeof(digest);
         if (result == 0 && !CryptGetHashParam(hash, HP_HASHVAL, digest, &len, 0))
             result = LastErrorOr(ERROR_GEN_FAILURE);

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "FileHashPool.h"
 #include "IniFile.h"
 #include "MsFile.h"
 #include "SysHelpers.h"
@@ -179,12 +180,47 @@ bool CUpdateFileList::HashNextFile()
     std::string md5;
     if (GetFileMd5(info->path.c_str(), md5) != 0)
         md5.clear();
-    info->md5 = md5;
+    StoreHashed(info, md5);
+    return true;
+}
+
+void CUpdateFileList::StoreHashed(CFileInfo* info, std::string& md5)
+{
+    info->md5.swap(md5);
     CFileInfo*& slot = m_scannedMap[ToLowerW(info->path)];
     if (slot != info)
         delete slot;
     slot = info;
-    return true;
+}
+
+void CUpdateFileList::HashQueuedFiles(const std::function<bool()>& cancelled)
+{
+    const unsigned workers = CFileHashPool::DefaultWorkerCount();
+    if (workers < 2 || m_hashQueue.size() < 2) {
+        while (!(cancelled && cancelled()) && HashNextFile()) {
+        }
+        return;
+    }
+    // The records stay in the queue while their files are read; the results go into the map
+    // afterwards in queue order, so that records of the same key replace each other as in a
+    // sequential run, and what a cancel leaves unhashed stays queued.
+    std::vector<CFileInfo*> files(m_hashQueue.begin(), m_hashQueue.end());
+    std::vector<std::string> md5s(files.size());
+    size_t started = 0;
+    {
+        CFileHashPool pool(workers);
+        for (;;) {
+            pool.WaitForIdleWorker();
+            if ((cancelled && cancelled()) || started == files.size())
+                break;
+            pool.Submit(files[started]->path, md5s[started]);
+            ++started;
+        }
+    }
+    for (size_t i = 0; i < started; ++i) {
+        m_hashQueue.pop_front();
+        StoreHashed(files[i], md5s[i]);
+    }
 }
 
 bool CUpdateFileList::LoadFileList(const std::string& iniPath)
@@ -334,8 +370,7 @@ void ScanLocalFiles(CUpdateFileList& list, std::wstring& appDir, const std::func
         list.AddExcludedFile(file);
 
     list.ScanDir(appDir, 0);
-    while (!(cancelled && cancelled()) && list.HashNextFile()) {
-    }
+    list.HashQueuedFiles(cancelled);
     list.SaveFileList(iniPath);
 }
 

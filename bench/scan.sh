@@ -59,27 +59,29 @@ scan() {
 }
 
 provider=$("$root/scripts/wine-run.sh" "$exe" --provider | tr -d '\r')
-provider=${provider#provider }
-hash_ratios=(); cache_ratios=(); md5_rates=(); scan_rates=()
+read -r _ provider_one provider_all workers <<<"$provider"
+hash_ratios=(); cache_ratios=(); md5_rates=(); scan_rates=(); list_ratios=()
 for i in $(seq "$runs"); do
   rm -f "$inst/filelist.ini"
   t0=$(date +%s.%N)
   find "$inst" -type f -name '*.bin' -print0 | xargs -0 md5sum >/dev/null
   t_md5=$(python3 -c "print($(date +%s.%N) - $t0)")
-  read -r t_first n_first h_first workers <<<"$(scan)"
-  read -r t_second n_second h_second workers <<<"$(scan)"
+  read -r t_first n_first h_first workers list_first <<<"$(scan)"
+  read -r t_second n_second h_second workers t_list <<<"$(scan)"
   [ "$n_first" = "$files" ] && [ "$n_second" = "$files" ] || { echo "scan listed $n_first/$n_second files" >&2; exit 1; }
   [ "$h_second" = 0 ] || { echo "the cached scan hashed $h_second files" >&2; exit 1; }
   hr=$(python3 -c "print('%.3f' % ($t_md5 / $t_first))")
   cr=$(python3 -c "print('%.4f' % ($t_second / $t_first))")
   hash_ratios+=("$hr"); cache_ratios+=("$cr")
+  list_ratios+=("$(python3 -c "print('%.4f' % ($t_list / $t_first))")")
   md5_rates+=("$(python3 -c "print('%.0f' % ($total / 1048576 / $t_md5))")")
   scan_rates+=("$(python3 -c "print('%.0f' % ($total / 1048576 / $t_first))")")
-  printf 'run %d: md5sum %.3f s, first scan %.3f s (%s hashed), cached scan %.3f s (%s hashed); throughput ratio %s, cached/first %s\n' \
-    "$i" "$t_md5" "$t_first" "$h_first" "$t_second" "$h_second" "$hr" "$cr"
+  printf 'run %d: md5sum %.3f s, first scan %.3f s (%s hashed), cached scan %.3f s (%s hashed), listing alone %.3f s; throughput ratio %s, cached/first %s\n' \
+    "$i" "$t_md5" "$t_first" "$h_first" "$t_second" "$h_second" "$t_list" "$hr" "$cr"
 done
 median() { printf '%s\n' "$@" | sort -n | python3 -c 'import sys; v=[float(x) for x in sys.stdin]; print("%.4g" % v[len(v)//2])'; }
 echo "median throughput: md5sum $(median "${md5_rates[@]}") MB/s, first scan $(median "${scan_rates[@]}") MB/s on $workers hashing workers;" \
-  "the system provider's MD5 alone, one thread, in memory: $provider MB/s"
+  "the system provider's MD5 alone, in memory: $provider_one MB/s on one thread, $provider_all MB/s on $workers threads"
 echo "median first-scan throughput / md5sum throughput over $runs runs: $(median "${hash_ratios[@]}") (1.0: as fast as md5sum)"
-echo "median cached-scan time / first-scan time over $runs runs: $(median "${cache_ratios[@]}") (lower: the cache saves more)"
+echo "median cached-scan time / first-scan time over $runs runs: $(median "${cache_ratios[@]}") (lower: the cache saves more;" \
+  "listing the folders alone / first scan: $(median "${list_ratios[@]}"), the floor)"

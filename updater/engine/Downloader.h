@@ -51,4 +51,13 @@ private:
     const std::atomic<bool>* m_atomicCancel = nullptr;
     long m_lowSpeedLimit = 1;
     long m_lowSpeedTime = 60;
+    // Bytes received at the last progress call: when nothing came since, the stream buffer is
+    // flushed, so a stalled transfer shows all it received in the ".dl" file.
+    curl_off_t m_progressBytes = -1;
+    // The low-speed abort, checked in the progress callback: libcurl's own check re-arms a timer
+    // on every pass of its transfer loop, which halves the throughput under Wine.
+    bool LowSpeedExceeded(curl_off_t dlNow);
+    unsigned long long m_speedSampleTime = 0;   // tick of the last speed sample, 0 before the first
+    curl_off_t m_speedSampleBytes = 0;
+    unsigned long long m_slowSince = 0;         // tick from which the speed stayed below the limit
 };

@@ -4,7 +4,6 @@
 #include <wincrypt.h>
 #include <winsock2.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <wctype.h>
 
@@ -114,7 +113,7 @@ void CNamedMutex::Close()
 }
 
 namespace {
-const DWORD kMd5ReadBlock = 256 * 1024;
+const DWORD kMd5ReadBlock = 64 * 1024;
 
 // One verification context for the whole process: acquiring a provider is by far the dearest
 // part of hashing a small file (tens of milliseconds under Wine), and a scan hashes thousands.
@@ -155,13 +154,12 @@ uint32_t GetFileMd5(const wchar_t* path, std::string& out)
         result = LastErrorOr(ERROR_GEN_FAILURE);
     } else {
         // Large reads: under Wine every ReadFile and every CryptHashData call has a fixed cost
-        // that small blocks multiply by the thousands per file.
-        BYTE* buffer = static_cast<BYTE*>(malloc(kMd5ReadBlock));
-        if (!buffer)
-            result = ERROR_NOT_ENOUGH_MEMORY;
-        while (buffer) {
+        // that small blocks multiply by the thousands per file. On the stack: a heap block of
+        // this size is mapped and unmapped for each file, which costs more than hashing a small one.
+        BYTE buffer[kMd5ReadBlock];
+        for (;;) {
             DWORD got = 0;
-            if (!ReadFile(file, buffer, kMd5ReadBlock, &got, nullptr)) {
+            if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) {
                 result = LastErrorOr(ERROR_READ_FAULT);
                 break;
             }
@@ -172,7 +170,6 @@ uint32_t GetFileMd5(const wchar_t* path, std::string& out)
                 break;
             }
         }
-        free(buffer);
         DWORD len = sizeof(digest);
         if (result == 0 && !CryptGetHashParam(hash, HP_HASHVAL, digest, &len, 0))
             result = LastErrorOr(ERROR_GEN_FAILURE);

@@ -87,16 +87,17 @@ void CUpdateFileList::AddExcludedFile(const std::wstring& file)
 bool CUpdateFileList::IsExcluded(const std::wstring& path) const
 {
     std::wstring rest = ToLowerW(path);
-    std::wstring root = ToLowerW(m_rootDir);
-    if (!root.empty())
-        rest = ReplaceAllW(rest, root, L"");
+    if (!m_rootLower.empty())
+        rest = ReplaceAllW(rest, m_rootLower, L"");
     return m_excluded.count(rest) != 0;
 }
 
 void CUpdateFileList::ScanDir(const std::wstring& dir, int depth)
 {
-    if (depth == 0)
+    if (depth == 0) {
         m_rootDir = dir;
+        m_rootLower = ToLowerW(dir);
+    }
 
     std::wstring pattern = dir;
     if (pattern.empty() || pattern.back() != L'\\')
@@ -137,11 +138,13 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find)
     if ((dot != std::wstring::npos && EqualNoCase(name.substr(dot), L".lnk")) || EqualNoCase(name, L"thumbs.db"))
         return;
 
-    std::wstring key = ToLowerW(fullPath.size() > m_rootDir.size() ? fullPath.substr(m_rootDir.size()) : std::wstring());
+    // Lower-casing goes character by character, so the relative key is the tail of the full one.
+    std::wstring fullKey = ToLowerW(fullPath);
+    std::wstring key = fullKey.size() > m_rootDir.size() ? fullKey.substr(m_rootDir.size()) : std::wstring();
     if (CFileInfo* cached = FindUnchangedCached(key, time, size)) {
         m_cachedMap.erase(key);
         cached->path = fullPath;
-        CFileInfo*& slot = m_scannedMap[ToLowerW(fullPath)];
+        CFileInfo*& slot = m_scannedMap[fullKey];
         delete slot;
         slot = cached;
         return;
@@ -152,7 +155,7 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find)
     info->path = fullPath;
     info->time = time;
     if (size == 0) {
-        CFileInfo*& slot = m_scannedMap[ToLowerW(fullPath)];
+        CFileInfo*& slot = m_scannedMap[fullKey];
         delete slot;
         slot = info;
     } else {

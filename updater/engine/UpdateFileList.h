@@ -95,6 +95,7 @@ private:
     int32_t m_pendingCount = 0;
     int32_t m_remainingCount = 0;
     std::wstring m_rootDir;
+    std::wstring m_rootLower;   // m_rootDir lower-cased, for the exclusion test of every entry
     std::wstring m_mainProgram;
     FileQueue m_hashQueue;
     FileQueue m_pendingList;

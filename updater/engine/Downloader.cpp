@@ -125,6 +125,8 @@ bool CDownloader::Download(bool* clientError)
     // pieces while keeping it a plain stream.
     setvbuf(m_file, nullptr, _IOFBF, kFileBuffer);
     m_progressBytes = -1;
+    m_progressTick = 0;
+    m_flushed = false;
     m_speedSampleTime = 0;
     m_slowSince = 0;
     if (clientError) *clientError = false;
@@ -206,13 +208,19 @@ int CDownloader::ProgressCallback(void* downloader, curl_off_t, curl_off_t dlNow
 {
     CDownloader* self = static_cast<CDownloader*>(downloader);
     if (!self) return 0;
-    if (dlNow == self->m_progressBytes && self->m_file) {
+    const unsigned long long now = GetTickCount64();
+    if (dlNow != self->m_progressBytes) {
+        self->m_progressBytes = dlNow;
+        self->m_progressTick = now;
+        self->m_flushed = false;
+    } else if (!self->m_flushed && now - self->m_progressTick >= 200 && self->m_file) {
+        // Nothing arrived for a while: what did arrive goes to the file now.
+        self->m_flushed = true;
         try {
             fflush(self->m_file);
         } catch (...) {
         }
     }
-    self->m_progressBytes = dlNow;
     // Returning non-zero ends the transfer as a failure, as the low-speed time-out would.
     return self->IsCancelled() || self->LowSpeedExceeded(dlNow) ? 1 : 0;
 }

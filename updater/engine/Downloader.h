@@ -51,9 +51,12 @@ private:
     const std::atomic<bool>* m_atomicCancel = nullptr;
     long m_lowSpeedLimit = 1;
     long m_lowSpeedTime = 60;
-    // Bytes received at the last progress call: when nothing came since, the stream buffer is
-    // flushed, so a stalled transfer shows all it received in the ".dl" file.
+    // Bytes received at the last progress call and the tick they changed at: when nothing came
+    // for 200 ms the stream buffer is flushed (once), so a stalled transfer shows all it received
+    // in the ".dl" file.
     curl_off_t m_progressBytes = -1;
+    unsigned long long m_progressTick = 0;
+    bool m_flushed = false;
     // The low-speed abort, checked in the progress callback: libcurl's own check re-arms a timer
     // on every pass of its transfer loop, which halves the throughput under Wine.
     bool LowSpeedExceeded(curl_off_t dlNow);

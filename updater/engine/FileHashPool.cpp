@@ -1,76 +1,119 @@
 #include "FileHashPool.h"
 
+#include <process.h>
+
 #include "SysHelpers.h"
+
+namespace {
+const unsigned kWorkerStack = 256 * 1024;
+}  // namespace
 
 unsigned CFileHashPool::DefaultWorkerCount()
 {
-    unsigned cores = std::thread::hardware_concurrency();
-    if (cores == 0)
-        cores = 1;
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    unsigned cores = info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
     return cores < 4 ? cores : 4;
 }
 
-CFileHashPool::CFileHashPool(unsigned workers) : m_workerCount(workers ? workers : 1)
+CFileHashPool::CFileHashPool(unsigned workers)
 {
-    m_workers.reserve(m_workerCount);
-    for (unsigned i = 0; i < m_workerCount; ++i)
-        m_workers.emplace_back(&CFileHashPool::Run, this);
+    InitializeCriticalSection(&m_lock);
+    InitializeConditionVariable(&m_jobReady);
+    InitializeConditionVariable(&m_jobDone);
+    if (workers == 0)
+        workers = 1;
+    for (unsigned i = 0; i < workers; ++i) {
+        // The stack committed from the start: GetFileMd5 reads into 64 KB on it.
+        uintptr_t thread = _beginthreadex(nullptr, kWorkerStack, &CFileHashPool::ThreadMain, this, 0, nullptr);
+        if (thread)
+            m_workers.push_back(reinterpret_cast<HANDLE>(thread));
+    }
+    // Without any worker the caller hashes nothing until Drain; at least count one so that
+    // WaitForIdleWorker does not wait for ever, and run the jobs in Drain instead.
+    m_workerCount = m_workers.empty() ? 1 : unsigned(m_workers.size());
 }
 
 CFileHashPool::~CFileHashPool()
 {
     Drain();
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_stopping = true;
+    EnterCriticalSection(&m_lock);
+    m_stopping = true;
+    LeaveCriticalSection(&m_lock);
+    WakeAllConditionVariable(&m_jobReady);
+    for (HANDLE thread : m_workers) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
     }
-    m_jobReady.notify_all();
-    for (std::thread& worker : m_workers)
-        worker.join();
+    DeleteCriticalSection(&m_lock);
+}
+
+unsigned __stdcall CFileHashPool::ThreadMain(void* self)
+{
+    static_cast<CFileHashPool*>(self)->Run();
+    return 0;
 }
 
 void CFileHashPool::WaitForIdleWorker()
 {
-    std::unique_lock<std::mutex> hold(m_lock);
-    m_jobDone.wait(hold, [this] { return m_busy < m_workerCount; });
+    EnterCriticalSection(&m_lock);
+    while (m_busy >= m_workerCount)
+        SleepConditionVariableCS(&m_jobDone, &m_lock, INFINITE);
+    LeaveCriticalSection(&m_lock);
 }
 
 void CFileHashPool::Submit(const std::wstring& path, std::string& md5)
 {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_jobs.push_back(Job{&path, &md5});
-        ++m_busy;
-    }
-    m_jobReady.notify_one();
+    EnterCriticalSection(&m_lock);
+    m_jobs.push_back(Job{&path, &md5});
+    ++m_busy;
+    LeaveCriticalSection(&m_lock);
+    WakeConditionVariable(&m_jobReady);
+    if (m_workers.empty())
+        Drain();
 }
 
 void CFileHashPool::Drain()
 {
-    std::unique_lock<std::mutex> hold(m_lock);
-    m_jobDone.wait(hold, [this] { return m_busy == 0; });
+    if (m_workers.empty()) {
+        // No thread could be made: hash here, in order.
+        while (!m_jobs.empty()) {
+            Job job = m_jobs.front();
+            m_jobs.pop_front();
+            if (GetFileMd5(job.path->c_str(), *job.md5) != 0)
+                job.md5->clear();
+            --m_busy;
+        }
+        return;
+    }
+    EnterCriticalSection(&m_lock);
+    while (m_busy != 0)
+        SleepConditionVariableCS(&m_jobDone, &m_lock, INFINITE);
+    LeaveCriticalSection(&m_lock);
 }
 
 void CFileHashPool::Run()
 {
     for (;;) {
-        Job job;
-        {
-            std::unique_lock<std::mutex> hold(m_lock);
-            m_jobReady.wait(hold, [this] { return m_stopping || !m_jobs.empty(); });
-            if (m_jobs.empty())
-                return;
-            job = m_jobs.front();
-            m_jobs.pop_front();
+        EnterCriticalSection(&m_lock);
+        while (!m_stopping && m_jobs.empty())
+            SleepConditionVariableCS(&m_jobReady, &m_lock, INFINITE);
+        if (m_jobs.empty()) {
+            LeaveCriticalSection(&m_lock);
+            return;
         }
+        Job job = m_jobs.front();
+        m_jobs.pop_front();
+        LeaveCriticalSection(&m_lock);
+
         std::string md5;
         if (GetFileMd5(job.path->c_str(), md5) != 0)
             md5.clear();
-        {
-            std::lock_guard<std::mutex> hold(m_lock);
-            job.md5->swap(md5);
-            --m_busy;
-        }
-        m_jobDone.notify_all();
+
+        EnterCriticalSection(&m_lock);
+        job.md5->swap(md5);
+        --m_busy;
+        LeaveCriticalSection(&m_lock);
+        WakeAllConditionVariable(&m_jobDone);
     }
 }

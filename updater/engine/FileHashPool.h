@@ -2,13 +2,12 @@
 // reading and hashing use more than one core. The caller hands files over one at a time and
 // decides before each one whether to go on; a file handed over is always hashed to the end.
 // The pool does not own the paths or result strings it is given: they must outlive the pool's
-// Drain (or destruction), which waits for every file handed over.
+// Drain (or destruction), which waits for every file handed over. Plain system threads and
+// locks, like the rest of the engine.
 #pragma once
-#include <condition_variable>
+#include <windows.h>
 #include <deque>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class CFileHashPool {
@@ -34,14 +33,15 @@ private:
         const std::wstring* path;
         std::string* md5;
     };
+    static unsigned __stdcall ThreadMain(void* self);
     void Run();
 
-    std::mutex m_lock;
-    std::condition_variable m_jobReady;   // workers wait for a job or the end
-    std::condition_variable m_jobDone;    // the caller waits for an idle worker or the drain
+    CRITICAL_SECTION m_lock;
+    CONDITION_VARIABLE m_jobReady;   // workers wait for a job or the end
+    CONDITION_VARIABLE m_jobDone;    // the caller waits for an idle worker or the drain
     std::deque<Job> m_jobs;
-    unsigned m_busy = 0;                  // jobs queued or being hashed
-    unsigned m_workerCount = 0;
+    unsigned m_busy = 0;             // jobs queued or being hashed
+    unsigned m_workerCount = 0;      // workers that started
     bool m_stopping = false;
-    std::vector<std::thread> m_workers;
+    std::vector<HANDLE> m_workers;
 };

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Benchmark of the skin markup parser against pugixml on one generated ~20 MB skin of 200,000
-# elements: both parse the same bytes in one process, built by the same cross toolchain, and the
-# program prints the medians of several runs and their ratio.
-#   bench/markup.sh [runs] [i686|x86_64]      (default 7 runs, x86_64; the i686 build runs under
-#                                              CPU emulation on machines without native 32-bit)
+# elements: both parse the same bytes in one process, built by the same cross toolchain with the
+# same flags as the programs (the test build's folder), and the program prints the medians of
+# several runs, their ratio, and what the conversion to UTF-16 alone costs.
+#   bench/markup.sh [runs] [i686|x86_64]      (default 7 runs; the build as bench/bench-build.sh
+#                                              picks it, or the one named)
 # pugixml comes from Debian's source package as a benchmark-only dependency, into the dependency
 # cache; nothing of it enters the repository or the programs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-7}
-arch=${2:-x86_64}
+[ -n "${2:-}" ] && export TOLLVANE_BENCH_ARCH=$2
 out=${TOLLVANE_BUILD_DIR:-$root/build}
 cache=${TOLLVANE_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tollvane-deps}
 
@@ -24,13 +25,11 @@ if ! ls "$src"/pugixml-*/src/pugixml.cpp >/dev/null 2>&1; then
 fi
 pugi=$(ls -d "$src"/pugixml-*/src | head -n1)
 
-prefix=$(bash "$root/scripts/build-deps.sh" "$arch" | tail -n1)
-bdir="$out/bench-$arch"
-cmake -S "$root" -B "$bdir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
-  -DTOLLVANE_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DTOLLVANE_BENCH_PUGIXML_DIR="$pugi" >/dev/null
-cmake --build "$bdir" --target markup_bench -j "$(nproc)" >/dev/null
+source "$root/bench/bench-build.sh"
+bench_build markup_bench -- -DTOLLVANE_BENCH_PUGIXML_DIR="$pugi"
+echo "$bench_note"
 
 source "$root/scripts/test-env.sh" "$out"
 trap test_env_stop EXIT
 test_env_start
-"$root/scripts/wine-run.sh" "$bdir/bench/markup_bench.exe" "$runs"
+"$root/scripts/wine-run.sh" "$bench_dir/bench/markup_bench.exe" "$runs"

@@ -5,6 +5,8 @@
 # second scan with the cache it wrote (nothing read). Prints each run and the medians of
 #   first-scan throughput / md5sum throughput   (1.0: hashes as fast as md5sum)
 #   second (cached) scan time / first scan time (lower: the cache saves more)
+# Beside them, the limits the platform sets: md5sum's throughput, the system provider's MD5
+# throughput on one thread (memory only, no file reads) and the number of hashing workers.
 #   bash bench/scan.sh [runs]          (TOLLVANE_BUILD_DIR: build folder, default ./build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,13 +15,9 @@ runs=${1:-5}
 files=2000
 total=$((500 * 1024 * 1024))
 
-if [ ! -f "$out/x86_64/build.ninja" ]; then
-  bash "$root/scripts/install-packages.sh"
-  prefix=$(bash "$root/scripts/build-deps.sh" x86_64 | tail -n1)
-  cmake -S "$root" -B "$out/x86_64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-mingw.cmake" \
-    -DTOLLVANE_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$out/x86_64" --target scan_bench >/dev/null
+source "$root/bench/bench-build.sh"
+bench_build scan_bench
+echo "$bench_note"
 
 source "$root/scripts/test-env.sh" "$out"
 trap 'test_env_stop; rm -rf "$base"' EXIT
@@ -52,7 +50,7 @@ for i, size in enumerate(sizes):
 PY
 echo "installation: $(find "$inst" -type f | wc -l) files, $(du -sm "$inst" | cut -f1) MB"
 
-exe="$out/x86_64/bench/scan_bench.exe"
+exe="$bench_dir/bench/scan_bench.exe"
 scan() {
   local res
   res=$("$root/scripts/wine-run.sh" "$exe" 'C:\tollvane-scanbench\inst' | tr -d '\r')
@@ -60,22 +58,30 @@ scan() {
   echo "${res#ok }"
 }
 
-hash_ratios=(); cache_ratios=()
+provider=$("$root/scripts/wine-run.sh" "$exe" --provider | tr -d '\r')
+read -r _ provider_one provider_all workers <<<"$provider"
+hash_ratios=(); cache_ratios=(); md5_rates=(); scan_rates=(); list_ratios=()
 for i in $(seq "$runs"); do
   rm -f "$inst/filelist.ini"
   t0=$(date +%s.%N)
   find "$inst" -type f -name '*.bin' -print0 | xargs -0 md5sum >/dev/null
   t_md5=$(python3 -c "print($(date +%s.%N) - $t0)")
-  read -r t_first n_first h_first <<<"$(scan)"
-  read -r t_second n_second h_second <<<"$(scan)"
+  read -r t_first n_first h_first workers list_first <<<"$(scan)"
+  read -r t_second n_second h_second workers t_list <<<"$(scan)"
   [ "$n_first" = "$files" ] && [ "$n_second" = "$files" ] || { echo "scan listed $n_first/$n_second files" >&2; exit 1; }
   [ "$h_second" = 0 ] || { echo "the cached scan hashed $h_second files" >&2; exit 1; }
   hr=$(python3 -c "print('%.3f' % ($t_md5 / $t_first))")
   cr=$(python3 -c "print('%.4f' % ($t_second / $t_first))")
   hash_ratios+=("$hr"); cache_ratios+=("$cr")
-  printf 'run %d: md5sum %.3f s, first scan %.3f s (%s hashed), cached scan %.3f s (%s hashed); throughput ratio %s, cached/first %s\n' \
-    "$i" "$t_md5" "$t_first" "$h_first" "$t_second" "$h_second" "$hr" "$cr"
+  list_ratios+=("$(python3 -c "print('%.4f' % ($t_list / $t_first))")")
+  md5_rates+=("$(python3 -c "print('%.0f' % ($total / 1048576 / $t_md5))")")
+  scan_rates+=("$(python3 -c "print('%.0f' % ($total / 1048576 / $t_first))")")
+  printf 'run %d: md5sum %.3f s, first scan %.3f s (%s hashed), cached scan %.3f s (%s hashed), listing alone %.3f s; throughput ratio %s, cached/first %s\n' \
+    "$i" "$t_md5" "$t_first" "$h_first" "$t_second" "$h_second" "$t_list" "$hr" "$cr"
 done
 median() { printf '%s\n' "$@" | sort -n | python3 -c 'import sys; v=[float(x) for x in sys.stdin]; print("%.4g" % v[len(v)//2])'; }
+echo "median throughput: md5sum $(median "${md5_rates[@]}") MB/s, first scan $(median "${scan_rates[@]}") MB/s on $workers hashing workers;" \
+  "the system provider's MD5 alone, in memory: $provider_one MB/s on one thread, $provider_all MB/s on $workers threads"
 echo "median first-scan throughput / md5sum throughput over $runs runs: $(median "${hash_ratios[@]}") (1.0: as fast as md5sum)"
-echo "median cached-scan time / first-scan time over $runs runs: $(median "${cache_ratios[@]}") (lower: the cache saves more)"
+echo "median cached-scan time / first-scan time over $runs runs: $(median "${cache_ratios[@]}") (lower: the cache saves more;" \
+  "listing the folders alone / first scan: $(median "${list_ratios[@]}"), the floor)"

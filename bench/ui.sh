@@ -12,13 +12,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${TOLLVANE_BUILD_DIR:-$root/build}
 runs=${1:-5}
 
-if [ ! -f "$out/x86_64/build.ninja" ]; then
-  bash "$root/scripts/install-packages.sh"
-  prefix=$(bash "$root/scripts/build-deps.sh" x86_64 | tail -n1)
-  cmake -S "$root" -B "$out/x86_64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-mingw.cmake" \
-    -DTOLLVANE_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$out/x86_64" --target ui_bench >/dev/null
+source "$root/bench/bench-build.sh"
+bench_build ui_bench
+echo "$bench_note"
 
 source "$root/scripts/test-env.sh" "$out"
 test_env_start
@@ -26,10 +22,10 @@ results=$(mktemp)
 trap 'test_env_stop; rm -f "$results"' EXIT
 for ((r = 0; r < runs; ++r)); do
   for n in 1000 10000 50000; do
-    "$root/scripts/wine-run.sh" "$out/x86_64/bench/ui_bench.exe" "$n" >>"$results"
+    "$root/scripts/wine-run.sh" "$bench_dir/bench/ui_bench.exe" "$n" >>"$results"
   done
 done
-python3 - "$results" "$runs" <<'EOF'
+python3 - "$results" "$runs" "$bench_arch" <<'EOF'
 import statistics, sys
 rows = {}
 for line in open(sys.argv[1]):
@@ -38,7 +34,7 @@ for line in open(sys.argv[1]):
 med = statistics.median
 col = lambda n, i: med([r[i] for r in rows[n]])
 total = {n: med([sum(r[:4]) for r in rows[n]]) for n in rows}
-print(f"{sys.argv[2]} runs, 64-bit build; medians in microseconds per control")
+print(f"{sys.argv[2]} runs ({sys.argv[3]}); medians in microseconds per control")
 print(f"{'controls':>8} {'build':>9} {'names':>9} {'layout':>9} {'paint':>9} {'total':>9} {'teardown':>9} {'direct-GDI':>10}")
 for n in sorted(rows):
     print(f"{n:8d} {col(n,0):9.3f} {col(n,1):9.3f} {col(n,2):9.3f} {col(n,3):9.3f} {total[n]:9.3f} {col(n,5):9.3f} {col(n,4):10.3f}")
@@ -46,5 +42,6 @@ lo, hi = min(rows), max(rows)
 parts = ", ".join(f"{name} {col(hi, i) / col(lo, i):.2f}" for i, name in enumerate(["build", "names", "layout", "paint"]))
 print(f"per-control ratio {hi}/{lo}: {parts}, total {total[hi] / total[lo]:.2f} (goal: within 1.5)")
 paint = med([r[3] / r[4] for r in rows[10000]])
-print(f"full paint of 10000 controls, framework / direct GDI: median {paint:.2f} (goal: at most 3)")
+print(f"full paint of 10000 controls: framework {col(10000, 3) * 10:.2f} ms, direct GDI {col(10000, 4) * 10:.2f} ms; "
+      f"framework / direct GDI: median {paint:.2f} (goal: at most 1.5)")
 EOF

@@ -355,6 +355,56 @@ TEST(UpdateFileList, CancelledHashingSavesWhatIsKnown)
     EXPECT_NE(ReadAll(tree.Path(L"filelist.ini")).find("[Config]\r\nfiles=3\r\n"), std::string::npos);
 }
 
+TEST(UpdateFileList, ParallelScanWritesWhatASequentialScanWrites)
+{
+    // Nested folders, Chinese names, an empty file, an unreadable file, files that take several
+    // reads, and enough files that every worker gets some.
+    TempTree tree;
+    uint32_t t = 1500000000u;
+    for (int i = 0; i < 48; ++i) {
+        std::wstring dir = i % 3 == 0 ? L"" : i % 3 == 1 ? L"\u8d44\u6e90\\" : L"a\\b\\\u5b50\u76ee\u5f55\\";
+        std::wstring name = (i % 4 == 0 ? L"\u6587\u4ef6" : L"file") + std::to_wstring(i) + L".bin";
+        size_t size = i % 7 == 0 ? size_t(300000 + i * 4099) : size_t(1 + i * 37);
+        std::string content(size, '\0');
+        for (size_t k = 0; k < size; ++k)
+            content[k] = char((k * 131 + i) & 0xFF);
+        TempTree::SetTime(tree.Write(dir + name, content), t++);
+    }
+    TempTree::SetTime(tree.Write(L"a\\\u7a7a.txt", ""), t++);
+    std::wstring locked = tree.Write(L"a\\b\\locked.bin", "locked");
+    TempTree::SetTime(locked, t++);
+    HANDLE lock = CreateFileW(locked.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+    // One file at a time, through the single-file step, into a list kept outside the tree.
+    TempTree elsewhere;
+    CUpdateFileList sequential;
+    sequential.ScanDir(tree.Root(), 0);
+    while (sequential.HashNextFile()) {
+    }
+    ASSERT_TRUE(sequential.SaveFileList(WideToAnsi(elsewhere.Path(L"filelist.ini"))));
+
+    CUpdateFileList parallel;
+    Scan(parallel, tree);
+    CloseHandle(lock);
+
+    std::string expected = ReadAll(elsewhere.Path(L"filelist.ini"));
+    EXPECT_NE(expected.find("[Config]\r\nfiles=50\r\n"), std::string::npos);
+    EXPECT_EQ(ReadAll(tree.Path(L"filelist.ini")), expected);
+    ASSERT_EQ(parallel.GetScannedMap().size(), sequential.GetScannedMap().size());
+    auto a = parallel.GetScannedMap().begin();
+    for (const auto& b : sequential.GetScannedMap()) {
+        EXPECT_EQ(a->first, b.first);
+        EXPECT_EQ(a->second->md5, b.second->md5) << WideToAnsi(b.first);
+        ++a;
+    }
+    EXPECT_TRUE(parallel.GetHashQueue().empty());
+    ASSERT_NE(Scanned(parallel, L"a\\b\\locked.bin"), nullptr);
+    EXPECT_EQ(Scanned(parallel, L"a\\b\\locked.bin")->md5, "");
+    ASSERT_NE(Scanned(parallel, L"a\\\u7a7a.txt"), nullptr);
+    EXPECT_EQ(Scanned(parallel, L"a\\\u7a7a.txt")->md5, "");
+}
+
 TEST(UpdateFileList, LoadStopsAtTheFirstMissingSection)
 {
     TempTree tree;

@@ -28,12 +28,22 @@ inline void SkipWhitespace(const wchar_t*& p)
         ++p;
 }
 
+// ASCII letters, digits, "_" and ":".
+struct AsciiNameChars {
+    bool table[128];
+    AsciiNameChars() : table()
+    {
+        for (int c = 0; c < 128; ++c)
+            table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':';
+    }
+};
+const AsciiNameChars kAsciiNameChars;
+
 // Letters and digits by their Unicode class, "_" and ":".
 inline bool IsNameChar(wchar_t ch)
 {
     if (ch < 0x80)
-        return (ch >= L'a' && ch <= L'z') || (ch >= L'A' && ch <= L'Z') || (ch >= L'0' && ch <= L'9') || ch == L'_' ||
-               ch == L':';
+        return kAsciiNameChars.table[ch];
     WORD type = 0;
     return GetStringTypeW(CT_CTYPE1, &ch, 1, &type) && (type & (C1_ALPHA | C1_DIGIT)) != 0;
 }
@@ -42,6 +52,68 @@ inline void SkipIdentifier(wchar_t*& p)
 {
     while (*p != 0 && IsNameChar(*p))
         ++p;
+}
+
+// Decodes well-formed UTF-8 into UTF-16 in one pass (ASCII a machine word at a time) and returns
+// the number of units written, at most nSize; -1 at the first ill-formed sequence, which is left
+// to the system's converter so that such input reads exactly as it always has.
+int DecodeUtf8(const BYTE* s, unsigned nSize, wchar_t* out)
+{
+    const BYTE* const end = s + nSize;
+    wchar_t* d = out;
+    const size_t kHighBits = (size_t)0x8080808080808080ULL;
+    while (s < end) {
+        while ((size_t)(end - s) >= sizeof(size_t)) {
+            size_t word;
+            memcpy(&word, s, sizeof(word));
+            if (word & kHighBits)
+                break;
+            for (size_t i = 0; i < sizeof(size_t); ++i)
+                d[i] = s[i];
+            s += sizeof(size_t);
+            d += sizeof(size_t);
+        }
+        if (s >= end)
+            break;
+        unsigned c = *s;
+        if (c < 0x80) {
+            *d++ = (wchar_t)c;
+            ++s;
+        }
+        else if (c < 0xC2) {
+            return -1;
+        }
+        else if (c < 0xE0) {
+            if (end - s < 2 || (s[1] & 0xC0) != 0x80)
+                return -1;
+            *d++ = (wchar_t)(((c & 0x1F) << 6) | (s[1] & 0x3F));
+            s += 2;
+        }
+        else if (c < 0xF0) {
+            if (end - s < 3 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80)
+                return -1;
+            unsigned cp = ((c & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
+                return -1;
+            *d++ = (wchar_t)cp;
+            s += 3;
+        }
+        else if (c < 0xF5) {
+            if (end - s < 4 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80 || (s[3] & 0xC0) != 0x80)
+                return -1;
+            unsigned cp = ((c & 0x07) << 18) | ((s[1] & 0x3F) << 12) | ((s[2] & 0x3F) << 6) | (s[3] & 0x3F);
+            if (cp < 0x10000 || cp > 0x10FFFF)
+                return -1;
+            cp -= 0x10000;
+            *d++ = (wchar_t)(0xD800 + (cp >> 10));
+            *d++ = (wchar_t)(0xDC00 + (cp & 0x3FF));
+            s += 4;
+        }
+        else {
+            return -1;
+        }
+    }
+    return (int)(d - out);
 }
 
 } // namespace
@@ -282,14 +354,28 @@ bool CUIXmlDoc::LoadFromBytes(const void* pData, unsigned nSize, int encoding)
         else {
             codePage = CP_ACP;
         }
-        int cch = 0;
-        if (nSize > 0 && nSize <= 0x7FFFFFFF)
-            cch = MultiByteToWideChar(codePage, 0, reinterpret_cast<LPCSTR>(pByte), (int)nSize, NULL, 0);
-        m_pstrXML = static_cast<wchar_t*>(malloc(((size_t)cch + 1) * sizeof(wchar_t)));
-        if (m_pstrXML == NULL)
-            return false;
-        if (cch > 0)
-            cch = MultiByteToWideChar(codePage, 0, reinterpret_cast<LPCSTR>(pByte), (int)nSize, m_pstrXML, cch);
+        int cch = -1;
+        if (codePage == CP_UTF8 && nSize <= 0x7FFFFFFF) {
+            // A UTF-8 text never has more UTF-16 units than bytes: one allocation, one pass.
+            m_pstrXML = static_cast<wchar_t*>(malloc(((size_t)nSize + 1) * sizeof(wchar_t)));
+            if (m_pstrXML == NULL)
+                return false;
+            cch = DecodeUtf8(pByte, nSize, m_pstrXML);
+            if (cch < 0) {
+                free(m_pstrXML);
+                m_pstrXML = NULL;
+            }
+        }
+        if (cch < 0) {
+            cch = 0;
+            if (nSize > 0 && nSize <= 0x7FFFFFFF)
+                cch = MultiByteToWideChar(codePage, 0, reinterpret_cast<LPCSTR>(pByte), (int)nSize, NULL, 0);
+            m_pstrXML = static_cast<wchar_t*>(malloc(((size_t)cch + 1) * sizeof(wchar_t)));
+            if (m_pstrXML == NULL)
+                return false;
+            if (cch > 0)
+                cch = MultiByteToWideChar(codePage, 0, reinterpret_cast<LPCSTR>(pByte), (int)nSize, m_pstrXML, cch);
+        }
         m_pstrXML[cch > 0 ? cch : 0] = 0;
     }
 
@@ -591,6 +677,13 @@ void CUIXmlDoc::ParseData(wchar_t*& pstrText, wchar_t*& pstrDest, wchar_t cEnd)
 {
     wchar_t* p = pstrText;
     wchar_t* d = pstrDest;
+    // Until the first entity (or, when white space is not kept, the first blank) the text stays
+    // where it is: nothing to copy.
+    if (d == p) {
+        while (*p != 0 && *p != cEnd && *p != L'&' && (m_bPreserveWhitespace || *p != L' '))
+            ++p;
+        d = p;
+    }
     while (*p != 0 && *p != cEnd) {
         if (*p == L'&') {
             ParseMetaChar(p, d);

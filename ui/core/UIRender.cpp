@@ -913,6 +913,18 @@ void CUIPainter::DrawLine(HDC hDC, const RECT& rc, int width, DWORD colour, int 
 
 void CUIPainter::DrawRect(HDC hDC, const RECT& rc, int width, DWORD colour, int style)
 {
+    if (width == 1 && style == PS_SOLID) {
+        // The common one-pixel border: an inside frame of width 1 is the plain outline, which the
+        // DC pen draws without a pen made and destroyed for every control.
+        HGDIOBJ hOldPen = ::SelectObject(hDC, ::GetStockObject(DC_PEN));
+        COLORREF oldColour = ::SetDCPenColor(hDC, ToColorRef(colour));
+        HBRUSH hOldBrush = (HBRUSH)::SelectObject(hDC, ::GetStockObject(HOLLOW_BRUSH));
+        ::Rectangle(hDC, rc.left, rc.top, rc.right, rc.bottom);
+        ::SelectObject(hDC, hOldBrush);
+        ::SetDCPenColor(hDC, oldColour);
+        ::SelectObject(hDC, hOldPen);
+        return;
+    }
     HPEN hPen = ::CreatePen(style | PS_INSIDEFRAME, width, ToColorRef(colour));
     HPEN hOldPen = (HPEN)::SelectObject(hDC, hPen);
     HBRUSH hOldBrush = (HBRUSH)::SelectObject(hDC, ::GetStockObject(HOLLOW_BRUSH));

@@ -6,6 +6,7 @@ namespace {
 
 const char kUserAgent[] = "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:13.0) Gecko/20100101 Firefox/13.0.1";
 const long kReceiveBuffer = 512 * 1024;
+const size_t kFileBuffer = 1024 * 1024;
 
 // The DNS cache is shared by every downloader of the process, and the console downloads on two
 // threads at once: the share handle must lock.
@@ -93,8 +94,6 @@ void CDownloader::SetOptions(struct curl_slist* headers)
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(m_curl, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, m_lowSpeedLimit);
-    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, m_lowSpeedTime);
     curl_easy_setopt(m_curl, CURLOPT_RANGE, "0-");
     curl_easy_setopt(m_curl, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
@@ -126,6 +125,15 @@ bool CDownloader::Download(bool* clientError)
     const std::string partPath = m_targetPath + ".dl";
     m_file = fopen(partPath.c_str(), "wb");
     if (!m_file) return false;
+    // libcurl hands over at most 16 KB per write callback; with the run-time's 4 KB stream buffer
+    // each of them became a WriteFile of its own. A large stream buffer writes the file in big
+    // pieces while keeping it a plain stream.
+    setvbuf(m_file, nullptr, _IOFBF, kFileBuffer);
+    m_progressBytes = -1;
+    m_progressTick = 0;
+    m_flushed = false;
+    m_speedSampleTime = 0;
+    m_slowSince = 0;
     if (clientError) *clientError = false;
     bool ok = true;
     struct curl_slist* headers = nullptr;
@@ -201,8 +209,46 @@ size_t CDownloader::WriteCallback(void* data, size_t size, size_t count, void* d
     }
 }
 
-int CDownloader::ProgressCallback(void* downloader, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+int CDownloader::ProgressCallback(void* downloader, curl_off_t, curl_off_t dlNow, curl_off_t, curl_off_t)
 {
-    const CDownloader* self = static_cast<const CDownloader*>(downloader);
-    return self && self->IsCancelled() ? 1 : 0;
+    CDownloader* self = static_cast<CDownloader*>(downloader);
+    if (!self) return 0;
+    const unsigned long long now = GetTickCount64();
+    if (dlNow != self->m_progressBytes) {
+        self->m_progressBytes = dlNow;
+        self->m_progressTick = now;
+        self->m_flushed = false;
+    } else if (!self->m_flushed && now - self->m_progressTick >= 200 && self->m_file) {
+        // Nothing arrived for a while: what did arrive goes to the file now.
+        self->m_flushed = true;
+        try {
+            fflush(self->m_file);
+        } catch (...) {
+        }
+    }
+    // Returning non-zero ends the transfer as a failure, as the low-speed time-out would.
+    return self->IsCancelled() || self->LowSpeedExceeded(dlNow) ? 1 : 0;
+}
+
+bool CDownloader::LowSpeedExceeded(curl_off_t dlNow)
+{
+    if (m_lowSpeedLimit <= 0 || m_lowSpeedTime <= 0) return false;
+    const unsigned long long now = GetTickCount64();
+    if (m_speedSampleTime == 0) {
+        m_speedSampleTime = now;
+        m_speedSampleBytes = dlNow;
+        return false;
+    }
+    // The speed over at least the last second, as libcurl samples it.
+    const unsigned long long elapsed = now - m_speedSampleTime;
+    if (elapsed < 1000) return false;
+    const curl_off_t speed = (dlNow - m_speedSampleBytes) * 1000 / (curl_off_t)elapsed;
+    m_speedSampleTime = now;
+    m_speedSampleBytes = dlNow;
+    if (speed >= m_lowSpeedLimit) {
+        m_slowSince = 0;
+        return false;
+    }
+    if (m_slowSince == 0) m_slowSince = now - elapsed;
+    return now - m_slowSince >= (unsigned long long)m_lowSpeedTime * 1000ULL;
 }

@@ -59,4 +59,16 @@ private:
     const std::atomic<bool>* m_atomicCancel = nullptr;
     long m_lowSpeedLimit = kDefaultLowSpeedLimit;
     long m_lowSpeedTime = kDefaultLowSpeedTime;
+    // Bytes received at the last progress call and the tick they changed at: when nothing came
+    // for 200 ms the stream buffer is flushed (once), so a stalled transfer shows all it received
+    // in the ".dl" file.
+    curl_off_t m_progressBytes = -1;
+    unsigned long long m_progressTick = 0;
+    bool m_flushed = false;
+    // The low-speed abort, checked in the progress callback: libcurl's own check re-arms a timer
+    // on every pass of its transfer loop, which halves the throughput under Wine.
+    bool LowSpeedExceeded(curl_off_t dlNow);
+    unsigned long long m_speedSampleTime = 0;   // tick of the last speed sample, 0 before the first
+    curl_off_t m_speedSampleBytes = 0;
+    unsigned long long m_slowSince = 0;         // tick from which the speed stayed below the limit
 };

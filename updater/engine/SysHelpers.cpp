@@ -113,6 +113,8 @@ void CNamedMutex::Close()
 }
 
 namespace {
+const DWORD kMd5ReadBlock = 64 * 1024;
+
 // One verification context for the whole process: acquiring a provider is by far the dearest
 // part of hashing a small file (tens of milliseconds under Wine), and a scan hashes thousands.
 // Hash objects made from it are independent, so threads may share it.
@@ -151,7 +153,10 @@ uint32_t GetFileMd5(const wchar_t* path, std::string& out)
     } else if (!CryptCreateHash(prov, CALG_MD5, 0, 0, &hash)) {
         result = LastErrorOr(ERROR_GEN_FAILURE);
     } else {
-        BYTE buffer[1024];
+        // Large reads: under Wine every ReadFile and every CryptHashData call has a fixed cost
+        // that small blocks multiply by the thousands per file. On the stack: a heap block of
+        // this size is mapped and unmapped for each file, which costs more than hashing a small one.
+        BYTE buffer[kMd5ReadBlock];
         for (;;) {
             DWORD got = 0;
             if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) {

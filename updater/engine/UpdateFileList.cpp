@@ -5,6 +5,7 @@
 #include <string.h>
 #include <map>
 
+#include "FileHashPool.h"
 #include "IniFile.h"
 #include "MsFile.h"
 #include "SysHelpers.h"
@@ -87,16 +88,17 @@ void CUpdateFileList::AddExcludedFile(const std::wstring& file)
 bool CUpdateFileList::IsExcluded(const std::wstring& path) const
 {
     std::wstring rest = ToLowerW(path);
-    std::wstring root = ToLowerW(m_rootDir);
-    if (!root.empty())
-        rest = ReplaceAllW(rest, root, L"");
+    if (!m_rootLower.empty())
+        rest = ReplaceAllW(rest, m_rootLower, L"");
     return m_excluded.count(rest) != 0;
 }
 
 void CUpdateFileList::ScanDir(const std::wstring& dir, int depth)
 {
-    if (depth == 0)
+    if (depth == 0) {
         m_rootDir = dir;
+        m_rootLower = ToLowerW(dir);
+    }
 
     std::wstring pattern = dir;
     if (pattern.empty() || pattern.back() != L'\\')
@@ -137,11 +139,13 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find)
     if ((dot != std::wstring::npos && EqualNoCase(name.substr(dot), L".lnk")) || EqualNoCase(name, L"thumbs.db"))
         return;
 
-    std::wstring key = ToLowerW(fullPath.size() > m_rootDir.size() ? fullPath.substr(m_rootDir.size()) : std::wstring());
+    // Lower-casing goes character by character, so the relative key is the tail of the full one.
+    std::wstring fullKey = ToLowerW(fullPath);
+    std::wstring key = fullKey.size() > m_rootDir.size() ? fullKey.substr(m_rootDir.size()) : std::wstring();
     if (CFileInfo* cached = FindUnchangedCached(key, time, size)) {
         m_cachedMap.erase(key);
         cached->path = fullPath;
-        CFileInfo*& slot = m_scannedMap[ToLowerW(fullPath)];
+        CFileInfo*& slot = m_scannedMap[fullKey];
         delete slot;
         slot = cached;
         return;
@@ -152,7 +156,7 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find)
     info->path = fullPath;
     info->time = time;
     if (size == 0) {
-        CFileInfo*& slot = m_scannedMap[ToLowerW(fullPath)];
+        CFileInfo*& slot = m_scannedMap[fullKey];
         delete slot;
         slot = info;
     } else {
@@ -180,12 +184,47 @@ bool CUpdateFileList::HashNextFile()
     std::string md5;
     if (GetFileMd5(info->path.c_str(), md5) != 0)
         md5.clear();
-    info->md5 = md5;
+    StoreHashed(info, md5);
+    return true;
+}
+
+void CUpdateFileList::StoreHashed(CFileInfo* info, std::string& md5)
+{
+    info->md5.swap(md5);
     CFileInfo*& slot = m_scannedMap[ToLowerW(info->path)];
     if (slot != info)
         delete slot;
     slot = info;
-    return true;
+}
+
+void CUpdateFileList::HashQueuedFiles(const std::function<bool()>& cancelled)
+{
+    const unsigned workers = CFileHashPool::DefaultWorkerCount();
+    if (workers < 2 || m_hashQueue.size() < 2) {
+        while (!(cancelled && cancelled()) && HashNextFile()) {
+        }
+        return;
+    }
+    // The records stay in the queue while their files are read; the results go into the map
+    // afterwards in queue order, so that records of the same key replace each other as in a
+    // sequential run, and what a cancel leaves unhashed stays queued.
+    std::vector<CFileInfo*> files(m_hashQueue.begin(), m_hashQueue.end());
+    std::vector<std::string> md5s(files.size());
+    size_t started = 0;
+    {
+        CFileHashPool pool(workers);
+        for (;;) {
+            pool.WaitForIdleWorker();
+            if ((cancelled && cancelled()) || started == files.size())
+                break;
+            pool.Submit(files[started]->path, md5s[started]);
+            ++started;
+        }
+    }
+    for (size_t i = 0; i < started; ++i) {
+        m_hashQueue.pop_front();
+        StoreHashed(files[i], md5s[i]);
+    }
 }
 
 bool CUpdateFileList::LoadFileList(const std::string& iniPath)
@@ -360,8 +399,7 @@ void ScanLocalFiles(CUpdateFileList& list, std::wstring& appDir, const std::func
         list.AddExcludedFile(file);
 
     list.ScanDir(appDir, 0);
-    while (!(cancelled && cancelled()) && list.HashNextFile()) {
-    }
+    list.HashQueuedFiles(cancelled);
     list.SaveFileList(iniPath);
 }
 

@@ -13,6 +13,9 @@
 #include "UIOption.h"
 #include "UIProgress.h"
 #include "UISlider.h"
+#include "UIList.h"
+#include "UIListHeader.h"
+#include "UIListElement.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -59,6 +62,13 @@ const TTagCreator kTagFactory[] = {
     {L"CheckBox", false, &NewControl<CCheckBoxUI>},
     {L"Progress", false, &NewControl<CProgressUI>},
     {L"Slider", false, &NewControl<CSliderUI>},
+    {L"List", false, &NewControl<CListUI>},
+    {L"ListHeader", false, &NewControl<CListHeaderUI>},
+    {L"ListHeaderItem", false, &NewControl<CListHeaderItemUI>},
+    {L"ListLabelElement", false, &NewControl<CListLabelElementUI>},
+    {L"ListTextElement", false, &NewControl<CListTextElementUI>},
+    {L"ListContainerElement", false, &NewControl<CListContainerElementUI>},
+    {L"ListHBoxElement", false, &NewControl<CListHBoxElementUI>},
 };
 
 // Tags that the builder reads itself.

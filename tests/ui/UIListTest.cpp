@@ -363,6 +363,16 @@ TEST_F(UIListManaged, ClicksDoubleClicksAndReturn)
     Key(Row(2), VK_UP);
     EXPECT_EQ((std::vector<std::wstring>{L"itemselect:list:1,2"}), Log(m_log));
 
+    // The owner interface's event slot enters the list's own handler.
+    m_log.items.clear();
+    IListOwnerUI* pOwner = static_cast<IListOwnerUI*>(list->GetInterface(L"IListOwner"));
+    tagTEventUI down = Ev(UIEVENT_KEYDOWN, 0, 0, 0, VK_DOWN);
+    pOwner->DoEvent(down);
+    EXPECT_EQ(2, pOwner->GetCurSel());
+    EXPECT_EQ(list->GetListInfo(), pOwner->GetListInfo());
+    EXPECT_EQ((std::vector<std::wstring>{L"itemselect:list:2,1"}), Log(m_log));
+    list->SelectItem(1, false, false);
+
     // A disabled row ignores clicks and keeps its flag while the list selects another row.
     m_log.items.clear();
     Row(1)->SetEnabled(false);

@@ -109,6 +109,10 @@ bool SetListInfoAttribute(TListItemInfoUI& info, const wchar_t* pstrName, const 
 // Replaces an image description unless it is the same text with its image already loaded;
 // answers whether it changed.
 bool ReplaceListImage(TImageDesc& desc, const wchar_t* pStrImage);
+// Paints a body of rows (list or combo pop-up): its own background, the visible rows with their
+// draw index in visible order and the line under each row, then its scroll bars.
+bool PaintListRows(CContainerUI* pBody, TListItemInfoUI* pListInfo, HDC hDC, const RECT& rcPaint,
+                   CControlUI* pStopControl);
 
 class VENEER_API CListUI : public CVerticalLayoutUI, public IListUI
 {

@@ -171,38 +171,47 @@ void CListBodyUI::DoEvent(tagTEventUI& event)
 
 bool CListBodyUI::DoPaint(HDC hDC, const RECT& rcPaint, CControlUI* pStopControl)
 {
-    RECT rcTemp = {0, 0, 0, 0};
-    if (!::IntersectRect(&rcTemp, &rcPaint, &m_rcItem)) return true;
+    return PaintListRows(this, m_pOwner != NULL ? m_pOwner->GetListInfo() : NULL, hDC, rcPaint, pStopControl);
+}
 
-    TListItemInfoUI* pListInfo = m_pOwner != NULL ? m_pOwner->GetListInfo() : NULL;
+bool PaintListRows(CContainerUI* pBody, TListItemInfoUI* pListInfo, HDC hDC, const RECT& rcPaint,
+                   CControlUI* pStopControl)
+{
+    const RECT rcBody = pBody->GetPos();
+    RECT rcTemp = {0, 0, 0, 0};
+    if (!::IntersectRect(&rcTemp, &rcPaint, &rcBody)) return true;
 
     CUIClipRegion clip;
     CUIClipRegion::ClipRect(hDC, rcTemp, clip);
-    CControlUI::DoPaint(hDC, rcPaint, pStopControl);
+    pBody->CControlUI::DoPaint(hDC, rcPaint, pStopControl);
 
-    if (m_items.GetSize() > 0) {
-        RECT rc = m_rcItem;
-        rc.left += m_rcInset.left;
-        rc.top += m_rcInset.top;
-        rc.right -= m_rcInset.right;
-        rc.bottom -= m_rcInset.bottom;
-        if (Shown(m_pVerticalScrollBar)) rc.right -= m_pVerticalScrollBar->GetFixedWidth();
-        if (Shown(m_pHorizontalScrollBar)) rc.bottom -= m_pHorizontalScrollBar->GetFixedHeight();
+    CScrollBarUI* pVer = pBody->GetVerticalScrollBar();
+    CScrollBarUI* pHor = pBody->GetHorizontalScrollBar();
+    const int nCount = pBody->GetCount();
+    if (nCount > 0) {
+        RECT rc = rcBody;
+        RECT rcInset = pBody->GetInset();
+        rc.left += rcInset.left;
+        rc.top += rcInset.top;
+        rc.right -= rcInset.right;
+        rc.bottom -= rcInset.bottom;
+        if (Shown(pVer)) rc.right -= pVer->GetFixedWidth();
+        if (Shown(pHor)) rc.bottom -= pHor->GetFixedHeight();
 
         if (!::IntersectRect(&rcTemp, &rcPaint, &rc)) {
-            for (int it = 0; it < m_items.GetSize(); ++it) {
-                CControlUI* pControl = static_cast<CControlUI*>(m_items[it]);
+            for (int it = 0; it < nCount; ++it) {
+                CControlUI* pControl = pBody->GetItemAt(it);
                 if (pControl == pStopControl) return false;
                 if (!pControl->IsVisible() || !pControl->IsFloat()) continue;
-                if (!Touches(rcPaint, pControl->GetPos()) || !Touches(m_rcItem, pControl->GetPos())) continue;
+                if (!Touches(rcPaint, pControl->GetPos()) || !Touches(rcBody, pControl->GetPos())) continue;
                 if (!pControl->Paint(hDC, rcPaint, pStopControl)) return false;
             }
         } else {
             int iDrawIndex = 0;
             CUIClipRegion childClip;
             CUIClipRegion::ClipRect(hDC, rcTemp, childClip);
-            for (int it = 0; it < m_items.GetSize(); ++it) {
-                CControlUI* pControl = static_cast<CControlUI*>(m_items[it]);
+            for (int it = 0; it < nCount; ++it) {
+                CControlUI* pControl = pBody->GetItemAt(it);
                 if (pControl == pStopControl) return false;
                 if (!pControl->IsVisible()) continue;
                 if (!pControl->IsFloat()) {
@@ -217,13 +226,13 @@ bool CListBodyUI::DoPaint(HDC hDC, const RECT& rcPaint, CControlUI* pStopControl
                             rcLine.top = y;
                             rcLine.bottom = y;
                             CUIPainter::DrawLine(hDC, rcLine, pListInfo->iHLineSize,
-                                                 GetHslAdjustedColor(pListInfo->dwHLineColor));
+                                                 pBody->GetHslAdjustedColor(pListInfo->dwHLineColor));
                         }
                     }
                 }
                 if (!Touches(rcPaint, pControl->GetPos())) continue;
                 if (pControl->IsFloat()) {
-                    if (!Touches(m_rcItem, pControl->GetPos())) continue;
+                    if (!Touches(rcBody, pControl->GetPos())) continue;
                     CUIClipRegion::SelectOldClip(hDC, childClip);
                     bool bGoOn = pControl->Paint(hDC, rcPaint, pStopControl);
                     CUIClipRegion::SelectNewClip(hDC, childClip);
@@ -236,7 +245,7 @@ bool CListBodyUI::DoPaint(HDC hDC, const RECT& rcPaint, CControlUI* pStopControl
         }
     }
 
-    CScrollBarUI* bars[2] = {m_pVerticalScrollBar, m_pHorizontalScrollBar};
+    CScrollBarUI* bars[2] = {pVer, pHor};
     for (CScrollBarUI* pBar : bars) {
         if (pBar == NULL) continue;
         if (pBar == pStopControl) return false;

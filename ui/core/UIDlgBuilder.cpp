@@ -16,6 +16,7 @@
 #include "UIList.h"
 #include "UIListHeader.h"
 #include "UIListElement.h"
+#include "UICombo.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -69,6 +70,8 @@ const TTagCreator kTagFactory[] = {
     {L"ListTextElement", false, &NewControl<CListTextElementUI>},
     {L"ListContainerElement", false, &NewControl<CListContainerElementUI>},
     {L"ListHBoxElement", false, &NewControl<CListHBoxElementUI>},
+    {L"Combo", false, &NewControl<CComboUI>},
+    {L"ComboBox", false, &NewControl<CComboUI>},
 };
 
 // Tags that the builder reads itself.

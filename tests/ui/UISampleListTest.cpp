@@ -7,6 +7,7 @@
 #include "UIList.h"
 #include "UIListElement.h"
 #include "UIListHeader.h"
+#include "UICombo.h"
 
 #include <stdlib.h>
 #include <string>
@@ -17,6 +18,8 @@ using namespace Veneer;
 namespace {
 
 const int kWidth = 480, kHeight = 360;
+// The host and the pop-up below it.
+const int kShotHeight = kHeight + 120;
 
 std::wstring BuildPath(const wchar_t* rel)
 {
@@ -74,7 +77,7 @@ std::vector<DWORD> Capture(HWND hWnd)
     return px;
 }
 
-void SaveBmp(const std::vector<DWORD>& px, const std::wstring& path)
+void SaveBmp(const std::vector<DWORD>& px, const std::wstring& path, int kHeight = ::kHeight)
 {
     const int stride = kWidth * 3;
     BITMAPFILEHEADER fh = {};
@@ -160,6 +163,61 @@ TEST(SampleSkinList, TreeSelectionAndPixels)
     const int xLine = list->GetListInfo()->rcColumn[0].right;
     EXPECT_EQ(0x8A99ADu, at(xLine, r0.top + 2));
     EXPECT_NE(0x8A99ADu, at(list->GetListInfo()->rcColumn[2].right, r0.top + 2));
+
+    // The combo shows its selected row and opens its pop-up below itself.
+    CComboUI* combo = static_cast<CComboUI*>(w.PM().FindControl(L"combo"));
+    ASSERT_NE(nullptr, combo);
+    EXPECT_EQ(5, combo->GetCount());
+    EXPECT_EQ(1, combo->GetCurSel());
+    EXPECT_STREQ(L"Second 第二", combo->GetText());
+    ::SetForegroundWindow(h);
+    ASSERT_TRUE(combo->Activate());
+    DWORD start = ::GetTickCount();
+    while ((combo->GetDropWindow() == NULL || !::IsWindowVisible(combo->GetDropWindow()->GetHWND())) &&
+           ::GetTickCount() - start < 3000)
+        Pump(20);
+    ASSERT_NE(nullptr, combo->GetDropWindow());
+    Pump(200);
+    HWND hPopup = combo->GetDropWindow()->GetHWND();
+    RECT rcPopup;
+    ::GetWindowRect(hPopup, &rcPopup);
+    EXPECT_EQ(5 * 18 + 4, rcPopup.bottom - rcPopup.top);
+    // The pop-up over the host, as the screen shows them.
+    std::vector<DWORD> screen((size_t)kWidth * kShotHeight, 0);
+    HDC hScreen = ::GetDC(NULL);
+    HDC hMem = ::CreateCompatibleDC(hScreen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = kWidth;
+    bi.bmiHeader.biHeight = -kShotHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = NULL;
+    HBITMAP hDib = ::CreateDIBSection(hMem, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = ::SelectObject(hMem, hDib);
+    ::BitBlt(hMem, 0, 0, kWidth, kShotHeight, hScreen, 0, 0, SRCCOPY);
+    // The pop-up's own pixels where it lies (the screen of a display without compositor may not
+    // show it yet).
+    HDC hPopupDC = ::GetDC(hPopup);
+    ::BitBlt(hMem, rcPopup.left, rcPopup.top, rcPopup.right - rcPopup.left, rcPopup.bottom - rcPopup.top, hPopupDC, 0,
+             0, SRCCOPY);
+    ::ReleaseDC(hPopup, hPopupDC);
+    ::GdiFlush();
+    for (size_t i = 0; i < screen.size(); ++i) screen[i] = static_cast<DWORD*>(bits)[i] & 0xFFFFFF;
+    ::SelectObject(hMem, old);
+    ::DeleteObject(hDib);
+    ::DeleteDC(hMem);
+    ::ReleaseDC(NULL, hScreen);
+    SaveBmp(screen, BuildPath(L"screenshots\\sample-combo-open.bmp"), kShotHeight);
+    // The selected row (the second) in the pop-up carries the selected colour.
+    RECT rcRow1 = combo->GetItemAt(1)->GetPos();
+    ASSERT_LT(rcPopup.bottom, kShotHeight);
+    EXPECT_EQ(0xC1E3FFu, screen[(size_t)(rcPopup.top + rcRow1.top + 3) * kWidth + rcPopup.left + rcRow1.left + 40]);
+    ::PostMessageW(hPopup, WM_KEYDOWN, VK_ESCAPE, 0);
+    start = ::GetTickCount();
+    while (combo->GetDropWindow() != NULL && ::GetTickCount() - start < 3000) Pump(20);
+    EXPECT_EQ(nullptr, combo->GetDropWindow());
+    EXPECT_EQ(&w.PM(), combo->GetItemAt(0)->GetManager());
 
     ::DestroyWindow(h);
     CPaintManagerUI::SetResourcePath(L"");

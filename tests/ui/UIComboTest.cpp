@@ -330,12 +330,22 @@ TEST_F(UIComboPopup, ComboRemovedWhileOpen)
 namespace {
 
 // The windows of this thread: the pop-ups that were opened and closed must all be gone.
+BOOL CALLBACK CountWindow(HWND, LPARAM l)
+{
+    ++*reinterpret_cast<int*>(l);
+    return TRUE;
+}
+
 int ThreadWindows()
 {
     int n = 0;
-    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND, LPARAM l) -> BOOL { ++*reinterpret_cast<int*>(l); return TRUE; },
-                        reinterpret_cast<LPARAM>(&n));
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&n));
     return n;
+}
+
+CControlUI* CALLBACK FindCombo(CControlUI* c, void*)
+{
+    return wcscmp(c->GetClass(), L"Combo") == 0 ? c : NULL;
 }
 
 } // namespace
@@ -390,8 +400,7 @@ TEST_F(UIComboPopup, CyclesPerClosingPath)
         ASSERT_TRUE(h.Open()) << i;
         CComboUI* combo = h.combo;
         h.root->Remove(combo);
-        EXPECT_EQ(nullptr, h.root->FindControl([](CControlUI* c, void*) -> CControlUI* {
-            return wcscmp(c->GetClass(), L"Combo") == 0 ? c : NULL; }, NULL, 0));
+        EXPECT_EQ(nullptr, h.root->FindControl(FindCombo, NULL, 0));
         // A new combo in its place for the next round.
         h.combo = new CComboUI;
         h.combo->SetFixedHeight(24);

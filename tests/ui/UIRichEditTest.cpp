@@ -552,7 +552,7 @@ TEST_F(RichEditFixture, SampleSkinRichEdits)
     CControlUI* root = builder.Create(L"sample.xml", NULL, NULL, m_pm);
     ASSERT_NE(nullptr, root) << "no sample skin in " << bin;
     m_pm->AttachDialog(root);
-    RECT all = {0, 0, 480, 440};
+    RECT all = {0, 0, 480, 560};
     root->SetPos(all);
 
     CRichEditUI* re = static_cast<CRichEditUI*>(m_pm->FindControl(L"richedit"));

@@ -20,7 +20,7 @@ using namespace Veneer;
 
 namespace {
 
-const int kWidth = 480, kHeight = 440;
+const int kWidth = 480, kHeight = 560;
 
 // A Unix path of the build as the Windows path Wine maps it to (drive Z: is the root).
 std::wstring BuildPath(const wchar_t* rel)
@@ -204,7 +204,7 @@ TEST(SampleSkin, FolderZipAndZipResourceGiveTheSameTreeAndPicture)
     ASSERT_FALSE(HasFailure());
 
     // Every layout and control of the skin, the child page included, is in the tree.
-    for (const wchar_t* part : {L"VerticalLayout 'root' 0,0,480,440", L"HorizontalLayout 'titlebar'",
+    for (const wchar_t* part : {L"VerticalLayout 'root' 0,0,480,560", L"HorizontalLayout 'titlebar'",
                                 L"TileLayout 'tiles'", L"TabLayout 'pages'", L"ChildLayout 'childpage'",
                                 L"Label 'childlabel'", L"Button 'childbtn'", L"Option 'opt2'", L"CheckBox 'check2'",
                                 L"Progress 'progress'", L"Slider 'slider'", L"Text 'text'", L"GifAnim 'gif'",

@@ -18,6 +18,10 @@
 #include "UIText.h"
 #include "UIGifAnim.h"
 #include "UIDateTime.h"
+#include "UIList.h"
+#include "UIListHeader.h"
+#include "UIListElement.h"
+#include "UICombo.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -43,9 +47,7 @@ struct TTagCreator {
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
-// "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
-// "ListTextElement", "ListLabelElement", "ListHBoxElement", "ListContainerElement", "TreeView",
-// "Tree", "TreeNode", "ActiveX", "WebBrowser".
+// "TreeView", "Tree", "TreeNode", "ActiveX", "WebBrowser".
 const TTagCreator kTagFactory[] = {
     {L"Control", false, &NewControl<CControlUI>},
     {L"Container", false, &NewControl<CContainerUI>},
@@ -68,6 +70,15 @@ const TTagCreator kTagFactory[] = {
     {L"Text", false, &NewControl<CTextUI>},
     {L"GifAnim", true, &NewControl<CGifAnimUI>},
     {L"DateTime", false, &NewControl<CDateTimeUI>},
+    {L"List", false, &NewControl<CListUI>},
+    {L"ListHeader", false, &NewControl<CListHeaderUI>},
+    {L"ListHeaderItem", false, &NewControl<CListHeaderItemUI>},
+    {L"ListLabelElement", false, &NewControl<CListLabelElementUI>},
+    {L"ListTextElement", false, &NewControl<CListTextElementUI>},
+    {L"ListContainerElement", false, &NewControl<CListContainerElementUI>},
+    {L"ListHBoxElement", false, &NewControl<CListHBoxElementUI>},
+    {L"Combo", false, &NewControl<CComboUI>},
+    {L"ComboBox", false, &NewControl<CComboUI>},
 };
 
 // Tags that the builder reads itself.

@@ -802,13 +802,14 @@ int CaretInk(RichEditProbe* re, bool bPhase)
     return n;
 }
 
+} // namespace
+
+// Outside the unnamed namespace: the test factory that holds the parameter has external linkage.
 struct CaretCase {
     bool bLayered;
 };
 
 class RichEditLayered : public ::testing::TestWithParam<CaretCase> {};
-
-} // namespace
 
 // In a layered window the system caret does not show: the control blinks its own through timer 20
 // and paints it in the text colour. In a normal window the system caret is left to do it.

@@ -14,6 +14,8 @@
 #include "UIProgress.h"
 #include "UISlider.h"
 #include "UIEdit.h"
+#include "UIActiveX.h"
+#include "UIWebBrowser.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -61,6 +63,8 @@ const TTagCreator kTagFactory[] = {
     {L"Progress", false, &NewControl<CProgressUI>},
     {L"Slider", false, &NewControl<CSliderUI>},
     {L"Edit", false, &NewControl<CEditUI>},
+    {L"ActiveX", false, &NewControl<CActiveXUI>},
+    {L"WebBrowser", false, &NewControl<CWebBrowserUI>},
 };
 
 // Tags that the builder reads itself.

@@ -133,7 +133,7 @@ struct Loaded {
 };
 
 const wchar_t* const kMarks[] = {L"titlebar", L"closebtn", L"tile1", L"tile2", L"check1", L"check2",
-                                 L"progress", L"slider",   L"opt1",  L"childbtn", L"controls"};
+                                 L"progress", L"slider",   L"opt1",  L"childbtn", L"controls", L"activex"};
 
 // type 1: the folder; 2: the zip file beside it; 4: the zip resource.
 Loaded Load(int type, const wchar_t* screenshot)
@@ -234,6 +234,10 @@ TEST(SampleSkin, FolderZipAndZipResourceGiveTheSameTreeAndPicture)
     // A button of the child page carries its image.
     POINT cb = mid(m[9]);
     EXPECT_NE(s.At(cb.x - 30, m[9].top), s.At(cb.x - 30, m[9].top + 10));
+    // The windowless test control (loaded by file name from beside the program) paints its colour.
+    POINT ax = mid(m[11]);
+    EXPECT_EQ(s.At(ax.x, ax.y), 0x3090D0u);
+    EXPECT_EQ(s.At(m[11].left, m[11].top), 0x3090D0u);
 }
 
 } // namespace

@@ -53,7 +53,7 @@ int CountChildren(HWND parent, const wchar_t* cls)
     } c = {cls, 0};
     ::EnumChildWindows(
         parent,
-        [](HWND h, LPARAM l) -> BOOL {
+        [](HWND h, LPARAM l) CALLBACK -> BOOL {
             Count* p = reinterpret_cast<Count*>(l);
             if (ClassOf(h) == p->cls) ++p->n;
             return TRUE;

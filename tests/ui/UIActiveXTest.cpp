@@ -4,7 +4,6 @@
 #include "UIControlsTestSupport.h"
 #include "UIActiveXTestSupport.h"
 #include "UIActiveX.h"
-#include "UIActiveXSite.h"
 #include "UIDlgBuilder.h"
 
 #include <gtest/gtest.h>

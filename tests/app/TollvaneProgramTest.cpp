@@ -359,6 +359,20 @@ TEST(MainFrameTexts, StepAndOutcomeTexts)
         EXPECT_STREQ(CMainFrameWnd::GetStateText(c.step, c.error), c.text) << c.step << " " << c.error;
 }
 
+// The bar shows only during step 4, at (to download - pending) * 100 / to download.
+TEST(MainFrameTexts, ProgressBarOnlyDuringTheDownloads)
+{
+    const struct {
+        int step, toDownload, pending, value;
+    } cases[] = {
+        {4, 3, 3, 0}, {4, 3, 2, 33}, {4, 3, 1, 66}, {4, 3, 0, 100}, {4, 0, 0, 0},
+        {3, 3, 3, -1}, {5, 3, 0, -1}, {9, 3, 0, -1}, {0, 0, 0, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CMainFrameWnd::GetProgressValue(c.step, c.toDownload, c.pending), c.value)
+            << c.step << " " << c.toDownload << " " << c.pending;
+}
+
 TEST(TollvaneProgram, FullUpdateShowsTheOutcomeAndEndsThroughTheCloseButton)
 {
     AppInstallation inst;
@@ -533,5 +547,68 @@ TEST(TollvaneProgram, CloseButtonAsksAndOkEndsTheProcess)
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(HasText(ChildTexts(box), kLongPrompt));
     Answer(box, IDOK);
+    EXPECT_TRUE(Exited(core, 30000));
+}
+
+// The shipped program carries no reading aids: with the tests' status variable set, it writes no
+// status file (the tests' build of the program, Core.exe here, does).
+TEST(TollvaneProgram, TheShippedProgramWritesNoStatusFile)
+{
+    AppInstallation inst;
+    std::wstring shipped = TestBinDir() + L"..\\updater\\app\\Tollvane.exe";
+    ASSERT_TRUE(CopyFileW(shipped.c_str(), inst.Path(L"Core.exe").c_str(), FALSE)) << GetLastError();
+    standin::Scenario sc(ReleaseSpec(inst));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+
+    DWORD pid = 0;
+    HANDLE core = inst.StartCore(L"-u " + AnsiToWide(sc.Netbarid()), &pid);
+    ASSERT_NE(core, nullptr);
+    HWND hwnd = WaitForMainWindow(pid);
+    ASSERT_NE(hwnd, nullptr);
+    // The update runs to its end (the console is started again) without a status file.
+    EXPECT_TRUE(WaitFor([&] { return inst.ConsoleStarts() == 1; }, 120000));
+    Sleep(1000);
+    EXPECT_EQ(GetFileAttributesW(inst.Path(L"status.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    HWND box = WaitForExitBox(pid);
+    ASSERT_NE(box, nullptr);
+    Answer(box, IDOK);
+    EXPECT_TRUE(Exited(core, 20000));
+}
+
+// Five minutes after the last step the window quits by itself (shortened here through the tests'
+// build of the program).
+TEST(TollvaneProgram, QuitsByItselfAfterTheLastStep)
+{
+    AppInstallation inst;
+    standin::Scenario sc(ReleaseSpec(inst));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    SetEnvironmentVariableW(L"TOLLVANE_TEST_AUTOQUIT_MS", L"2000");
+    DWORD pid = 0;
+    HANDLE core = inst.StartCore(L"-u " + AnsiToWide(sc.Netbarid()), &pid);
+    SetEnvironmentVariableW(L"TOLLVANE_TEST_AUTOQUIT_MS", nullptr);
+    ASSERT_NE(core, nullptr);
+    ASSERT_NE(WaitForMainWindow(pid), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return inst.Status() == Utf8(L"已更新完毕"); }, 120000)) << inst.Status();
+    EXPECT_TRUE(Exited(core, 30000));
+    EXPECT_EQ(FindProcessWindow(pid, L"#32770", nullptr), nullptr);  // no question asked
+}
+
+// A window destroyed from outside (no WM_CLOSE, no confirmation) stops the worker with it: the
+// process ends although the worker hangs in a request that is never answered.
+TEST(TollvaneProgram, DestroyingTheWindowStopsTheWorker)
+{
+    AppInstallation inst;
+    standin::Scenario sc(StalledSpec(inst));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    DWORD pid = 0;
+    HANDLE core = inst.StartCore(L"-u " + AnsiToWide(sc.Netbarid()), &pid);
+    ASSERT_NE(core, nullptr);
+    HWND hwnd = WaitForMainWindow(pid);
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return inst.Status() == Utf8(L"查询更新信息..."); }, 60000)) << inst.Status();
+    // WM_DESTROY as if the window were torn down: the window object quits and stops the worker.
+    PostMessageW(hwnd, WM_DESTROY, 0, 0);
     EXPECT_TRUE(Exited(core, 30000));
 }

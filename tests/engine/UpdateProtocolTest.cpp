@@ -319,6 +319,11 @@ TEST(UpdateProtocol, RepliesWithoutAUsableAnswerFailTheQuery)
          {"check_update"}},
         {"numeric version code", [](Json::Value& s) { s["update"]["check_update"]["version_code"] = 200; },
          {"check_update"}},
+        // "@" joins version and code in data\core.dat: such a text would read back split wrongly.
+        {"version containing @", [](Json::Value& s) { s["update"]["check_update"]["version"] = "2.0@1"; },
+         {"check_update"}},
+        {"version code containing @", [](Json::Value& s) { s["update"]["check_update"]["version_code"] = "2@00"; },
+         {"check_update"}},
         {"check_update 404 page",
          [](Json::Value& s) {
              s["routes"][0]["path"] = "/index.php?g=home&m=api&a=check_update*";
@@ -538,4 +543,36 @@ TEST(UpdateProtocol, ScanQueryAndCompare)
         UrlEncode(result.info.version_url + list.GetPendingList().back()->url, url);
         EXPECT_EQ(url, sc.Base() + "/release/%E6%95%B0%E6%8D%AE/%E6%96%87%E4%BB%B6.txt");
     }
+}
+
+// The service's JSON is UTF-8; the version texts and the addresses are used as ANSI (code page 936).
+TEST(UpdateProtocol, NonAsciiMembersArriveInTheAnsiCodePage)
+{
+    Json::Value spec = ReleaseSpec("2.0.0", "200");
+    spec["update"]["check_update"]["version"] = u8"2.0.0 正式版";
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    Installation inst;
+    ASSERT_TRUE(inst.SetVersion("1.0.0", "100"));
+    CUpdateQueryResult result;
+    ASSERT_TRUE(QueryUpdate(inst.Dir(), CafeId(sc), result));
+    EXPECT_EQ(result.version, WideToAnsi(L"2.0.0 正式版"));
+    EXPECT_EQ(result.versionCode, "200");
+
+    // An address with Chinese characters: ANSI once, so that the download address, made from its
+    // UTF-8 form, is right.
+    Json::Value spec2 = ReleaseSpec("2.0.0", "200");
+    standin::Scenario probe(spec2);
+    ASSERT_TRUE(probe.Ok()) << probe.Error();
+    spec2["update"]["get_version"]["version_url"] = probe.Base() + u8"/发布/";
+    spec2["update"]["get_version"]["version_serverlist_url"] = probe.Base() + "/netfilelist.ini";
+    spec2["update"]["get_version"]["version_serverlist_md5"] = probe.Reply()["netfilelist_md5"].asString();
+    standin::Scenario sc2(spec2);
+    ASSERT_TRUE(sc2.Ok()) << sc2.Error();
+    CUpdateQueryResult result2;
+    ASSERT_TRUE(QueryUpdate(inst.Dir(), CafeId(sc2), result2));
+    EXPECT_EQ(result2.info.version_url, probe.Base() + WideToAnsi(L"/发布/"));
+    std::string encoded;
+    UrlEncode(result2.info.version_url + "a.txt", encoded);
+    EXPECT_EQ(encoded, probe.Base() + "/%E5%8F%91%E5%B8%83/a.txt");
 }

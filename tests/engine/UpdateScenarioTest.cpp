@@ -562,3 +562,180 @@ TEST(UpdateScenario, KilledDuringTheMovesTheNextRunCompletes)
         EXPECT_EQ(code, "200");
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Cancelling, restarting the console, and the paths the window relies on
+
+// A window closed while step 2 hangs in a request: the requests and the list download see the
+// cancel flag, so the worker ends by itself instead of being ended by force after 10 s.
+TEST(UpdateScenario, CancelDuringTheQueryEndsTheWorkerByItself)
+{
+    for (const char* path : {"/index.php?g=home&m=api&a=check_update*", "/netfilelist.ini"}) {
+        SCOPED_TRACE(path);
+        Installation inst;
+        WriteOldFiles(inst);
+        Json::Value spec = ReleaseSpec(inst);
+        spec["routes"][0]["path"] = path;
+        spec["routes"][0]["no_reply"] = true;
+        standin::Scenario sc(spec);
+        ASSERT_TRUE(sc.Ok()) << sc.Error();
+        inst.RunDriver(sc.Netbarid(), false, nullptr, L"--cancel-at-step 2 --cancel-delay-ms 2000");
+        EXPECT_TRUE(inst.StatusSaw("cancelled ended=1 step=9 error=2")) << inst.LastStatus();
+        EXPECT_EQ(ReadText(inst.Path(L"app\\replace.dat")), "old content");
+    }
+}
+
+// Cancelled during step 4: the download stops and the run ends with error 4.
+TEST(UpdateScenario, CancelDuringTheDownloadsIsErrorFour)
+{
+    Installation inst;
+    WriteOldFiles(inst);
+    Json::Value spec = ReleaseSpec(inst);
+    spec["routes"][0]["path"] = "/release/*";
+    spec["routes"][0]["no_reply"] = true;
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    inst.StartConsole();
+    EXPECT_EQ(inst.RunDriver(sc.Netbarid(), false, nullptr, L"--cancel-at-step 4 --cancel-delay-ms 1500"), 4u);
+    EXPECT_TRUE(inst.StatusSaw("cancelled ended=1 step=9 error=4")) << inst.LastStatus();
+    EXPECT_TRUE(inst.ConsoleStillRunning());
+    EXPECT_EQ(ReadText(inst.Path(L"app\\replace.dat")), "old content");
+}
+
+// The exit confirmed after the console was stopped: the console is started again before the run
+// ends, as after a failed move (the console is what starts the updater).
+TEST(UpdateScenario, CancelAfterTheConsoleWasStoppedStartsItAgain)
+{
+    Installation inst;
+    WriteOldFiles(inst);
+    standin::Scenario sc(ReleaseSpec(inst));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    inst.StartConsole();
+    inst.RunDriver(sc.Netbarid(), false, nullptr, L"--cancel-at-step 6");
+    EXPECT_TRUE(inst.StatusSaw("cancelled ended=1 step=6")) << inst.LastStatus();
+    EXPECT_FALSE(inst.ConsoleStillRunning());
+    EXPECT_EQ(inst.ConsoleStarts(), 1);
+    EXPECT_EQ(CountRequests(sc, "post_version"), 0u);
+}
+
+// Start on every tick, as the window calls it, runs the update once; the counters the window
+// reads show the files to download while step 4 runs and none pending at the end.
+TEST(UpdateScenario, StartAgainDuringARunChangesNothingAndTheCountersFollowTheDownloads)
+{
+    Installation inst;
+    WriteOldFiles(inst);
+    standin::Scenario sc(ReleaseSpec(inst));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    inst.StartConsole();
+    EXPECT_EQ(inst.RunDriver(sc.Netbarid(), false, nullptr, L"--start-again"), 0u) << inst.LastStatus();
+    EXPECT_EQ(CountRequests(sc, "check_update"), 1u);
+    EXPECT_EQ(CountRequests(sc, "post_version"), 1u);
+    EXPECT_EQ(inst.ConsoleStarts(), 1);
+    EXPECT_TRUE(inst.StatusSaw("4 0 2 ")) << ReadText(inst.Path(L"status.txt"));
+    EXPECT_EQ(inst.LastStatus(), "9 0 2 0");
+}
+
+namespace {
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& dir)
+{
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+        return nullptr;
+    WaitForInputIdle(pi.hProcess, 5000);
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+int LogLines(const std::wstring& path)
+{
+    int n = 0;
+    for (char c : ReadText(path))
+        n += c == '\n';
+    return n;
+}
+}  // namespace
+
+// These stop "Pellmora.exe" processes by name: they run alone (engine_tests_SERIAL).
+// A list without [appfiles] and without "mainserver": the console is "Pellmora.exe" on both sides,
+// stopped before the moves and started once afterwards (not a second one beside the first).
+TEST(UpdateScenarioConsole, WithoutAConsoleListPellmoraIsStoppedAndStartedOnce)
+{
+    Installation inst;
+    WriteOldFiles(inst);
+    Json::Value spec = ReleaseSpec(inst);
+    spec["release"].removeMember("appfiles");
+    spec["release"].removeMember("mainserver");
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE console = StartProgram(inst.Path(L"Pellmora.exe"), inst.Root());
+    ASSERT_NE(console, nullptr);
+
+    EXPECT_EQ(inst.RunDriver(sc.Netbarid(), false), 0u) << inst.LastStatus();
+    EXPECT_EQ(WaitForSingleObject(console, 5000), WAIT_OBJECT_0) << "the running console was left running";
+    CloseHandle(console);
+    EXPECT_EQ(LogLines(inst.Path(L"Pellmora.exe.log")), 2);  // the test's start and the updater's
+    EXPECT_EQ(ReadText(inst.Path(L"app\\replace.dat")), "new content of the replaced file");
+    WriteWholeFile(inst.Path(L"Pellmora.exe.quit"), "");
+}
+
+// Batch entries that leave the installation (".." or a drive) are skipped; an unsafe "mainserver"
+// starts root\Pellmora.exe instead.
+TEST(UpdateScenarioConsole, UnsafeBatchEntriesAreSkippedAndAnUnsafeMainServerStartsPellmora)
+{
+    Installation inst;
+    WriteOldFiles(inst);
+    ScratchDir outside;
+    std::wstring parentName = L"tv_evil_" + std::to_wstring(GetCurrentProcessId()) + L".bat";
+    std::wstring parentBat = inst.Root() + L"..\\" + parentName;
+    ASSERT_TRUE(WriteWholeFile(parentBat, "@echo off\r\necho ran> \"%~dp0" + WideToAnsi(parentName) + ".ran\"\r\n"));
+    std::wstring driveBat = outside / L"drive.bat";
+    ASSERT_TRUE(WriteWholeFile(driveBat, "@echo off\r\necho ran> \"%~dp0drive.ran\"\r\n"));
+    Json::Value spec = ReleaseSpec(inst);
+    spec["release"]["files"]["run.bat"] = "@echo off\r\necho ran> batch_ran.txt\r\n";
+    spec["release"]["batfiles"].append("..\\" + WideToAnsi(parentName));
+    spec["release"]["batfiles"].append(WideToAnsi(driveBat));
+    spec["release"]["batfiles"].append("run.bat");
+    spec["release"]["mainserver"] = "..\\" + inst.ConsoleA();
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    inst.StartConsole();
+
+    EXPECT_EQ(inst.RunDriver(sc.Netbarid(), false), 0u) << inst.LastStatus();
+    EXPECT_EQ(ReadText(inst.Path(L"batch_ran.txt")).substr(0, 3), "ran");
+    EXPECT_FALSE(Exists(parentBat + L".ran"));
+    EXPECT_FALSE(Exists(outside / L"drive.ran"));
+    EXPECT_EQ(LogLines(inst.Path(L"Pellmora.exe.log")), 1);
+    DeleteFileW(parentBat.c_str());
+    WriteWholeFile(inst.Path(L"Pellmora.exe.quit"), "");
+}
+
+// The one file to replace hits an exception while it is moved (its old backup cannot be deleted):
+// the record stays in the failed list, so the step reports the failure (error 6) and nothing is
+// recorded, and the console is started again.
+TEST(UpdateScenario, RecordHitByAnExceptionDuringTheMovesIsAFailure)
+{
+    Installation inst;
+    WriteOldFiles(inst);
+    Json::Value spec = ReleaseSpec(inst);
+    spec["release"]["files"].removeMember("app\\new\\added.txt");
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    CreateDirectoryW(inst.Path(L"upgradebak").c_str(), nullptr);
+    CreateDirectoryW(inst.Path(L"upgradebak\\app").c_str(), nullptr);
+    ASSERT_TRUE(WriteWholeFile(inst.Path(L"upgradebak\\app\\replace.dat"), "older backup"));
+    HANDLE lock = CreateFileW(inst.Path(L"upgradebak\\app\\replace.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    inst.StartConsole();
+
+    DWORD code = inst.RunDriver(sc.Netbarid(), false);
+    CloseHandle(lock);
+    EXPECT_EQ(code, 6u) << inst.LastStatus();
+    EXPECT_EQ(ReadText(inst.Path(L"app\\replace.dat")), "old content");
+    std::string text, version;
+    ASSERT_TRUE(inst.ReadVersion(text, version));
+    EXPECT_EQ(version, "100");
+    EXPECT_EQ(inst.ConsoleStarts(), 1);
+}

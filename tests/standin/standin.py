@@ -112,6 +112,9 @@ import threading
 import time
 import urllib.parse
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import webpages  # noqa: E402  the web views' pages
+
 CONTROL_PREFIX = "/_standin/"
 HOST_SUFFIX = ".standin.test"
 CAFE_MODULES = ("bar", "user", "activity", "open", "home")
@@ -471,6 +474,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             p = rule.get("path", "")
             if (p.endswith("*") and target.startswith(p[:-1])) or target == p:
                 return self.serve_rule(sc, rule)
+        if webpages.serve(self, sc, path, q):
+            return
         if path == "/index.php" and q.get("m") == ["api"]:
             return self.update_api(sc, q)
         if path == "/index.php" and q.get("g") == ["home"] and q.get("m", [""])[0] in CAFE_MODULES:
@@ -773,6 +778,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         sid = q.get("id", [""])[0]
         if op == "ping":
             return self.send(200, b"ok", {"Content-Type": "text/plain"})
+        if webpages.control(self, reg, op, q):
+            return
         if op == "scenario":
             try:
                 spec = json.loads(body.decode("utf-8") or "{}")

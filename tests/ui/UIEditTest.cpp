@@ -45,20 +45,22 @@ DWORD SelectionOf(HWND h)
 }
 
 // Native children of a window, by class.
+struct ChildCount {
+    const wchar_t* cls;
+    int n;
+};
+
+BOOL CALLBACK CountChild(HWND h, LPARAM l)
+{
+    ChildCount* p = reinterpret_cast<ChildCount*>(l);
+    if (ClassOf(h) == p->cls) ++p->n;
+    return TRUE;
+}
+
 int CountChildren(HWND parent, const wchar_t* cls)
 {
-    struct Count {
-        const wchar_t* cls;
-        int n;
-    } c = {cls, 0};
-    ::EnumChildWindows(
-        parent,
-        [](HWND h, LPARAM l) CALLBACK -> BOOL {
-            Count* p = reinterpret_cast<Count*>(l);
-            if (ClassOf(h) == p->cls) ++p->n;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&c));
+    ChildCount c = {cls, 0};
+    ::EnumChildWindows(parent, CountChild, reinterpret_cast<LPARAM>(&c));
     return c.n;
 }
 
@@ -620,4 +622,43 @@ TEST_F(UIEditWindow, DeletingThePaintManagerWithTheEditOpen)
     ::DestroyWindow(m_wnd);
     m_wnd = NULL;
     m_pm = new CPaintManagerUI;   // for TearDown
+}
+
+TEST_F(ManagedFixture, EditStateImagesFollowDisabledFocusedAndHot)
+{
+    WriteSolid(L"n.tga", 4, 4, Px{255, 0, 0, 255});
+    WriteSolid(L"h.tga", 4, 4, Px{0, 255, 0, 255});
+    WriteSolid(L"f.tga", 4, 4, Px{0, 0, 255, 255});
+    WriteSolid(L"d.tga", 4, 4, Px{0, 0, 0, 255});
+    Attach(new CControlUI);
+    EditProbe* e = Attach(new EditProbe);
+    for (auto kv : {std::make_pair(L"normalimage", L"n.tga"), std::make_pair(L"hotimage", L"h.tga"),
+                    std::make_pair(L"focusedimage", L"f.tga"), std::make_pair(L"disabledimage", L"d.tga")})
+        e->SetAttribute(kv.first, kv.second);
+    RECT rc = {0, 0, 40, 20};
+    e->SetPos(rc, false);
+    auto shown = [&]() {
+        Surface s(40, 20);
+        s.Fill(0xFFFFFF);
+        PaintOn(s, e);
+        ::GdiFlush();
+        return s.At(20, 10);
+    };
+    EXPECT_EQ(0xFF0000u, shown());
+    tagTEventUI ev = Ev(UIEVENT_MOUSEENTER, 5, 5);
+    e->Event(ev);
+    EXPECT_EQ(UISTATE_HOT, e->m_uButtonState & UISTATE_HOT);
+    EXPECT_EQ(0x00FF00u, shown());
+    ev = Ev(UIEVENT_MOUSELEAVE, 100, 100);
+    e->Event(ev);
+    EXPECT_EQ(0u, e->m_uButtonState & UISTATE_HOT);
+    EXPECT_EQ(0xFF0000u, shown());
+    ev = Ev(UIEVENT_KILLFOCUS);
+    ev.Type = UIEVENT_SETFOCUS;
+    e->CControlUI::DoEvent(ev);   // the focused flag alone, without a native window
+    EXPECT_EQ(0x0000FFu, shown());
+    e->SetEnabled(false);
+    EXPECT_EQ(0x000000u, shown());
+    // Cursor events: the I-beam while enabled only; a disabled edit takes no cursor events.
+    EXPECT_EQ(0u, e->GetControlFlags());
 }

@@ -9,6 +9,8 @@
 #include "UIContainer.h"
 #include "UIDlgBuilder.h"
 #include "UISkinTestSupport.h"
+#include "UIText.h"
+#include <wchar.h>
 
 #include <stdlib.h>
 #include <string>
@@ -18,7 +20,7 @@ using namespace Veneer;
 
 namespace {
 
-const int kWidth = 480, kHeight = 360;
+const int kWidth = 480, kHeight = 440;
 
 // A Unix path of the build as the Windows path Wine maps it to (drive Z: is the root).
 std::wstring BuildPath(const wchar_t* rel)
@@ -130,10 +132,12 @@ struct Loaded {
     std::wstring tree;
     Shot shot;
     std::vector<RECT> marks;   // positions of the controls whose pixels are checked
+    int links = 0;             // links of the text control after the first paint
+    std::wstring date;         // the date-time control's text
 };
 
 const wchar_t* const kMarks[] = {L"titlebar", L"closebtn", L"tile1", L"tile2", L"check1", L"check2",
-                                 L"progress", L"slider",   L"opt1",  L"childbtn", L"controls", L"activex"};
+                                 L"progress", L"slider",   L"opt1",  L"childbtn", L"controls", L"gif", L"text", L"activex"};
 
 // type 1: the folder; 2: the zip file beside it; 4: the zip resource.
 Loaded Load(int type, const wchar_t* screenshot)
@@ -175,6 +179,9 @@ Loaded Load(int type, const wchar_t* screenshot)
         RECT rc = {0, 0, 0, 0};
         result.marks.push_back(p != NULL ? p->GetPos() : rc);
     }
+    if (CTextUI* t = static_cast<CTextUI*>(w.PM().FindControl(L"text")))
+        while (result.links < CTextUI::MAX_LINK && t->GetLinkContent(result.links) != NULL) ++result.links;
+    if (CControlUI* d = w.PM().FindControl(L"date")) result.date = d->GetText().GetData();
     result.shot = Capture(h);
     ::CreateDirectoryW(BuildPath(L"screenshots").c_str(), NULL);
     EXPECT_TRUE(SaveBmp(result.shot, BuildPath(L"screenshots\\").append(screenshot)));
@@ -197,10 +204,11 @@ TEST(SampleSkin, FolderZipAndZipResourceGiveTheSameTreeAndPicture)
     ASSERT_FALSE(HasFailure());
 
     // Every layout and control of the skin, the child page included, is in the tree.
-    for (const wchar_t* part : {L"VerticalLayout 'root' 0,0,480,360", L"HorizontalLayout 'titlebar'",
+    for (const wchar_t* part : {L"VerticalLayout 'root' 0,0,480,440", L"HorizontalLayout 'titlebar'",
                                 L"TileLayout 'tiles'", L"TabLayout 'pages'", L"ChildLayout 'childpage'",
                                 L"Label 'childlabel'", L"Button 'childbtn'", L"Option 'opt2'", L"CheckBox 'check2'",
-                                L"Progress 'progress'", L"Slider 'slider'"})
+                                L"Progress 'progress'", L"Slider 'slider'", L"Text 'text'", L"GifAnim 'gif'",
+                                L"DateTime 'date'"})
         EXPECT_NE(folder.tree.find(part), std::wstring::npos) << part << "\n" << folder.tree.c_str();
     EXPECT_EQ(zip.tree, folder.tree);
     EXPECT_EQ(res.tree, folder.tree);
@@ -234,10 +242,19 @@ TEST(SampleSkin, FolderZipAndZipResourceGiveTheSameTreeAndPicture)
     // A button of the child page carries its image.
     POINT cb = mid(m[9]);
     EXPECT_NE(s.At(cb.x - 30, m[9].top), s.At(cb.x - 30, m[9].top + 10));
+    // The animation stays on its first frame; the text has its two links; the date is today's.
+    POINT gf = mid(m[11]);
+    EXPECT_EQ(s.At(gf.x, gf.y), 0xE6781Eu);
+    EXPECT_EQ(folder.links, 2);
+    SYSTEMTIME st;
+    ::GetLocalTime(&st);
+    wchar_t today[16];
+    swprintf(today, 16, L"%04d-%02d-%02d", st.wYear, st.wMonth, st.wDay);
+    EXPECT_EQ(folder.date, today);
     // The windowless test control (loaded by file name from beside the program) paints its colour.
-    POINT ax = mid(m[11]);
+    POINT ax = mid(m[13]);
     EXPECT_EQ(s.At(ax.x, ax.y), 0x3090D0u);
-    EXPECT_EQ(s.At(m[11].left, m[11].top), 0x3090D0u);
+    EXPECT_EQ(s.At(m[13].left, m[13].top), 0x3090D0u);
 }
 
 } // namespace

@@ -84,6 +84,37 @@ def close_glyph():
     return png(16, 16, pixel)
 
 
+def gif(width, height, frames):
+    """An animated GIF of solid frames [(rgb, delay in 1/100 s)], each frame's graphic-control
+    extension directly before its image (GDI+ then reads every frame's delay). A clear code before
+    every pixel keeps the LZW code width at three bits."""
+    table = [rgb for rgb, _ in frames][:4]
+    table += [(0, 0, 0)] * (4 - len(table))
+    out = bytearray(b"GIF89a" + struct.pack("<HHBBB", width, height, 0x81, 0, 0))
+    for rgb in table:
+        out.extend(rgb)
+    for index, (_, delay) in enumerate(frames):
+        out.extend(b"\x21\xf9\x04\x04" + struct.pack("<H", delay) + b"\x00\x00")
+        out.extend(b"\x2c" + struct.pack("<HHHHB", 0, 0, width, height, 0) + b"\x02")
+        acc, bits, data = 0, 0, bytearray()
+        for code in [4, index] * (width * height) + [5]:
+            acc |= code << bits
+            bits += 3
+            while bits >= 8:
+                data.append(acc & 0xFF)
+                acc >>= 8
+                bits -= 8
+        if bits:
+            data.append(acc & 0xFF)
+        for i in range(0, len(data), 255):
+            part = data[i:i + 255]
+            out.append(len(part))
+            out.extend(part)
+        out.append(0)
+    out.append(0x3B)
+    return bytes(out)
+
+
 IMAGES = {
     "images/button.png": lambda: framed(40, 24, (250, 250, 252), (200, 210, 225), (90, 110, 140)),
     "images/button_hot.png": lambda: framed(40, 24, (255, 255, 255), (170, 200, 240), (50, 90, 160)),
@@ -98,6 +129,7 @@ IMAGES = {
     "images/thumb.png": lambda: framed(12, 20, (90, 130, 200), (40, 80, 160), (20, 40, 90)),
     "images/tiles.png": tiles,
     "images/close.png": close_glyph,
+    "images/anim.gif": lambda: gif(24, 24, [((230, 120, 30), 10), ((40, 160, 90), 20), ((60, 90, 200), 25)]),
 }
 
 

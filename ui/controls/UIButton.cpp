@@ -103,7 +103,12 @@ void CButtonUI::DoEvent(tagTEventUI& event)
         return;
     case UIEVENT_BUTTONUP:
         if (m_uButtonState & UISTATE_CAPTURED) {
-            if (bInside && IsEnabled()) Activate();
+            if (bInside && IsEnabled()) {
+                // A "click" listener may destroy this button: then nothing more is touched.
+                CControlWatch watch(this);
+                Activate();
+                if (!watch.IsAlive()) return;
+            }
             m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
             Invalidate();
         }
@@ -187,11 +192,10 @@ void CButtonUI::SetFiveStatusImage(const wchar_t* pStrImage)
         TImageDesc& desc = *parts[i];
         desc.Clear();
         desc.sDescription = pStrImage;
+        // Kept as a part, not as a rectangle: the image may be reloaded later.
+        desc.nStripParts = 5;
+        desc.nStripIndex = (BYTE)i;
         DrawImage(NULL, desc);
-        if (desc.pImage == NULL) continue;
-        const LONG w = desc.pImage->nWidth / 5;
-        const LONG h = desc.pImage->nHeight;
-        ::SetRect(&desc.rcSource, w * i, 0, w * (i + 1), h);
     }
     if (m_diNormal.pImage != NULL && m_bFloat && m_cxyFixed.cx == 0 && m_cxyFixed.cy == 0) {
         m_cxyFixed.cx = m_diNormal.pImage->nWidth / 5;

@@ -1,6 +1,7 @@
 #include "UIEdit.h"
 #include "UIButton.h"
 #include "UIManager.h"
+#include "UINativeChild.h"
 
 #include <stdlib.h>
 #include <wchar.h>
@@ -97,13 +98,7 @@ RECT CEditWnd::CalcWindowRect()
     rcPos.top += rcInset.top;
     rcPos.right -= rcInset.right;
     rcPos.bottom -= rcInset.bottom;
-    for (CControlUI* pParent = m_pOwner->GetParent(); pParent != NULL; pParent = pParent->GetParent()) {
-        if (!pParent->IsVisible()) return rcEmpty;
-        RECT rcParent = pParent->GetClientPos();
-        RECT rcTemp = rcPos;
-        if (!::IntersectRect(&rcPos, &rcTemp, &rcParent)) return rcEmpty;
-    }
-    return rcPos;
+    return ClipToAncestors(m_pOwner, rcPos);
 }
 
 LRESULT CEditWnd::OnEditChanged()
@@ -351,14 +346,7 @@ void CEditUI::SetDisabledImage(const wchar_t* pStrImage) { ReplaceImage(m_diDisa
 
 void CEditUI::PlaceNativeWindow()
 {
-    if (m_pWindow == NULL) return;
-    HWND hWnd = m_pWindow->GetHWND();
-    RECT rcPos = m_pWindow->CalcWindowRect();
-    if (::IsRectEmpty(&rcPos))
-        ::ShowWindow(hWnd, SW_HIDE);
-    else
-        ::SetWindowPos(hWnd, NULL, rcPos.left, rcPos.top, rcPos.right - rcPos.left, rcPos.bottom - rcPos.top,
-                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (m_pWindow != NULL) PlaceNativeChild(m_pWindow->GetHWND(), m_pWindow->CalcWindowRect());
 }
 
 void CEditUI::SetPos(RECT rc, bool bNeedInvalidate)

@@ -39,7 +39,9 @@ void COptionUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool 
 
 bool COptionUI::Activate()
 {
+    CControlWatch watch(this);
     if (!CButtonUI::Activate()) return false;
+    if (!watch.IsAlive()) return true;   // removed by its "click" listener
     if (m_sGroupName.IsEmpty())
         SetSelected(!m_bSelected, true);
     else
@@ -78,6 +80,7 @@ void COptionUI::SetSelected(bool bSelected, bool bTriggerEvent)
     else
         m_uButtonState &= ~UISTATE_SELECTED;
 
+    CControlWatch watch(this);
     if (m_pManager != NULL) {
         if (m_sGroupName.IsEmpty()) {
             if (bTriggerEvent) m_pManager->SendNotify(this, L"selectchanged", 0, 0, false, true);
@@ -93,7 +96,8 @@ void COptionUI::SetSelected(bool bSelected, bool bTriggerEvent)
             if (bTriggerEvent) m_pManager->SendNotify(this, L"selectchanged", 0, 0, false, true);
         }
     }
-    Invalidate();
+    // A "selectchanged" listener may have destroyed this option.
+    if (watch.IsAlive()) Invalidate();
 }
 
 void COptionUI::SetSelectedImage(const wchar_t* pStrImage) { ReplaceImage(m_diSelected, pStrImage); }

@@ -136,8 +136,11 @@ void CSliderUI::DoEvent(tagTEventUI& event)
     case UIEVENT_BUTTONUP:
         if (m_uButtonState & UISTATE_CAPTURED) {
             m_nValue = ValueFromPoint(event.ptMouse);
-            if (m_pManager != NULL) m_pManager->SendNotify(this, L"valuechanged", 0, 0, false, true);
+            // A "valuechanged" listener may destroy this slider: then nothing more is touched.
             m_uButtonState &= ~UISTATE_CAPTURED;
+            CControlWatch watch(this);
+            if (m_pManager != NULL) m_pManager->SendNotify(this, L"valuechanged", 0, 0, false, true);
+            if (!watch.IsAlive()) return;
             Invalidate();
             return;
         }
@@ -145,8 +148,11 @@ void CSliderUI::DoEvent(tagTEventUI& event)
     case UIEVENT_MOUSEMOVE:
         if (m_uButtonState & UISTATE_CAPTURED) {
             m_nValue = ValueFromPoint(event.ptMouse);
-            if (m_bImmMode && m_pManager != NULL)
+            if (m_bImmMode && m_pManager != NULL) {
+                CControlWatch watch(this);
                 m_pManager->SendNotify(this, L"valuechanged", 0, 0, false, true);
+                if (!watch.IsAlive()) return;
+            }
             Invalidate();
         }
         return;

@@ -35,11 +35,27 @@ void CChildLayoutUI::SetAttribute(const wchar_t* pstrName, const wchar_t* pstrVa
         CContainerUI::SetAttribute(pstrName, pstrValue);
 }
 
+namespace {
+// Child layouts being built inside one another right now. A file that names itself (directly or
+// through another file) would otherwise build until the stack overflows; the same bound as for
+// nested includes ends it.
+int s_nBuildDepth = 0;
+const int kMaxChildLayoutDepth = 8;
+} // namespace
+
 void CChildLayoutUI::Init()
 {
     if (m_pstrXMLFile.IsEmpty())
         return;
+    if (s_nBuildDepth >= kMaxChildLayoutDepth) {
+        CUIString sLine = L"Veneer: child layouts nested too deep, not built: ";
+        sLine += m_pstrXMLFile;
+        sLine += L"\n";
+        ::OutputDebugStringW(sLine.GetData());
+        return;
+    }
     CDialogBuilder builder;
+    ++s_nBuildDepth;
     CControlUI* pChildWindow =
         builder.Create(STRINGorID(m_pstrXMLFile.GetData()), NULL, NULL, m_pManager, NULL);
     IContainerUI* pContainer = static_cast<IContainerUI*>(this);
@@ -47,6 +63,7 @@ void CChildLayoutUI::Init()
         pContainer->Add(pChildWindow);
     else
         pContainer->RemoveAll();
+    --s_nBuildDepth;
 }
 
 } // namespace Veneer

@@ -584,7 +584,9 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired)
             pH->SetScrollRange(cxRequired - W);
             bRangeChanged = true;
         }
-    } else if (pH->IsVisible() && !m_bScrollProcess) {
+    } else if (pH->IsVisible()) {
+        // Also inside the nested layout that follows the showing of the vertical bar: nothing
+        // would hide it afterwards.
         pH->SetVisible(false);
         rc.bottom += pH->GetFixedHeight();
     }

@@ -96,8 +96,30 @@ CControlUI::CControlUI()
     m_piFloatPercent = TPercentInfo{0.0, 0.0, 0.0, 0.0};
 }
 
+namespace {
+CControlWatch* s_pWatches = NULL;
+} // namespace
+
+CControlWatch::CControlWatch(CControlUI* pControl) : m_pControl(pControl), m_pPrev(s_pWatches)
+{
+    s_pWatches = this;
+}
+
+CControlWatch::~CControlWatch()
+{
+    // Watches end in the reverse order of their start (they live on the stack).
+    s_pWatches = m_pPrev;
+}
+
+void CControlWatch::ControlDestroyed(CControlUI* pControl)
+{
+    for (CControlWatch* p = s_pWatches; p != NULL; p = p->m_pPrev)
+        if (p->m_pControl == pControl) p->m_pControl = NULL;
+}
+
 CControlUI::~CControlUI()
 {
+    CControlWatch::ControlDestroyed(this);
     if (m_pCover != NULL) {
         m_pCover->Delete();
         m_pCover = NULL;
@@ -132,6 +154,9 @@ void CControlUI::SetName(const wchar_t* pstrName)
         if (m_pManager->RenameControl(this, pstrName) && m_sName == pstrName)
             return;
     }
+    // An empty name, or one another control holds: the old entry must not outlive the name (it
+    // would answer with freed memory once this control is gone).
+    if (m_pManager != NULL) m_pManager->UnmapControlName(this);
     m_sName = pstrName;
 }
 

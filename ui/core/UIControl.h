@@ -229,4 +229,22 @@ protected:
     CUIStringPtrMap m_mCustomAttrHash;
 };
 
+// Tells a caller whether a control outlived a call that may destroy it (a synchronous notification
+// whose listener removes the sender). Lives on the caller's stack; the control's destructor marks
+// every watch on it. The framework runs on one thread, so the list of watches is unguarded.
+class VENEER_API CControlWatch
+{
+public:
+    explicit CControlWatch(CControlUI* pControl);
+    ~CControlWatch();
+    bool IsAlive() const { return m_pControl != NULL; }
+    static void ControlDestroyed(CControlUI* pControl);
+
+private:
+    CControlWatch(const CControlWatch&) = delete;
+    CControlWatch& operator=(const CControlWatch&) = delete;
+    CControlUI* m_pControl;
+    CControlWatch* m_pPrev;
+};
+
 } // namespace Veneer

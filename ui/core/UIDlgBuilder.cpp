@@ -14,6 +14,10 @@
 #include "UIProgress.h"
 #include "UISlider.h"
 #include "UIEdit.h"
+#include "UIRichEdit.h"
+#include "UIText.h"
+#include "UIGifAnim.h"
+#include "UIDateTime.h"
 #include "UIActiveX.h"
 #include "UIWebBrowser.h"
 
@@ -41,10 +45,9 @@ struct TTagCreator {
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
-// "Text", "RichEdit",
-// "DateTime", "GifAnim", "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
+// "Combo", "ComboBox", "List", "ListHeader", "ListHeaderItem",
 // "ListTextElement", "ListLabelElement", "ListHBoxElement", "ListContainerElement", "TreeView",
-// "Tree", "TreeNode", "ActiveX", "WebBrowser".
+// "Tree", "TreeNode".
 const TTagCreator kTagFactory[] = {
     {L"Control", false, &NewControl<CControlUI>},
     {L"Container", false, &NewControl<CContainerUI>},
@@ -63,6 +66,10 @@ const TTagCreator kTagFactory[] = {
     {L"Progress", false, &NewControl<CProgressUI>},
     {L"Slider", false, &NewControl<CSliderUI>},
     {L"Edit", false, &NewControl<CEditUI>},
+    {L"RichEdit", false, &NewControl<CRichEditUI>},
+    {L"Text", false, &NewControl<CTextUI>},
+    {L"GifAnim", true, &NewControl<CGifAnimUI>},
+    {L"DateTime", false, &NewControl<CDateTimeUI>},
     {L"ActiveX", false, &NewControl<CActiveXUI>},
     {L"WebBrowser", false, &NewControl<CWebBrowserUI>},
 };

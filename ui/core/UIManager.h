@@ -1,6 +1,9 @@
 // The paint manager: one per skinned window. It owns the window's control tree and resources, turns
 // window messages into control events, keeps focus, timers and notifications, and runs the message
 // loop. Everything here runs on the UI thread; the statics are deliberately unguarded.
+// One class in three source files, one per concern: UIManager.cpp (set-up and resources),
+// UIManagerInput.cpp (input and painting), UIManagerTree.cpp (control tree, focus, timers,
+// notifications and the message loop).
 #pragma once
 #include "UIDefs.h"
 #include "UIBase.h"
@@ -256,6 +259,7 @@ public:
     bool InitControls(CControlUI* pControl, CControlUI* pParent = NULL);
     bool RenameControl(CControlUI* pControl, const wchar_t* pstrName);
     void ForgetControl(CControlUI* pControl);
+    void UnmapControlName(CControlUI* pControl);   // drops the control's name entry if it holds it
     CControlUI* GetRoot() const;
     CControlUI* FindControl(const wchar_t* pstrName) const;
     CControlUI* FindControl(POINT pt) const;
@@ -339,6 +343,16 @@ private:
     bool HandleMouseHover(WPARAM wParam, LPARAM lParam);
     void HandleMouseLeave();
     void ShowToolTip(CControlUI* pControl, POINT pt);
+    // The message handler's families (UIManagerInput.cpp); each answers as MessageHandler does.
+    bool RunMessageFilters(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool HandleLayeredFrameMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    void HandleCloseMessage();
+    bool HandleWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool HandleTimerMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool HandleMouseMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool HandleButtonMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool HandleKeyMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool ReflectChildMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
 
     static HFONT BuildFont(const wchar_t* pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic);
     static CControlUI* CALLBACK __FindControlFromNameHash(CControlUI* pThis, void* pData);

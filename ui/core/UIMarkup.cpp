@@ -430,6 +430,13 @@ TXmlElement* CUIXmlDoc::ReserveElement()
     return &m_pElements[m_nElements++];
 }
 
+namespace {
+// Elements are parsed by recursion, one level per nesting level: a deeper document fails cleanly
+// instead of overflowing the stack.
+const int kMaxElementDepth = 2000;
+thread_local int t_nElementDepth = 0;
+} // namespace
+
 bool CUIXmlDoc::ParseDocument()
 {
     m_nElements = 0;
@@ -515,7 +522,12 @@ bool CUIXmlDoc::ParseElements(unsigned iParent, wchar_t*& pstrText)
             if (pstrText[1] != L'/') {
                 if (pstrDest < pstrText)
                     *pstrDest = 0;
-                if (!ParseElements(iPos, pstrText))
+                if (t_nElementDepth >= kMaxElementDepth)
+                    return Failed(L"Elements nested too deep", pstrText);
+                ++t_nElementDepth;
+                const bool bParsed = ParseElements(iPos, pstrText);
+                --t_nElementDepth;
+                if (!bParsed)
                     return false;
                 if (*pstrText == 0) {
                     if (iParent <= 1)

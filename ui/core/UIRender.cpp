@@ -317,6 +317,9 @@ void TImageDesc::Clear()
     bHole = false;
     bXTiled = false;
     bYTiled = false;
+    uImageSerial = 0;
+    nStripParts = 0;
+    nStripIndex = 0;
 }
 
 ////////////////////////////////////////////////////////////////////////////////////////////////////
@@ -441,7 +444,9 @@ TLoadedImage* CUIPainter::LoadImage(STRINGorID bitmap, const wchar_t* type, DWOR
     bool alpha = ConvertPixels(rgba, bits, (size_t)width * (size_t)height, mask);
     if (decoded != NULL) stbi_image_free(decoded);
 
+    static UINT s_uLastSerial = 0;
     TLoadedImage* image = new TLoadedImage;
+    image->uSerial = ++s_uLastSerial;
     image->hBitmap = hBitmap;
     image->pBits = bits;
     image->pUnadjustedBits = NULL;
@@ -451,6 +456,14 @@ TLoadedImage* CUIPainter::LoadImage(STRINGorID bitmap, const wchar_t* type, DWOR
     image->bUseHSL = false;
     image->dwMask = 0;
     return image;
+}
+
+bool CUIPainter::IsImageCurrent(CPaintManagerUI* pManager, const TImageDesc& desc)
+{
+    if (pManager == NULL || desc.pImage == NULL) return false;
+    // The address alone could match a new record that took a freed one's place.
+    return pManager->GetImage(desc.sImageName.GetData()) == desc.pImage &&
+           desc.pImage->uSerial == desc.uImageSerial;
 }
 
 void CUIPainter::FreeImage(TLoadedImage* image, bool deleteRecord)
@@ -493,11 +506,16 @@ bool CUIPainter::DrawImage(HDC hDC, CPaintManagerUI* pManager, const RECT& rcIte
 {
     if (pManager == NULL) return true;
 
-    // The cache may have dropped (and freed) the image since it was resolved: resolve it anew.
-    if (desc.pImage != NULL && pManager->GetImage(desc.sImageName.GetData()) != desc.pImage) {
+    // The cache may have dropped (and freed) or replaced the image since it was resolved: resolve
+    // it anew, source rectangle included; a strip part stays the same part of the new image.
+    if (desc.pImage != NULL && !IsImageCurrent(pManager, desc)) {
         CUIString description = desc.sDescription;
+        BYTE nStripParts = desc.nStripParts;
+        BYTE nStripIndex = desc.nStripIndex;
         desc.Clear();
         desc.sDescription = description;
+        desc.nStripParts = nStripParts;
+        desc.nStripIndex = nStripIndex;
     }
 
     if (desc.pImage == NULL) {
@@ -555,7 +573,12 @@ bool CUIPainter::DrawImage(HDC hDC, CPaintManagerUI* pManager, const RECT& rcIte
         TLoadedImage* image = pManager->GetOrLoadImage(name.GetData(), pType, mask, hsl);
         if (image == NULL) return false;
         desc.pImage = image;
+        desc.uImageSerial = image->uSerial;
         if (IsZeroRect(desc.rcSource)) ::SetRect(&desc.rcSource, 0, 0, image->nWidth, image->nHeight);
+        if (desc.nStripParts > 0) {
+            const LONG w = image->nWidth / desc.nStripParts;
+            ::SetRect(&desc.rcSource, w * desc.nStripIndex, 0, w * (desc.nStripIndex + 1), image->nHeight);
+        }
     }
 
     TLoadedImage* image = desc.pImage;

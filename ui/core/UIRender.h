@@ -20,6 +20,7 @@ struct VENEER_API TLoadedImage {
     bool bUseHSL;
     CUIString sResType;     // filled by the paint manager when it caches the image
     DWORD dwMask;
+    UINT uSerial;           // unique per decoded image: a record at a freed record's address differs
 };
 
 // One parsed image description, cached per control.
@@ -35,6 +36,9 @@ struct VENEER_API TImageDesc {
     bool bHole;
     bool bXTiled;
     bool bYTiled;
+    UINT uImageSerial;      // pImage's serial when it was resolved
+    BYTE nStripParts;       // > 0: the source is part nStripIndex of a strip of equal parts
+    BYTE nStripIndex;
 
     TImageDesc();
     void Clear();
@@ -69,6 +73,8 @@ public:
     static void FreeImage(TLoadedImage* image, bool deleteRecord = true);
     static void AdjustImage(bool useHSL, TLoadedImage* image, short H, short S, short L);
     static bool DrawImage(HDC hDC, CPaintManagerUI* pManager, const RECT& rcItem, const RECT& rcPaint, TImageDesc& desc);
+    // Whether desc's resolved image is still the one the manager's cache holds under its name.
+    static bool IsImageCurrent(CPaintManagerUI* pManager, const TImageDesc& desc);
     static void DrawImage(HDC hDC, HBITMAP hBitmap, const RECT& rcDest, const RECT& rcPaint, const RECT& rcSource,
                           const RECT& rcCorners, bool bAlpha, BYTE uFade = 255, bool bHole = false,
                           bool bXTiled = false, bool bYTiled = false);

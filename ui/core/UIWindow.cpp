@@ -5,6 +5,37 @@ namespace Veneer {
 
 // Window property that carries the object of a superclassed window.
 static const wchar_t kWndProp[] = L"WndX";
+// Window properties that hold the icons SetIcon loaded: the window owns them, and they go when it
+// gets a new icon from SetIcon or when it is destroyed (the object's fields cannot grow).
+static const wchar_t kBigIconProp[] = L"VeneerIconBig";
+static const wchar_t kSmallIconProp[] = L"VeneerIconSmall";
+
+namespace {
+
+// Sets one icon of the window; the one SetIcon loaded before is no longer shown (this call or
+// another replaced it) and is destroyed.
+void ReplaceOwnIcon(HWND hWnd, WPARAM which, const wchar_t* prop, HICON hIcon)
+{
+    HICON hOwn = static_cast<HICON>(::GetPropW(hWnd, prop));
+    ::SendMessageW(hWnd, WM_SETICON, which, reinterpret_cast<LPARAM>(hIcon));
+    if (hOwn != NULL && hOwn != hIcon) ::DestroyIcon(hOwn);
+    if (hIcon != NULL)
+        ::SetPropW(hWnd, prop, static_cast<HANDLE>(hIcon));
+    else
+        ::RemovePropW(hWnd, prop);
+}
+
+// At the window's end: the icons SetIcon loaded are destroyed with it.
+void DestroyOwnIcons(HWND hWnd)
+{
+    const wchar_t* props[2] = {kBigIconProp, kSmallIconProp};
+    for (const wchar_t* prop : props) {
+        HICON hOwn = static_cast<HICON>(::RemovePropW(hWnd, prop));
+        if (hOwn != NULL) ::DestroyIcon(hOwn);
+    }
+}
+
+} // namespace
 
 CWindowWnd::CWindowWnd() : m_hWnd(NULL), m_OldWndProc(::DefWindowProcW), m_bSubclassed(false) {}
 
@@ -166,14 +197,15 @@ void CWindowWnd::CenterWindow()
 
 void CWindowWnd::SetIcon(UINT nRes)
 {
+    if (!::IsWindow(m_hWnd)) return;
     HICON hIcon = static_cast<HICON>(::LoadImageW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(nRes),
                                                   IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
                                                   ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    ::SendMessageW(m_hWnd, WM_SETICON, static_cast<WPARAM>(ICON_BIG), reinterpret_cast<LPARAM>(hIcon));
+    ReplaceOwnIcon(m_hWnd, static_cast<WPARAM>(ICON_BIG), kBigIconProp, hIcon);
     hIcon = static_cast<HICON>(::LoadImageW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(nRes), IMAGE_ICON,
                                             ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
                                             LR_DEFAULTCOLOR));
-    ::SendMessageW(m_hWnd, WM_SETICON, static_cast<WPARAM>(ICON_SMALL), reinterpret_cast<LPARAM>(hIcon));
+    ReplaceOwnIcon(m_hWnd, static_cast<WPARAM>(ICON_SMALL), kSmallIconProp, hIcon);
 }
 
 LRESULT CWindowWnd::SendMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -198,6 +230,7 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPA
         pThis = reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
         if (uMsg == WM_NCDESTROY && pThis != NULL) {
             LRESULT lRes = ::CallWindowProcW(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam);
+            DestroyOwnIcons(hWnd);
             ::SetWindowLongPtrW(pThis->m_hWnd, GWLP_USERDATA, 0L);
             if (pThis->m_bSubclassed) pThis->Unsubclass();
             pThis->m_hWnd = NULL;
@@ -221,6 +254,7 @@ LRESULT CALLBACK CWindowWnd::ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LP
         pThis = static_cast<CWindowWnd*>(::GetPropW(hWnd, kWndProp));
         if (uMsg == WM_NCDESTROY && pThis != NULL) {
             LRESULT lRes = ::CallWindowProcW(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam);
+            DestroyOwnIcons(hWnd);
             if (pThis->m_bSubclassed) pThis->Unsubclass();
             ::SetPropW(hWnd, kWndProp, NULL);
             pThis->m_hWnd = NULL;

@@ -108,7 +108,7 @@ LRESULT CMainFrameWnd::OnTimer(UINT, WPARAM, LPARAM, BOOL& bHandled)
         if (!m_finishSeen) {
             m_finishSeen = true;
             m_finishTick = now;
-        } else if (now - m_finishTick > kAutoQuitMs) {
+        } else if (now - m_finishTick > m_autoQuitMs) {
             Quit(kQuitCodeAuto);
             return 0;
         }
@@ -130,17 +130,25 @@ LRESULT CMainFrameWnd::OnTimer(UINT, WPARAM, LPARAM, BOOL& bHandled)
     TraceStatus(stateText);
 
     if (m_pProgress) {
-        if (step == CUpdateManager::kStepDownload) {
+        int32_t toDownload = 0, pending = 0;
+        m_updateManager.GetProgress(toDownload, pending);
+        int value = GetProgressValue(step, toDownload, pending);
+        if (value >= 0) {
             if (!m_pProgress->IsVisible())
                 m_pProgress->SetVisible(true);
-            int32_t toDownload = 0, pending = 0;
-            m_updateManager.GetProgress(toDownload, pending);
-            m_pProgress->SetValue(toDownload > 0 ? (toDownload - pending) * 100 / toDownload : 0);
+            m_pProgress->SetValue(value);
         } else if (m_pProgress->IsVisible()) {
             m_pProgress->SetVisible(false);
         }
     }
     return 0;
+}
+
+int CMainFrameWnd::GetProgressValue(int32_t step, int32_t filesToDownload, int32_t filesPending)
+{
+    if (step != CUpdateManager::kStepDownload)
+        return -1;
+    return filesToDownload > 0 ? (filesToDownload - filesPending) * 100 / filesToDownload : 0;
 }
 
 void CMainFrameWnd::Notify(TNotifyRecord& msg)

@@ -34,10 +34,14 @@ public:
     // The text "UpdateInfo" shows for a step (the outcome text at the last step).
     static const wchar_t* GetStateText(int32_t step, int32_t errorCode);
     static const wchar_t* GetErrorText(int32_t errorCode);
+    // The progress bar's value at a step, from the manager's counters; -1: the bar is hidden.
+    static int GetProgressValue(int32_t step, int32_t filesToDownload, int32_t filesPending);
 
     // Test hook: when a path is set, every new "UpdateInfo" text is written there (UTF-8, whole
     // file), so a test can read what the window shows from another process.
     void SetStatusTracePath(const std::wstring& path) { m_statusTracePath = path; }
+    // Test hook: the time after the last step before the window quits by itself.
+    void SetAutoQuitMs(uint32_t ms) { m_autoQuitMs = ms; }
 
 protected:
     Veneer::CUIString GetSkinFolder() override;
@@ -61,4 +65,5 @@ private:
     bool m_quitting = false;
     std::wstring m_statusTracePath;
     std::wstring m_lastTraced;
+    uint32_t m_autoQuitMs = kAutoQuitMs;
 };

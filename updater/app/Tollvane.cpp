@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string>
 #include "HttpClient.h"
+#include "IniFile.h"
 #include "MainFrameWnd.h"
 #include "SysHelpers.h"
 #include "UpdaterArgs.h"
@@ -12,16 +13,28 @@
 namespace {
 const char kInstanceMutex[] = "{CDF1429A-44AB-4175-8841-F4D1CF4B9C22}";
 
-// Test hook of the window (see CMainFrameWnd::SetStatusTracePath); unset in the field.
+#ifdef TOLLVANE_TEST_HOOKS
+// Test hook of the window (see CMainFrameWnd::SetStatusTracePath), built into the tests' copy of
+// the program only: the shipped program writes nowhere an environment variable points.
 std::wstring StatusTracePath()
 {
     const wchar_t* value = _wgetenv(L"TOLLVANE_TEST_STATUS_FILE");
     return value ? std::wstring(value) : std::wstring();
 }
+
+// Test hook: a shorter wait before the window quits by itself after the last step.
+uint32_t AutoQuitMs()
+{
+    const wchar_t* value = _wgetenv(L"TOLLVANE_TEST_AUTOQUIT_MS");
+    return value ? static_cast<uint32_t>(wcstoul(value, nullptr, 10)) : static_cast<uint32_t>(CMainFrameWnd::kAutoQuitMs);
+}
+#endif
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR lpCmdLine, int)
 {
+    // Before any other thread exists: the worker's ini files must not set it under the window.
+    SetProcessLocaleOnce();
     if (FAILED(::CoInitialize(nullptr)))
         return 0;
     CNamedMutex instanceMutex(kInstanceMutex);
@@ -42,7 +55,10 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR lpCmdLine, int)
     Veneer::CPaintManagerUI::SetInstance(hInstance);
     {
         CMainFrameWnd frame;
+#ifdef TOLLVANE_TEST_HOOKS
         frame.SetStatusTracePath(StatusTracePath());
+        frame.SetAutoQuitMs(AutoQuitMs());
+#endif
         // Without a window nothing could ever end the loop: skip it.
         if (frame.Create(nullptr, L"升级程序", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, 0)) {
             frame.CenterWindow();

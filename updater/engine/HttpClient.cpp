@@ -109,7 +109,13 @@ bool CHttpClient::Request(const char* url, bool get, const char* extraHeaders, c
         posted = true;
     }
     curl_easy_setopt(m_curl, CURLOPT_URL, url);
-    CURLcode rc = curl_easy_perform(m_curl);
+    if (m_cancel) {
+        curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CHttpClient::ProgressCallback);
+        curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+    }
+    CURLcode rc = m_cancel && m_cancel->load(std::memory_order_relaxed) ? CURLE_ABORTED_BY_CALLBACK
+                                                                          : curl_easy_perform(m_curl);
 
     if (posted) {
         curl_easy_setopt(m_curl, CURLOPT_HTTPPOST, static_cast<curl_httppost*>(nullptr));
@@ -134,6 +140,12 @@ void CHttpClient::Cleanup()
         curl_easy_cleanup(m_curl);
         m_curl = nullptr;
     }
+}
+
+int CHttpClient::ProgressCallback(void* client, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const CHttpClient* self = static_cast<const CHttpClient*>(client);
+    return self && self->m_cancel && self->m_cancel->load(std::memory_order_relaxed) ? 1 : 0;
 }
 
 size_t CHttpClient::BodyCallback(char* data, size_t size, size_t count, void* client)

@@ -1,6 +1,7 @@
 // One HTTP request at a time over a libcurl easy handle; the reply is kept in memory.
 #pragma once
 #include <stdint.h>
+#include <atomic>
 #include <string>
 #include <curl/curl.h>
 
@@ -24,9 +25,14 @@ public:
     const std::string& GetBody() const { return m_responseBody; }
     const std::string& GetResponseHeaders() const { return m_responseHeaders; }
     const std::string& GetErrorText() const { return m_errorText; }
+    // A set flag aborts the request at libcurl's next progress call (about once a second, even
+    // while no data flows); the request then fails.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
     static size_t BodyCallback(char* data, size_t size, size_t count, void* client);
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* client);
+    static int ProgressCallback(void* client, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                                curl_off_t ulNow);
 
     CHttpClient(const CHttpClient&) = delete;
     CHttpClient& operator=(const CHttpClient&) = delete;
@@ -38,4 +44,5 @@ private:
     std::string m_errorText;
     struct curl_httppost* m_formFirst = nullptr;
     struct curl_httppost* m_formLast = nullptr;
+    const std::atomic<bool>* m_cancel = nullptr;
 };

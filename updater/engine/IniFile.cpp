@@ -3,6 +3,7 @@
 
 #include <locale.h>
 #include <fstream>
+#include <mutex>
 #include <istream>
 #include <ostream>
 
@@ -60,6 +61,15 @@ std::string CIniSection::GetValue(std::string key) const
     return k ? k->GetValue() : std::string();
 }
 
+std::vector<std::string> CIniSection::GetKeyNames() const
+{
+    std::vector<std::string> names;
+    names.reserve(m_keys.size());
+    for (const CIniKey* k : m_keys)
+        names.push_back(k->GetName());
+    return names;
+}
+
 void CIniSection::SetValue(std::string key, std::string value)
 {
     AddKey(key)->SetValue(value);
@@ -72,11 +82,17 @@ void CIniSection::Clear()
     m_keys.clear();
 }
 
-CIniFile::CIniFile()
+void SetProcessLocaleOnce()
 {
     // Case-insensitive comparisons and character classes elsewhere in the program follow the
     // simplified-Chinese code page from here on.
-    setlocale(LC_ALL, "chs");
+    static std::once_flag once;
+    std::call_once(once, [] { setlocale(LC_ALL, "chs"); });
+}
+
+CIniFile::CIniFile()
+{
+    SetProcessLocaleOnce();
 }
 
 CIniFile::~CIniFile()

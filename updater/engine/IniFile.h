@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <set>
 #include <string>
+#include <vector>
 
 class CIniFile;
 class CIniSection;
@@ -44,6 +45,9 @@ public:
     CIniKey* FindKey(std::string name) const;
     CIniKey* AddKey(std::string name);
     std::string GetValue(std::string key) const;
+    size_t GetKeyCount() const { return m_keys.size(); }
+    // Every key's name, in the section's order.
+    std::vector<std::string> GetKeyNames() const;
     void SetValue(std::string key, std::string value);
     void Clear();
     CIniFile* GetOwner() const { return m_owner; }
@@ -58,9 +62,13 @@ private:
     std::set<CIniKey*, CIniNameLess> m_keys;
 };
 
+// Sets the process's run-time locale to simplified Chinese ("chs"), once per process. The program
+// entry calls it before any other thread runs: setting a locale races with formatting elsewhere.
+void SetProcessLocaleOnce();
+
 class CIniFile {
 public:
-    // Sets the process's run-time locale to simplified Chinese ("chs"), for the whole process.
+    // Makes sure the process's run-time locale is simplified Chinese ("chs"): SetProcessLocaleOnce.
     CIniFile();
     ~CIniFile();
 

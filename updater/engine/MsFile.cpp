@@ -239,9 +239,9 @@ bool CMsFileFind::FindFile(const wchar_t* pattern, uint32_t)
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    wchar_t drive[_MAX_DRIVE], dir[_MAX_DIR];
-    _wsplitpath(full, drive, dir, nullptr, nullptr);
-    m_strRoot = std::wstring(drive) + dir;
+    // The root is the full path up to its file part: splitting it into fixed drive and directory
+    // buffers would overrun (or empty) them for a long directory part.
+    m_strRoot = filePart ? std::wstring(full, filePart - full) : std::wstring(full);
     return true;
 }
 

@@ -51,6 +51,17 @@ uint32_t FileTimeToSeconds(const FILETIME& ft)
     return static_cast<uint32_t>((v.QuadPart - 116444736000000000ULL) / 10000000ULL);
 }
 
+// The image names that count as the console: the server's list, and "Pellmora.exe" when the
+// list names no usable main program -- the program StartMainProgram then starts. Without it, a
+// list with neither [appfiles] nor "mainserver" would stop nothing and start a second console.
+std::vector<std::wstring> ConsoleImages(const std::vector<std::wstring>& companions, const std::wstring& mainProgram)
+{
+    std::vector<std::wstring> images = companions;
+    if (mainProgram.empty() || !IsSafeRelativePath(mainProgram))
+        images.push_back(kConsoleExe);
+    return images;
+}
+
 }  // namespace
 
 DWORD CALLBACK MoveProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
@@ -235,10 +246,11 @@ bool CUpdateFileList::StartMainProgram()
 bool CUpdateFileList::StopMainProgram()
 {
     std::vector<std::wstring> markers(1, kConsoleExe);
-    KillProcesses(m_companionPrograms, markers);
-    if (CountProcesses(m_companionPrograms, markers) > 0) {
+    const std::vector<std::wstring> images = ConsoleImages(m_companionPrograms, m_mainProgram);
+    KillProcesses(images, markers);
+    if (CountProcesses(images, markers) > 0) {
         Sleep(GetProcessTimings().recountMs);
-        if (CountProcesses(m_companionPrograms, markers) > 0)
+        if (CountProcesses(images, markers) > 0)
             return false;
     }
     return true;
@@ -246,5 +258,5 @@ bool CUpdateFileList::StopMainProgram()
 
 bool CUpdateFileList::IsMainProgramRunning() const
 {
-    return CountProcesses(m_companionPrograms, std::vector<std::wstring>(1, kConsoleExe)) >= 1;
+    return CountProcesses(ConsoleImages(m_companionPrograms, m_mainProgram), std::vector<std::wstring>(1, kConsoleExe)) >= 1;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>
+#include <map>
 
 #include "IniFile.h"
 #include "MsFile.h"
@@ -283,17 +284,46 @@ void CUpdateFileList::ReadNetFiles(CIniFile& ini)
     }
 }
 
+namespace {
+
+// The values of "file1" ... "file<filecount>" of a section, in that order. Taken from the keys the
+// section holds, so that a huge "filecount" costs nothing: only existing keys can give a value.
+std::vector<std::string> NumberedFiles(const CIniSection& section)
+{
+    const long long count = atoi(section.GetValue("filecount").c_str());
+    std::map<long long, std::string> found;
+    for (const std::string& name : section.GetKeyNames()) {
+        // "file" and a number as std::to_string writes it: no sign, no leading zero.
+        if (name.size() < 5 || CIniNameLess::Compare(name.substr(0, 4), "file") != 0 || name[4] == '0' ||
+            name.size() > 4 + 18)
+            continue;
+        long long n = 0;
+        bool digits = true;
+        for (size_t i = 4; i < name.size() && digits; ++i) {
+            digits = name[i] >= '0' && name[i] <= '9';
+            n = n * 10 + (name[i] - '0');
+        }
+        if (!digits || n < 1 || n > count)
+            continue;
+        std::string value = section.GetValue(name);
+        if (!value.empty())
+            found[n] = value;
+    }
+    std::vector<std::string> files;
+    for (const auto& entry : found)
+        files.push_back(entry.second);
+    return files;
+}
+
+}  // namespace
+
 void CUpdateFileList::ReadBatFiles(CIniFile& ini)
 {
     CIniSection* section = ini.FindSection("batfiles");
     if (!section)
         return;
-    int count = atoi(section->GetValue("filecount").c_str());
-    for (int i = 1; i <= count; ++i) {
-        std::string file = section->GetValue("file" + std::to_string(i));
-        if (!file.empty())
-            m_batchFiles.push_back(file);
-    }
+    for (const std::string& file : NumberedFiles(*section))
+        m_batchFiles.push_back(file);
 }
 
 void CUpdateFileList::ReadAppFiles(CIniFile& ini)
@@ -301,12 +331,8 @@ void CUpdateFileList::ReadAppFiles(CIniFile& ini)
     CIniSection* section = ini.FindSection("appfiles");
     if (!section)
         return;
-    int count = atoi(section->GetValue("filecount").c_str());
-    for (int i = 1; i <= count; ++i) {
-        std::string file = section->GetValue("file" + std::to_string(i));
-        if (!file.empty())
-            m_companionPrograms.push_back(AnsiToWide(file));
-    }
+    for (const std::string& file : NumberedFiles(*section))
+        m_companionPrograms.push_back(AnsiToWide(file));
     std::string mainServer = section->GetValue("mainserver");
     if (!mainServer.empty()) {
         m_mainProgram = AnsiToWide(mainServer);

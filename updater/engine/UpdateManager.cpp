@@ -49,7 +49,22 @@ int32_t CUpdateManager::OnThreadRun()
         Step();
         Sleep(GetProcessTimings().pollMs);
     }
+    RestartConsoleAfterCancel();
     return 0;
+}
+
+// The console is what starts the updater: a run cancelled after the console was stopped (steps 6
+// to 8, or step 5 once it is gone) starts it again, as a failed move does.
+void CUpdateManager::RestartConsoleAfterCancel()
+{
+    int32_t step = GetStep();
+    if (step < kStepCloseConsole || step > kStepFinish)
+        return;
+    if (!m_consoleClosed && m_fileList.IsMainProgramRunning())
+        return;
+    if (!m_consoleClosed && !m_closePhaseStarted.load(std::memory_order_relaxed))
+        return;
+    StartMainProgram();
 }
 
 void CUpdateManager::Finish(int32_t errorCode)
@@ -132,7 +147,7 @@ bool CUpdateManager::QueryUpdate()
 {
     m_newVersion = false;
     CUpdateQueryResult result;
-    bool ok = ::QueryUpdate(m_appDir, g_netbarId, result);
+    bool ok = ::QueryUpdate(m_appDir, g_netbarId, result, &m_cancel);
     m_newVersion = result.newVersion;
     m_versionInfo = result.info;
     if (!result.version.empty() && !result.versionCode.empty()) {
@@ -214,5 +229,5 @@ bool CUpdateManager::StartMainProgram()
 
 bool CUpdateManager::PostVersion()
 {
-    return ::PostVersion(m_appDir, g_netbarId);
+    return ::PostVersion(m_appDir, g_netbarId, &m_cancel);
 }

@@ -63,6 +63,7 @@ public:
 
 private:
     void Finish(int32_t errorCode);
+    void RestartConsoleAfterCancel();
 
     std::atomic<int32_t> m_step{kStepIdle};
     std::atomic<int32_t> m_filesToDownload{0};

@@ -91,15 +91,29 @@ std::string MakeUrl(const std::string& host, const char* action, uint32_t cafeId
 }
 
 // One GET with a fresh client; true when the transfer completed (whatever the HTTP status).
-bool Get(const std::string& url, std::string& body)
+bool Get(const std::string& url, std::string& body, const std::atomic<bool>* cancel)
 {
     CHttpClient client;
     if (!client.Init())
         return false;
+    client.SetCancelFlag(cancel);
     if (!client.Request(url.c_str(), true, nullptr, nullptr))
         return false;
     body = client.GetBody();
     return true;
+}
+
+// The service's JSON text is UTF-8; the updater's narrow strings are ANSI (code page 936 on the
+// cafés' machines).
+std::string Member(const CJsonDocument& reply, const char* key)
+{
+    const char* utf8 = reply.GetString(key);
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (n <= 1)
+        return std::string();
+    std::wstring wide(n - 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], n);
+    return WideToAnsi(wide);
 }
 
 bool ReadInstalledVersion(const std::wstring& appDir, std::string& version, std::string& versionCode)
@@ -118,7 +132,7 @@ bool FileMd5Equals(const std::wstring& path, const std::string& md5)
 }
 
 // Makes sure the server file list at `path` is the announced one.
-bool SyncServerFileList(const std::wstring& path, const CVersionInfo& info)
+bool SyncServerFileList(const std::wstring& path, const CVersionInfo& info, const std::atomic<bool>* cancel)
 {
     if (FileExists(path)) {
         if (FileMd5Equals(path, info.version_serverlist_md5))
@@ -147,6 +161,7 @@ bool SyncServerFileList(const std::wstring& path, const CVersionInfo& info)
 
     CDownloader downloader;
     bool clientError = false;
+    downloader.SetCancelFlag(cancel);
     if (!downloader.Init(info.version_serverlist_url, ansiPath) || !downloader.Download(&clientError)) {
         OutputDebugStringA("SyncData file Download Error!");
         return false;
@@ -177,7 +192,8 @@ std::string MakePostVersionUrl(const std::string& host, uint32_t cafeId, const s
     return MakeUrl(host, "post_version", cafeId, versionCode) + "&state=3";
 }
 
-bool QueryUpdate(const std::wstring& appDir, uint32_t cafeId, CUpdateQueryResult& result)
+bool QueryUpdate(const std::wstring& appDir, uint32_t cafeId, CUpdateQueryResult& result,
+                 const std::atomic<bool>* cancel)
 {
     result.newVersion = false;
 
@@ -191,15 +207,19 @@ bool QueryUpdate(const std::wstring& appDir, uint32_t cafeId, CUpdateQueryResult
     const std::vector<std::string> hosts = {GetUpdateServerHost()};
     for (const std::string& host : hosts) {
         std::string body;
-        if (!Get(MakeCheckUpdateUrl(host, cafeId, installedCode), body))
+        if (!Get(MakeCheckUpdateUrl(host, cafeId, installedCode), body, cancel))
             continue;
         try {
             CJsonDocument reply;
             if (reply.Parse(body)) {
                 int code = atoi(reply.GetString("code"));
                 if (code == 101) {
-                    std::string newCode = reply.GetString("version_code");
-                    std::string newVersion = reply.GetString("version");
+                    std::string newCode = Member(reply, "version_code");
+                    std::string newVersion = Member(reply, "version");
+                    // "@" joins the two in data\core.dat: such a text would read back split
+                    // wrongly, and every later request would send a wrong code.
+                    if (newCode.find('@') != std::string::npos || newVersion.find('@') != std::string::npos)
+                        break;
                     versionCode = newCode;
                     version = newVersion;
                     result.newVersion = true;
@@ -221,16 +241,16 @@ bool QueryUpdate(const std::wstring& appDir, uint32_t cafeId, CUpdateQueryResult
 
     bool answered = false;
     std::string body;
-    if (Get(MakeGetVersionUrl(GetUpdateServerHost(), cafeId, versionCode), body)) {
+    if (Get(MakeGetVersionUrl(GetUpdateServerHost(), cafeId, versionCode), body, cancel)) {
         try {
             CJsonDocument reply;
             if (reply.Parse(body)) {
                 CVersionInfo info;
                 info.code = atoi(reply.GetString("code"));
-                info.msg = reply.GetString("msg");
-                info.version_serverlist_md5 = reply.GetString("version_serverlist_md5");
-                info.version_serverlist_url = reply.GetString("version_serverlist_url");
-                info.version_url = reply.GetString("version_url");
+                info.msg = Member(reply, "msg");
+                info.version_serverlist_md5 = Member(reply, "version_serverlist_md5");
+                info.version_serverlist_url = Member(reply, "version_serverlist_url");
+                info.version_url = Member(reply, "version_url");
                 result.info = info;
                 answered = true;
             }
@@ -242,10 +262,10 @@ bool QueryUpdate(const std::wstring& appDir, uint32_t cafeId, CUpdateQueryResult
         return false;
     }
 
-    return SyncServerFileList(appDir + L"netfilelist.ini", result.info);
+    return SyncServerFileList(appDir + L"netfilelist.ini", result.info, cancel);
 }
 
-bool PostVersion(const std::wstring& appDir, uint32_t cafeId)
+bool PostVersion(const std::wstring& appDir, uint32_t cafeId, const std::atomic<bool>* cancel)
 {
     std::string version, versionCode;
     if (!ReadInstalledVersion(appDir, version, versionCode)) {
@@ -255,7 +275,7 @@ bool PostVersion(const std::wstring& appDir, uint32_t cafeId)
     const std::vector<std::string> hosts = {GetUpdateServerHost()};
     for (const std::string& host : hosts) {
         std::string body;
-        Get(MakePostVersionUrl(host, cafeId, versionCode), body);
+        Get(MakePostVersionUrl(host, cafeId, versionCode), body, cancel);
     }
     return true;
 }

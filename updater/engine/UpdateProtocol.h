@@ -2,6 +2,7 @@
 // and the fetch of the version's server file list "netfilelist.ini".
 #pragma once
 #include <stdint.h>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -59,8 +60,10 @@ struct CUpdateQueryResult {
 // Step 2 of an update for an installation in `appDir` (with a trailing backslash): reads
 // "data\core.dat", asks check_update and get_version, and makes sure "netfilelist.ini" in
 // `appDir` is the one announced. False on any failure (the manager's error 2).
-bool QueryUpdate(const std::wstring& appDir, uint32_t cafeId, CUpdateQueryResult& result);
+// A set `cancel` flag aborts the requests and the list download (the query then fails).
+bool QueryUpdate(const std::wstring& appDir, uint32_t cafeId, CUpdateQueryResult& result,
+                 const std::atomic<bool>* cancel = nullptr);
 
 // Step 8's report of the installed version ("data\core.dat" read again). False only when the
 // version file cannot be read; the reply is not looked at.
-bool PostVersion(const std::wstring& appDir, uint32_t cafeId);
+bool PostVersion(const std::wstring& appDir, uint32_t cafeId, const std::atomic<bool>* cancel = nullptr);

@@ -1,0 +1,104 @@
+#include "Paint.h"
+
+#include <algorithm>
+
+#define STBI_NO_STDIO
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace webview {
+
+namespace {
+
+COLORREF Gdi(uint32_t argb) {
+    return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
+}
+
+void Fill(HDC dc, const RECT& rc, uint32_t argb) {
+    if (!(argb >> 24) || rc.right <= rc.left || rc.bottom <= rc.top) return;
+    HBRUSH b = CreateSolidBrush(Gdi(argb));
+    FillRect(dc, &rc, b);
+    DeleteObject(b);
+}
+
+}  // namespace
+
+void PaintPage(HDC dc, const LayoutResult& page, int scrollY, int width, int height, const std::vector<Image>& images) {
+    RECT all{0, 0, width, height};
+    Fill(dc, all, 0xFFFFFFFF);
+    SetBkMode(dc, TRANSPARENT);
+    for (const PaintItem& it : page.items) {
+        RECT rc = it.rc;
+        OffsetRect(&rc, 0, -scrollY);
+        if (rc.bottom < 0 || rc.top > height) continue;
+        switch (it.kind) {
+        case PaintItem::Fill:
+            Fill(dc, rc, it.color);
+            break;
+        case PaintItem::Frame: {
+            const Edges& b = it.border;
+            Fill(dc, RECT{rc.left, rc.top, rc.right, rc.top + b.top}, it.color);
+            Fill(dc, RECT{rc.left, rc.bottom - b.bottom, rc.right, rc.bottom}, it.color);
+            Fill(dc, RECT{rc.left, rc.top, rc.left + b.left, rc.bottom}, it.color);
+            Fill(dc, RECT{rc.right - b.right, rc.top, rc.right, rc.bottom}, it.color);
+            break;
+        }
+        case PaintItem::Text: {
+            Fill(dc, rc, it.background);
+            HGDIOBJ old = SelectObject(dc, it.font);
+            SetTextColor(dc, Gdi(it.color));
+            TextOutW(dc, rc.left, rc.top, it.text.c_str(), (int)it.text.size());
+            SelectObject(dc, old);
+            break;
+        }
+        case PaintItem::Picture: {
+            if (it.image < 0 || it.image >= (int)images.size()) break;
+            const Image& img = images[it.image];
+            if (!img.width || !img.height || rc.right <= rc.left || rc.bottom <= rc.top) break;
+            BITMAPINFO bi{};
+            bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+            bi.bmiHeader.biWidth = img.width;
+            bi.bmiHeader.biHeight = -img.height;
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            bi.bmiHeader.biCompression = BI_RGB;
+            SetStretchBltMode(dc, COLORONCOLOR);
+            StretchDIBits(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, 0, 0, img.width, img.height,
+                          img.pixels.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+            break;
+        }
+        }
+    }
+}
+
+bool DecodeImage(const std::string& bytes, Image& img) {
+    int w = 0, h = 0, n = 0;
+    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return false;
+    unsigned char* data =
+        stbi_load_from_memory((const unsigned char*)bytes.data(), (int)bytes.size(), &w, &h, &n, 4);
+    if (!data) return false;
+    if ((long long)w * h > 16 * 1024 * 1024) {
+        stbi_image_free(data);
+        return false;
+    }
+    img.width = w;
+    img.height = h;
+    img.pixels.resize((size_t)w * h);
+    for (size_t i = 0; i < img.pixels.size(); ++i) {
+        const unsigned char* p = data + i * 4;
+        unsigned a = p[3];
+        unsigned r = (p[0] * a + 255 * (255 - a)) / 255, g = (p[1] * a + 255 * (255 - a)) / 255,
+                 b = (p[2] * a + 255 * (255 - a)) / 255;
+        img.pixels[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
+    }
+    stbi_image_free(data);
+    return true;
+}
+
+}  // namespace webview

@@ -1,0 +1,18 @@
+// Painting of a laid-out page with GDI into the view's off-screen picture (a 32-bit DIB section
+// selected into a memory DC owned by the view).
+#pragma once
+#include <windows.h>
+
+#include <vector>
+
+#include "Layout.h"
+
+namespace webview {
+
+// Paints the part of the page from scrollY down into dc, whose picture is width x height.
+void PaintPage(HDC dc, const LayoutResult& page, int scrollY, int width, int height, const std::vector<Image>& images);
+
+// Decodes an image file's bytes (PNG, JPEG, GIF's first frame, BMP) into img, composed onto white.
+bool DecodeImage(const std::string& bytes, Image& img);
+
+}  // namespace webview

@@ -1,0 +1,47 @@
+// The JavaScript of one document: a duktape heap with the page's globals (window, document and
+// its elements, location, timers, XMLHttpRequest, console, alert, the bound functions). Every call
+// into it runs under a time budget and catches exceptions. Owned by the view; replaced with each
+// document.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+struct WvView;
+struct duk_hthread;
+
+namespace webview {
+
+class Script {
+public:
+    explicit Script(WvView* view);
+    ~Script();
+
+    void Run(const std::string& code, const std::string& source);
+    void FireLoad();
+    // Runs the click handlers from the node up; bit 1: a handler ran, bit 2: default prevented.
+    int Click(uint32_t node);
+    bool Key(const char* type, unsigned code);
+    void FireTimer(int id);
+    void XhrDone(int id, long status, const std::string& text);
+    // Defines a bound function that was added after the heap was made.
+    void DefineBinding(size_t index);
+
+    // Time spent in a bound native function does not count against the budget.
+    void PauseBudget(DWORD elapsed);
+    bool OverBudget() const;
+
+    WvView* View() const { return m_view; }
+
+private:
+    bool CallEntry(const char* name, int nargs, int* result);
+    void Report(const char* where);
+
+    WvView* m_view;
+    duk_hthread* m_ctx = nullptr;
+    DWORD m_start = 0;
+    int m_depth = 0;
+};
+
+}  // namespace webview

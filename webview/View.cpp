@@ -1,0 +1,604 @@
+// The library's calls: views, loads, painting, input, callbacks and bindings, and the thread timer
+// that drives transfers and page timers.
+#include "View.h"
+
+#include <libxml/parser.h>
+
+#include <algorithm>
+#include <set>
+
+#include "Paint.h"
+#include "Script.h"
+#include "Text.h"
+
+using namespace webview;
+
+namespace {
+
+struct Runtime {
+    bool initialized = false;
+    UINT_PTR timer = 0;
+    Network net;
+    std::set<WvView*> views;
+    int depth = 0;         // scripts and callbacks running
+    bool inTimer = false;  // the timer routine is running
+};
+
+Runtime& R() {
+    static Runtime r;
+    return r;
+}
+
+// Outlives wkeFinalize: bindings are made once and hold for every later view.
+std::vector<Binding>& BindingTable() {
+    static std::vector<Binding> table;
+    return table;
+}
+
+const DWORD kTickMs = 15;
+
+void DestroyNow(WvView* v);
+void ForgetFailedStarts(WvView* v);
+void StartLoad(WvView* v, const std::string& url);
+void FinishLoad(WvView* v, int result, const std::string& reason);
+
+void RunDeferred() {
+    Runtime& r = R();
+    // Destruction first: a view that is going away does not start its pending load.
+    std::vector<WvView*> gone, loads;
+    for (WvView* v : r.views) {
+        if (v->destroyPending) gone.push_back(v);
+        else if (v->loadPending) loads.push_back(v);
+    }
+    for (WvView* v : gone) DestroyNow(v);
+    for (WvView* v : loads) {
+        if (!r.views.count(v) || !v->loadPending) continue;
+        v->loadPending = false;
+        StartLoad(v, v->pendingUrl);
+    }
+}
+
+void FreeSurface(WvView* v) {
+    if (v->memDc) {
+        if (v->oldBitmap) SelectObject(v->memDc, v->oldBitmap);
+        DeleteDC(v->memDc);
+    }
+    if (v->dib) DeleteObject(v->dib);
+    v->memDc = nullptr;
+    v->dib = nullptr;
+    v->oldBitmap = nullptr;
+}
+
+bool MakeSurface(WvView* v, int w, int h) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = std::max(1, w);
+    bi.bmiHeader.biHeight = -std::max(1, h);
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!dib) return false;
+    if (!v->memDc) v->memDc = CreateCompatibleDC(nullptr);
+    if (!v->memDc) {
+        DeleteObject(dib);
+        return false;
+    }
+    HGDIOBJ old = SelectObject(v->memDc, dib);
+    if (!v->oldBitmap) v->oldBitmap = old;
+    if (v->dib) DeleteObject(v->dib);
+    v->dib = dib;
+    v->width = std::max(0, w);
+    v->height = std::max(0, h);
+    return true;
+}
+
+void DestroyNow(WvView* v) {
+    Runtime& r = R();
+    if (!r.views.erase(v)) return;
+    r.net.CancelAll(v);
+    ForgetFailedStarts(v);
+    v->script.reset();
+    FreeSurface(v);
+    delete v;
+}
+
+void Relayout(WvView* v) {
+    v->doc.Restyle();
+    v->page = LayOut(v->doc, v->width, v->memDc, v->fonts);
+    v->scrollY = std::max(0, std::min(v->scrollY, v->page.height - v->height));
+    v->needLayout = false;
+    v->dirty = true;
+    // Images found by the layout are fetched once each; the page is laid out again as they arrive.
+    auto& images = v->doc.Images();
+    for (size_t i = 0; i < images.size(); ++i) {
+        if (images[i].requested) continue;
+        images[i].requested = true;
+        std::string url = images[i].url;
+        R().net.Fetch(v, url, "GET", "", [v, url](Transfer& t) {
+            if (!t.ok || t.status >= 400) return;
+            for (auto& img : v->doc.Images())
+                if (img.url == url && !img.width && DecodeImage(t.body, img)) MarkLayout(v);
+        });
+    }
+}
+
+void RunScripts(WvView* v) {
+    std::vector<Document::Script> scripts;
+    scripts.swap(v->scripts);
+    for (size_t i = 0; i < scripts.size() && v->script; ++i)
+        v->script->Run(scripts[i].code, scripts[i].external ? scripts[i].src : v->url + "#script" + std::to_string(i));
+    if (v->script) v->script->FireLoad();
+}
+
+void OnDocument(WvView* v, Transfer& t) {
+    v->docTransfer = nullptr;
+    if (!t.ok) {
+        v->url = t.url;
+        v->doc.Parse("", v->url);
+        v->script.reset(new Script(v));
+        MarkLayout(v);
+        FinishLoad(v, WKE_LOADING_FAILED, t.error);
+        return;
+    }
+    v->url = t.effectiveUrl;
+    v->doc.Parse(PageToUtf8(t.body, t.contentType), v->url);
+    v->script.reset(new Script(v));
+    v->scrollY = 0;
+    v->hoverNode = v->pressedNode = 0;
+    MarkLayout(v);
+    std::string failure = t.status >= 400 ? "HTTP " + std::to_string(t.status) : "";
+    v->scripts = v->doc.CollectScripts();
+    v->scriptsMissing = 0;
+    auto finishIfReady = [v, failure]() {
+        if (v->scriptsMissing) return;
+        RunScripts(v);
+        FinishLoad(v, failure.empty() ? WKE_LOADING_SUCCEEDED : WKE_LOADING_FAILED, failure);
+    };
+    for (size_t i = 0; i < v->scripts.size(); ++i) {
+        if (!v->scripts[i].external) continue;
+        ++v->scriptsMissing;
+        Transfer* st = R().net.Fetch(v, v->scripts[i].src, "GET", "", [v, i, finishIfReady](Transfer& s) {
+            if (i < v->scripts.size() && s.ok && s.status < 400) v->scripts[i].code = PageToUtf8(s.body, s.contentType);
+            --v->scriptsMissing;
+            finishIfReady();
+        });
+        if (!st) --v->scriptsMissing;
+    }
+    finishIfReady();
+}
+
+void StopAll(WvView* v) {
+    R().net.CancelAll(v);
+    v->docTransfer = nullptr;
+    v->scripts.clear();
+    v->scriptsMissing = 0;
+    v->timers.clear();
+    v->xhrs.clear();
+    v->loading = false;
+    v->loadPending = false;
+}
+
+struct FailedStart {
+    WvView* view;
+    std::string reason;
+};
+std::vector<FailedStart>& FailedStarts() {
+    static std::vector<FailedStart> list;
+    return list;
+}
+
+void ForgetFailedStarts(WvView* v) {
+    auto& list = FailedStarts();
+    list.erase(std::remove_if(list.begin(), list.end(), [v](const FailedStart& f) { return f.view == v; }), list.end());
+}
+
+void StartLoad(WvView* v, const std::string& url) {
+    StopAll(v);
+    ForgetFailedStarts(v);
+    v->requestedUrl = url;
+    v->loading = true;
+    if (ToLower(url) == "about:blank") {
+        v->url = url;
+        v->doc.Parse("", url);
+        v->script.reset(new Script(v));
+        MarkLayout(v);
+        FailedStarts().push_back({v, ""});  // finishes on the next tick, as a fetched page would
+        return;
+    }
+    v->docTransfer = R().net.Fetch(v, url, "GET", "", [v](Transfer& t) { OnDocument(v, t); });
+    if (!v->docTransfer) FailedStarts().push_back({v, R().net.Running() ? "bad URL" : "library not initialised"});
+}
+
+void FinishLoad(WvView* v, int result, const std::string& reason) {
+    v->loading = false;
+    if (!v->onLoadingFinish || v->destroyPending) return;
+    CallbackScope scope;
+    WvStringRec url{Utf8ToWide(v->url.empty() ? v->requestedUrl : v->url)};
+    WvStringRec why{Utf8ToWide(reason)};
+    v->onLoadingFinish(v, v->loadingFinishParam, &url, result, &why);
+}
+
+void RunTimers() {
+    Runtime& r = R();
+    std::vector<WvView*> views(r.views.begin(), r.views.end());
+    for (WvView* v : views) {
+        if (!r.views.count(v) || v->destroyPending || !v->script) continue;
+        DWORD now = GetTickCount();
+        std::vector<int> due;
+        for (const auto& t : v->timers)
+            if ((int)(now - t.due) >= 0) due.push_back(t.id);
+        for (int id : due) {
+            if (!r.views.count(v) || v->destroyPending || !v->script) break;
+            auto it = std::find_if(v->timers.begin(), v->timers.end(), [id](const WvView::Timer& t) { return t.id == id; });
+            if (it == v->timers.end()) continue;
+            bool repeat = it->repeat;
+            if (repeat) it->due = GetTickCount() + it->interval;
+            v->script->FireTimer(id);  // reads whether it repeats before a one-shot is forgotten
+            if (!repeat) ClearTimer(v, id);
+        }
+    }
+}
+
+void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
+    Runtime& r = R();
+    // Never inside itself, nor inside a script or callback that runs a message loop of its own
+    // (a bound function may block): the page's state is not to change under the running script.
+    if (r.inTimer || r.depth > 0) return;
+    r.inTimer = true;
+    {
+        CallbackScope scope;
+        std::vector<FailedStart> failed;
+        failed.swap(FailedStarts());
+        for (auto& f : failed)
+            if (r.views.count(f.view) && f.view->loading && !f.view->docTransfer)
+                FinishLoad(f.view, f.reason.empty() ? WKE_LOADING_SUCCEEDED : WKE_LOADING_FAILED, f.reason);
+        r.net.Poll();
+        RunTimers();
+    }
+    r.inTimer = false;
+}
+
+WvView* Live(wkeWebView v) {
+    return v && R().views.count(v) && !v->destroyPending ? v : nullptr;
+}
+
+uint32_t HitTest(WvView* v, int x, int y) {
+    if (v->needLayout) Relayout(v);
+    POINT pt{x, y + v->scrollY};
+    for (auto it = v->page.hits.rbegin(); it != v->page.hits.rend(); ++it)
+        if (PtInRect(&it->rc, pt)) return it->node;
+    return 0;
+}
+
+bool Scroll(WvView* v, int dy) {
+    int maxY = std::max(0, v->page.height - v->height);
+    int y = std::max(0, std::min(maxY, v->scrollY + dy));
+    if (y == v->scrollY) return false;
+    v->scrollY = y;
+    v->dirty = true;
+    return true;
+}
+
+bool Click(WvView* v, uint32_t node) {
+    int r = v->script ? v->script->Click(node) : 0;
+    if (r & 2) return true;
+    for (Node* n = v->doc.ById(node); n; n = n->parent) {
+        if (!n->element || n->tag != "a") continue;
+        const std::string* href = n->Attr("href");
+        if (!href) break;
+        std::string h = Trim(*href);
+        if (ToLower(h).compare(0, 11, "javascript:") == 0) {
+            if (v->script) v->script->Run(h.substr(11), v->url + "#link");
+        } else if (!h.empty() && h[0] != '#') {
+            const std::string* target = n->Attr("target");
+            Navigate(v, ResolveUrl(v->doc.Url(), h), WKE_NAVIGATION_LINK, target && ToLower(*target) == "_blank");
+        }
+        return true;
+    }
+    return (r & 1) != 0;
+}
+
+}  // namespace
+
+namespace webview {
+
+CallbackScope::CallbackScope() {
+    ++R().depth;
+}
+
+CallbackScope::~CallbackScope() {
+    if (--R().depth == 0) RunDeferred();
+}
+
+bool InCallback() {
+    return R().depth > 0;
+}
+
+bool ViewAlive(WvView* v) {
+    return Live(v) != nullptr;
+}
+
+void Log(WvView* v, const std::string& line) {
+    std::wstring w = L"webview[" + Utf8ToWide(v ? v->name : "") + L"]: " + Utf8ToWide(line) + L"\n";
+    OutputDebugStringW(w.c_str());
+}
+
+void MarkLayout(WvView* v) {
+    v->needLayout = true;
+    v->dirty = true;
+}
+
+void Navigate(WvView* v, const std::string& url, int type, bool newWindow) {
+    if (!Live(v)) return;
+    WvStringRec s{Utf8ToWide(url)};
+    if (v->onNavigation) {
+        CallbackScope scope;
+        if (!v->onNavigation(v, v->navigationParam, type, &s)) return;
+    }
+    WvView* target = v;
+    if (newWindow && v->onCreateView) {
+        CallbackScope scope;
+        wkeWindowFeatures f{0, 0, v->width, v->height};
+        target = v->onCreateView(v, v->createViewParam, type, &s, &f);
+    }
+    if (!Live(target)) return;
+    wkeLoadW(target, s.text.c_str());
+}
+
+void ReloadView(WvView* v) {
+    wkeReload(v);
+}
+
+void AddTimer(WvView* v, int id, int ms, bool repeat) {
+    DWORD interval = (DWORD)std::max(repeat ? 10 : 0, ms);
+    v->timers.push_back(WvView::Timer{id, GetTickCount() + interval, interval, repeat});
+}
+
+void ClearTimer(WvView* v, int id) {
+    v->timers.erase(std::remove_if(v->timers.begin(), v->timers.end(), [id](const WvView::Timer& t) { return t.id == id; }),
+                    v->timers.end());
+}
+
+void StartXhr(WvView* v, int id, const std::string& method, const std::string& url, const std::string& body) {
+    Transfer* t = R().net.Fetch(v, url, method.empty() ? "GET" : method, body, [v, id](Transfer& t) {
+        auto it = std::find_if(v->xhrs.begin(), v->xhrs.end(), [id](const std::pair<int, Transfer*>& x) { return x.first == id; });
+        if (it != v->xhrs.end()) v->xhrs.erase(it);
+        if (v->script) v->script->XhrDone(id, t.ok ? t.status : 0, t.ok ? PageToUtf8(t.body, t.contentType) : "");
+    });
+    if (t) v->xhrs.emplace_back(id, t);
+}
+
+void AbortXhr(WvView* v, int id) {
+    auto it = std::find_if(v->xhrs.begin(), v->xhrs.end(), [id](const std::pair<int, Transfer*>& x) { return x.first == id; });
+    if (it == v->xhrs.end()) return;
+    R().net.Cancel(it->second);
+    v->xhrs.erase(it);
+}
+
+const std::vector<Binding>& Bindings() {
+    return BindingTable();
+}
+
+}  // namespace webview
+
+extern "C" {
+
+void wkeInitialize(void) {
+    Runtime& r = R();
+    if (r.initialized) return;
+    xmlInitParser();
+    r.net.Start();
+    r.timer = SetTimer(nullptr, 0, kTickMs, OnTick);
+    r.initialized = true;
+}
+
+void wkeFinalize(void) {
+    Runtime& r = R();
+    if (!r.initialized) return;
+    std::vector<WvView*> views(r.views.begin(), r.views.end());
+    if (r.depth > 0) {
+        // Inside a script: the views go when it returns; the loop stops now.
+        for (WvView* v : views) wkeDestroyWebView(v);
+    } else {
+        for (WvView* v : views) DestroyNow(v);
+    }
+    if (r.timer) KillTimer(nullptr, r.timer);
+    r.timer = 0;
+    if (r.depth == 0) r.net.Stop();
+    FailedStarts().clear();
+    r.initialized = false;
+}
+
+wkeWebView wkeCreateWebView(void) {
+    WvView* v = new WvView;
+    if (!MakeSurface(v, 1, 1)) {
+        FreeSurface(v);
+        delete v;
+        return nullptr;
+    }
+    v->width = v->height = 0;
+    v->doc.Parse("", "about:blank");
+    v->script.reset(new Script(v));
+    R().views.insert(v);
+    return v;
+}
+
+void wkeDestroyWebView(wkeWebView v) {
+    if (!Live(v)) return;
+    if (InCallback()) {
+        // Its own script may be running: go when the outermost script or callback returns.
+        StopAll(v);
+        v->destroyPending = true;
+        return;
+    }
+    DestroyNow(v);
+}
+
+void wkeSetName(wkeWebView v, const char* name) {
+    if (Live(v)) v->name = name ? name : "";
+}
+
+void wkeSetHostWindow(wkeWebView v, HWND host) {
+    if (Live(v)) v->host = host;
+}
+
+void wkeLoadW(wkeWebView v, const wchar_t* url) {
+    if (!Live(v) || !url) return;
+    std::string u = WideToUtf8(url);
+    if (InCallback()) {
+        v->loadPending = true;
+        v->pendingUrl = u;
+        v->loading = true;
+        return;
+    }
+    StartLoad(v, u);
+}
+
+void wkeStopLoading(wkeWebView v) {
+    if (!Live(v)) return;
+    v->loadPending = false;
+    if (!v->loading) return;
+    StopAll(v);
+}
+
+void wkeReload(wkeWebView v) {
+    if (!Live(v)) return;
+    std::string u = v->requestedUrl.empty() ? v->url : v->requestedUrl;
+    if (u.empty()) return;
+    wkeLoadW(v, Utf8ToWide(u).c_str());
+}
+
+bool wkeIsLoadingCompleted(wkeWebView v) {
+    return !Live(v) || !v->loading;
+}
+
+void wkeResize(wkeWebView v, int width, int height) {
+    if (!Live(v) || (width == v->width && height == v->height)) return;
+    if (width < 0 || height < 0 || (long long)width * height > 64LL * 1024 * 1024) return;
+    if (!MakeSurface(v, width, height)) return;
+    MarkLayout(v);
+}
+
+bool wkeRepaintIfNeededAfterInterval(wkeWebView v) {
+    if (!Live(v)) return false;
+    if (v->needLayout) Relayout(v);
+    if (!v->dirty) return false;
+    PaintPage(v->memDc, v->page, v->scrollY, v->width, v->height, v->doc.Images());
+    GdiFlush();
+    v->dirty = false;
+    return true;
+}
+
+HDC wkeGetViewDC(wkeWebView v) {
+    return Live(v) ? v->memDc : nullptr;
+}
+
+bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigned int flags) {
+    if (!Live(v) || InCallback()) return false;
+    uint32_t hit = HitTest(v, x, y);
+    switch (message) {
+    case WM_MOUSEMOVE:
+        v->hoverNode = hit;
+        return false;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        v->pressedNode = hit;
+        return hit != 0;
+    case WM_LBUTTONUP: {
+        uint32_t pressed = v->pressedNode;
+        v->pressedNode = 0;
+        if (!hit || hit != pressed) return false;
+        CallbackScope scope;
+        return Click(v, hit);
+    }
+    default:
+        return false;
+    }
+}
+
+bool wkeFireMouseWheelEvent(wkeWebView v, int x, int y, int delta, unsigned int flags) {
+    if (!Live(v)) return false;
+    if (v->needLayout) Relayout(v);
+    return Scroll(v, -delta * 60 / 120);
+}
+
+static bool Key(WvView* v, const char* type, unsigned code, bool scrollKeys) {
+    if (!Live(v) || InCallback()) return false;
+    bool used = false;
+    if (scrollKeys) {
+        if (v->needLayout) Relayout(v);
+        int page = std::max(40, v->height - 40);
+        switch (code) {
+        case VK_UP: used = Scroll(v, -40); break;
+        case VK_DOWN: used = Scroll(v, 40); break;
+        case VK_PRIOR: used = Scroll(v, -page); break;
+        case VK_NEXT: used = Scroll(v, page); break;
+        case VK_HOME: used = Scroll(v, -v->scrollY); break;
+        case VK_END: used = Scroll(v, v->page.height); break;
+        default: break;
+        }
+    }
+    if (v->script && v->script->Key(type, code)) used = true;
+    return used;
+}
+
+bool wkeFireKeyDownEvent(wkeWebView v, unsigned int code, unsigned int flags, bool systemKey) {
+    return Key(v, "keydown", code, true);
+}
+
+bool wkeFireKeyUpEvent(wkeWebView v, unsigned int code, unsigned int flags, bool systemKey) {
+    return Key(v, "keyup", code, false);
+}
+
+bool wkeFireKeyPressEvent(wkeWebView v, unsigned int code, unsigned int flags, bool systemKey) {
+    return Key(v, "keypress", code, false);
+}
+
+bool wkeFireContextMenuEvent(wkeWebView v, int x, int y, unsigned int flags) {
+    return false;
+}
+
+void wkeSetFocus(wkeWebView v) {
+    if (Live(v)) v->focused = true;
+}
+
+void wkeKillFocus(wkeWebView v) {
+    if (Live(v)) v->focused = false;
+}
+
+void wkeOnNavigation(wkeWebView v, wkeNavigationCallback callback, void* param) {
+    if (!Live(v)) return;
+    v->onNavigation = callback;
+    v->navigationParam = param;
+}
+
+void wkeOnCreateView(wkeWebView v, wkeCreateViewCallback callback, void* param) {
+    if (!Live(v)) return;
+    v->onCreateView = callback;
+    v->createViewParam = param;
+}
+
+void wkeOnLoadingFinish(wkeWebView v, wkeLoadingFinishCallback callback, void* param) {
+    if (!Live(v)) return;
+    v->onLoadingFinish = callback;
+    v->loadingFinishParam = param;
+}
+
+void wkeJSBindFunction(const char* name, jsNativeFunction function, unsigned int argCount) {
+    if (!name || !*name || !function) return;
+    auto& table = BindingTable();
+    size_t index = table.size();
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].name == name) index = i;
+    if (index == table.size()) table.push_back(Binding{name, function, argCount});
+    else table[index] = Binding{name, function, argCount};
+    for (WvView* v : R().views)
+        if (v->script) v->script->DefineBinding(index);
+}
+
+const wchar_t* wkeGetStringW(wkeString s) {
+    return s ? s->text.c_str() : L"";
+}
+}

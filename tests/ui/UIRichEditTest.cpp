@@ -569,7 +569,7 @@ TEST_F(RichEditFixture, SampleSkinRichEdits)
 
     // Masked: another text of the same length paints the same.
     auto ink = [&]() {
-        rendertest::Surface s(480, 360);
+        rendertest::Surface s(480, 560);
         s.Fill(0xFFFFFF);
         root->Paint(s.dc(), all, NULL);
         RECT rc = pw->GetPos();

@@ -137,7 +137,7 @@ struct Loaded {
 };
 
 const wchar_t* const kMarks[] = {L"titlebar", L"closebtn", L"tile1", L"tile2", L"check1", L"check2",
-                                 L"progress", L"slider",   L"opt1",  L"childbtn", L"controls", L"gif", L"text"};
+                                 L"progress", L"slider",   L"opt1",  L"childbtn", L"controls", L"gif", L"text", L"activex"};
 
 // type 1: the folder; 2: the zip file beside it; 4: the zip resource.
 Loaded Load(int type, const wchar_t* screenshot)
@@ -251,6 +251,10 @@ TEST(SampleSkin, FolderZipAndZipResourceGiveTheSameTreeAndPicture)
     wchar_t today[16];
     swprintf(today, 16, L"%04d-%02d-%02d", st.wYear, st.wMonth, st.wDay);
     EXPECT_EQ(folder.date, today);
+    // The windowless test control (loaded by file name from beside the program) paints its colour.
+    POINT ax = mid(m[13]);
+    EXPECT_EQ(s.At(ax.x, ax.y), 0x3090D0u);
+    EXPECT_EQ(s.At(m[13].left, m[13].top), 0x3090D0u);
 }
 
 } // namespace

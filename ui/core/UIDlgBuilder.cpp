@@ -22,6 +22,8 @@
 #include "UIListHeader.h"
 #include "UIListElement.h"
 #include "UICombo.h"
+#include "UIActiveX.h"
+#include "UIWebBrowser.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -47,7 +49,7 @@ struct TTagCreator {
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
 // (and its header above). Tags whose classes are not part of the framework yet:
-// "TreeView", "Tree", "TreeNode", "ActiveX", "WebBrowser".
+// "TreeView", "Tree", "TreeNode".
 const TTagCreator kTagFactory[] = {
     {L"Control", false, &NewControl<CControlUI>},
     {L"Container", false, &NewControl<CContainerUI>},
@@ -79,6 +81,8 @@ const TTagCreator kTagFactory[] = {
     {L"ListHBoxElement", false, &NewControl<CListHBoxElementUI>},
     {L"Combo", false, &NewControl<CComboUI>},
     {L"ComboBox", false, &NewControl<CComboUI>},
+    {L"ActiveX", false, &NewControl<CActiveXUI>},
+    {L"WebBrowser", false, &NewControl<CWebBrowserUI>},
 };
 
 // Tags that the builder reads itself.

@@ -17,6 +17,7 @@
 #include "UIListHeader.h"
 #include "UIListElement.h"
 #include "UICombo.h"
+#include "UITreeView.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -72,6 +73,9 @@ const TTagCreator kTagFactory[] = {
     {L"ListHBoxElement", false, &NewControl<CListHBoxElementUI>},
     {L"Combo", false, &NewControl<CComboUI>},
     {L"ComboBox", false, &NewControl<CComboUI>},
+    {L"TreeView", false, &NewControl<CTreeViewUI>},
+    {L"Tree", false, &NewControl<CTreeViewUI>},
+    {L"TreeNode", false, &NewControl<CTreeNodeUI>},
 };
 
 // Tags that the builder reads itself.

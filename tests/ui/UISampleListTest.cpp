@@ -8,6 +8,7 @@
 #include "UIListElement.h"
 #include "UIListHeader.h"
 #include "UICombo.h"
+#include "UITreeView.h"
 
 #include <stdlib.h>
 #include <string>
@@ -218,6 +219,61 @@ TEST(SampleSkinList, TreeSelectionAndPixels)
     while (combo->GetDropWindow() != NULL && ::GetTickCount() - start < 3000) Pump(20);
     EXPECT_EQ(nullptr, combo->GetDropWindow());
     EXPECT_EQ(&w.PM(), combo->GetItemAt(0)->GetManager());
+
+    ::DestroyWindow(h);
+    CPaintManagerUI::SetResourcePath(L"");
+}
+
+TEST(SampleSkinList, ThreeLevelTreeWithACollapsedNode)
+{
+    CPaintManagerUI::SetInstance(::GetModuleHandleW(NULL));
+    CPaintManagerUI::SetResourceZip(L"", true);
+    CPaintManagerUI::SetResourcePath(BuildPath(L"tests\\sample_skin\\").c_str());
+    SampleListWnd w;
+    HWND h = w.Create(NULL, L"Veneer sample tree", WS_POPUP, 0, 0, 0, kWidth, kHeight);
+    ASSERT_NE(h, (HWND)NULL);
+    ::ShowWindow(h, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(h);
+    Pump(300);
+
+    CTreeViewUI* tree = static_cast<CTreeViewUI*>(w.PM().FindControl(L"tree"));
+    ASSERT_NE(nullptr, tree);
+    ASSERT_EQ(5, tree->GetCount());
+    EXPECT_TRUE(tree->GetVisibleCheckBtn());
+    const wchar_t* order[] = {L"tnode0", L"tnode1", L"tnode2", L"tnode3", L"tnode4"};
+    const int lines[] = {2, 18, 34, 18, 34};
+    const bool shown[] = {true, true, true, true, false};
+    CTreeNodeUI* nodes[5];
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(order[i]);
+        nodes[i] = static_cast<CTreeNodeUI*>(tree->GetItemAt(i));
+        EXPECT_STREQ(order[i], nodes[i]->GetName());
+        EXPECT_EQ(lines[i], nodes[i]->GetDottedLine()->GetFixedWidth());
+        EXPECT_EQ(shown[i], nodes[i]->IsVisible());
+        EXPECT_EQ(shown[i], nodes[i]->GetCheckBox()->IsVisible());  // a hidden row hides its parts
+    }
+    EXPECT_TRUE(nodes[3]->GetFolderButton()->IsSelected());  // "Closed" is collapsed
+    EXPECT_STREQ(L"Root 根", nodes[0]->GetItemButton()->GetText());
+
+    ::InvalidateRect(h, NULL, FALSE);
+    ::UpdateWindow(h);
+    Pump(100);
+    std::vector<DWORD> px = Capture(h);
+    ::CreateDirectoryW(BuildPath(L"screenshots").c_str(), NULL);
+    SaveBmp(px, BuildPath(L"screenshots\\sample-tree.bmp"));
+    auto at = [&](int x, int y) { return px[(size_t)y * kWidth + x]; };
+    // Folder buttons: expanded blue, collapsed red, each after its node's dotted line.
+    const RECT f1 = nodes[1]->GetFolderButton()->GetPos(), f3 = nodes[3]->GetFolderButton()->GetPos();
+    EXPECT_EQ(nodes[1]->GetPos().left + 18, f1.left);
+    EXPECT_EQ(0x7D9BC8u, at(f1.left + 9, f1.top + 9));
+    EXPECT_EQ(0xC0392Bu, at(f3.left + 9, f3.top + 9));
+
+    // Expanding the collapsed node shows its child; checking the root checks all.
+    nodes[3]->GetFolderButton()->SetSelected(false, true);
+    EXPECT_TRUE(nodes[4]->IsVisible());
+    EXPECT_TRUE(nodes[4]->GetCheckBox()->IsVisible());
+    nodes[0]->GetCheckBox()->SetSelected(true, true);
+    for (int i = 1; i < 5; ++i) EXPECT_TRUE(nodes[i]->GetCheckBox()->IsSelected()) << i;
 
     ::DestroyWindow(h);
     CPaintManagerUI::SetResourcePath(L"");

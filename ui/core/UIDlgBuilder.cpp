@@ -24,6 +24,7 @@
 #include "UICombo.h"
 #include "UIActiveX.h"
 #include "UIWebBrowser.h"
+#include "UITreeView.h"
 
 #include <wchar.h>
 #include <stdlib.h>
@@ -48,8 +49,7 @@ struct TTagCreator {
 };
 
 // Every tag the framework knows. A control family that joins the framework adds its line here
-// (and its header above). Tags whose classes are not part of the framework yet:
-// "TreeView", "Tree", "TreeNode".
+// (and its header above).
 const TTagCreator kTagFactory[] = {
     {L"Control", false, &NewControl<CControlUI>},
     {L"Container", false, &NewControl<CContainerUI>},
@@ -83,6 +83,9 @@ const TTagCreator kTagFactory[] = {
     {L"ComboBox", false, &NewControl<CComboUI>},
     {L"ActiveX", false, &NewControl<CActiveXUI>},
     {L"WebBrowser", false, &NewControl<CWebBrowserUI>},
+    {L"TreeView", false, &NewControl<CTreeViewUI>},
+    {L"Tree", false, &NewControl<CTreeViewUI>},
+    {L"TreeNode", false, &NewControl<CTreeNodeUI>},
 };
 
 // Tags that the builder reads itself.

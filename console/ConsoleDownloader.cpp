@@ -165,9 +165,11 @@ size_t CDownloader::WriteCallback(void* data, size_t size, size_t count, void* d
     }
 }
 
-int CDownloader::ProgressCallback(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+int CDownloader::ProgressCallback(void* downloader, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    return 0;
+    const CDownloader* self = static_cast<const CDownloader*>(downloader);
+    // Non-zero makes libcurl abort the transfer.
+    return self != nullptr && self->m_cancel != nullptr && self->m_cancel->load() ? 1 : 0;
 }
 
 }  // namespace Pellmora

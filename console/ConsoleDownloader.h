@@ -7,6 +7,7 @@
 #pragma once
 #include <stdint.h>
 #include <stdio.h>
+#include <atomic>
 #include <string>
 #include <curl/curl.h>
 
@@ -21,6 +22,10 @@ public:
     // One file per downloader: a second Init before Close keeps the first url and target.
     virtual bool Init(const std::string& url, const std::string& targetPath);
     virtual bool Close();
+
+    // A set flag aborts the transfer at the next progress call (about once a second, also when no
+    // data flows); the download then fails. The update check's stop flag is one.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
     // Tests shorten the low-speed abort (default: 1 byte/s for 60 s).
     void SetLowSpeedLimit(long bytesPerSecond, long seconds)
@@ -46,6 +51,7 @@ private:
     std::string m_url;
     std::string m_targetPath;
 
+    const std::atomic<bool>* m_cancel = nullptr;
     long m_lowSpeedLimit;
     long m_lowSpeedTime;
 };

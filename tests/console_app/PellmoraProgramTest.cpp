@@ -1,0 +1,789 @@
+// The console program Pellmora run whole under Wine, from a copy of its installation (Pellmora.exe,
+// Veneer_u.dll, Res, data\core.dat) in a fixture folder, against the café stand-in through a proxy
+// port of the scenario's own. The test follows the program through its trace file
+// (PELLMORA_TEST_TRACE): texts, visibility, pages, notifications, control rectangles and the update
+// check's steps; it clicks controls with mouse messages posted at their traced centres and types
+// into edits through their native edit windows.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <wincrypt.h>
+#include <json/json.h>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+#include "ConsoleAppSupport.h"
+#include "CoreDataFile.h"
+#include "StandIn.h"
+#include "SysHelpers.h"
+
+using consoletest::Centre;
+using consoletest::FindProcessWindow;
+using consoletest::PostClick;
+using consoletest::ReadTrace;
+using consoletest::TraceLine;
+using consoletest::Utf8;
+using consoletest::WaitFor;
+using enginebase::ReadWholeFile;
+using enginebase::ScratchDir;
+using enginebase::WriteWholeFile;
+
+namespace {
+
+const wchar_t kDialogClass[] = L"CDlgBase";
+const wchar_t kFrameClass[] = L"UIMainFrameLOGINDLG";
+const char kCafeCode[] = "10001";
+const char kCafePassword[] = "123456";
+
+void CopyTree(const std::wstring& from, const std::wstring& to)
+{
+    CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((from + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring n = fd.cFileName;
+        if (n == L"." || n == L"..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + L"\\" + n, to + L"\\" + n);
+        else
+            CopyFileW((from + L"\\" + n).c_str(), (to + L"\\" + n).c_str(), FALSE);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+}
+
+BOOL CALLBACK FindEditChild(HWND child, LPARAM lParam)
+{
+    wchar_t cls[64] = {};
+    GetClassNameW(child, cls, 64);
+    // The framework's edit window superclasses the system's "Edit".
+    if ((_wcsicmp(cls, L"EditWnd") == 0 || _wcsicmp(cls, L"Edit") == 0) && IsWindowVisible(child)) {
+        *reinterpret_cast<HWND*>(lParam) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// One console installation; the console's single-instance mutex is prefix-wide, so installations
+// exist one at a time.
+class ConsoleInstallation {
+public:
+    explicit ConsoleInstallation(bool withVersionFile = true)
+    {
+        CopyTree(consoletest::TestBinDir() + L"pellmora", m_dir.Path().substr(0, m_dir.Path().size() - 1));
+        CreateDirectoryW(Path(L"data").c_str(), nullptr);
+        if (withVersionFile) {
+            ::CCoreDataFile file(1);
+            file.SetPath(WideToAnsi(Path(L"data\\core.dat")));
+            file.Write("3.1.4", "314", 1000);
+        }
+    }
+    ~ConsoleInstallation()
+    {
+        for (HANDLE process : m_processes) {
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+        WriteWholeFile(Path(L"Core.exe.quit"), "");
+        Sleep(300);
+    }
+
+    std::wstring Path(const std::wstring& rel) const { return m_dir / rel; }
+    std::wstring Ini() const { return Path(L"Pellmora.ini"); }
+    void SetSetting(const wchar_t* key, const wchar_t* value)
+    {
+        WritePrivateProfileStringW(L"MainApp", key, value, Ini().c_str());
+    }
+    std::wstring Setting(const wchar_t* key) const
+    {
+        wchar_t value[256] = {};
+        GetPrivateProfileStringW(L"MainApp", key, L"<none>", value, 256, Ini().c_str());
+        return value;
+    }
+
+    // Starts Pellmora.exe with its trace on and the proxy given (the scenario's own port).
+    HANDLE Start(const std::string& proxy, DWORD* pid)
+    {
+        SetEnvironmentVariableW(L"PELLMORA_TEST_TRACE", Path(L"trace.txt").c_str());
+        std::wstring oldHttp = Env(L"http_proxy"), oldHttps = Env(L"https_proxy");
+        if (!proxy.empty()) {
+            std::wstring p = AnsiToWide(proxy);
+            for (const wchar_t* name : {L"http_proxy", L"https_proxy", L"HTTP_PROXY", L"HTTPS_PROXY"})
+                SetEnvironmentVariableW(name, p.c_str());
+        }
+        std::wstring cmd = L"\"" + Path(L"Pellmora.exe") + L"\"";
+        STARTUPINFOW si = {sizeof si};
+        PROCESS_INFORMATION pi;
+        BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.Path().c_str(), &si,
+                                 &pi);
+        SetEnvironmentVariableW(L"PELLMORA_TEST_TRACE", nullptr);
+        if (!proxy.empty()) {
+            SetEnvironmentVariableW(L"http_proxy", oldHttp.c_str());
+            SetEnvironmentVariableW(L"HTTP_PROXY", oldHttp.c_str());
+            SetEnvironmentVariableW(L"https_proxy", oldHttps.c_str());
+            SetEnvironmentVariableW(L"HTTPS_PROXY", oldHttps.c_str());
+        }
+        if (!ok)
+            return nullptr;
+        CloseHandle(pi.hThread);
+        m_processes.push_back(pi.hProcess);
+        *pid = pi.dwProcessId;
+        return pi.hProcess;
+    }
+
+    std::vector<TraceLine> Trace() const { return ReadTrace(Path(L"trace.txt")); }
+    std::string Last(const std::string& kind, const std::string& first) const
+    {
+        return consoletest::LastTraced(Trace(), kind, first);
+    }
+    bool WaitTraced(const std::string& kind, const std::string& first, const std::string& second,
+                    DWORD timeoutMs = 20000) const
+    {
+        return WaitFor([&] { return consoletest::Traced(Trace(), kind, first, second); }, timeoutMs);
+    }
+    // The centre of a control as last laid out (waits for its first layout).
+    bool ControlCentre(const std::string& name, POINT& at) const
+    {
+        RECT rc;
+        bool ok = WaitFor([&] { return consoletest::TracedRect(Trace(), name, rc); }, 20000);
+        if (ok)
+            at = Centre(rc);
+        return ok;
+    }
+    bool Click(HWND hwnd, const std::string& name) const
+    {
+        POINT at;
+        if (!ControlCentre(name, at))
+            return false;
+        PostClick(hwnd, at);
+        return true;
+    }
+    // Types into an edit: a click opens its native edit window, which gets the text; a click on
+    // the window's background closes it again.
+    bool Type(HWND hwnd, const std::string& name, const std::wstring& text) const
+    {
+        if (!Click(hwnd, name))
+            return false;
+        HWND edit = nullptr;
+        if (!WaitFor([&] {
+                edit = nullptr;
+                EnumChildWindows(hwnd, &FindEditChild, reinterpret_cast<LPARAM>(&edit));
+                return edit != nullptr;
+            }, 10000))
+            return false;
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        PostClick(hwnd, {4, 200});
+        return WaitFor([&] { return !IsWindow(edit) || !IsWindowVisible(edit); }, 10000);
+    }
+
+    ConsoleInstallation(const ConsoleInstallation&) = delete;
+    ConsoleInstallation& operator=(const ConsoleInstallation&) = delete;
+
+private:
+    static std::wstring Env(const wchar_t* name)
+    {
+        wchar_t value[512] = {};
+        GetEnvironmentVariableW(name, value, 512);
+        return value;
+    }
+
+    consoletest::SerialLock m_lock{L"PellmoraProgramTestSerial"};  // first: taken first, released last
+    ScratchDir m_dir;
+    std::vector<HANDLE> m_processes;
+};
+
+bool Exited(HANDLE process, DWORD timeoutMs) { return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0; }
+
+DWORD ExitCode(HANDLE process)
+{
+    DWORD code = 1;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+HWND WaitForWindow(DWORD pid, const wchar_t* cls, DWORD timeoutMs = 60000)
+{
+    HWND hwnd = nullptr;
+    WaitFor([&] { return (hwnd = FindProcessWindow(pid, cls)) != nullptr; }, timeoutMs);
+    return hwnd;
+}
+
+Json::Value CafeSpec(bool bound = true)
+{
+    Json::Value spec;
+    spec["proxy_port"] = true;
+    spec["cafe"]["code"] = kCafeCode;
+    spec["cafe"]["password"] = kCafePassword;
+    spec["cafe"]["bound"] = bound;
+    return spec;
+}
+
+std::string Proxy(const standin::Scenario& sc) { return sc.Reply()["proxy"].asString(); }
+
+Json::Value CafeState(const standin::Scenario& sc)
+{
+    std::string reply;
+    Json::Value state;
+    if (standin::Control("cafe?id=" + sc.Id(), nullptr, reply)) {
+        Json::CharReaderBuilder b;
+        std::string errors;
+        std::unique_ptr<Json::CharReader> reader(b.newCharReader());
+        reader->parse(reply.data(), reply.data() + reply.size(), &state, &errors);
+    }
+    return state;
+}
+
+// Copies the window's area of the screen into a 24-bit BMP and returns the pixels (BGR rows).
+std::vector<BYTE> CaptureWindow(HWND hwnd, const std::wstring& bmpPath, int& width, int& height)
+{
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    width = rc.right - rc.left;
+    height = rc.bottom - rc.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
+    GdiFlush();
+    int stride = (width * 3 + 3) & ~3;
+    std::vector<BYTE> pixels(static_cast<const BYTE*>(bits), static_cast<const BYTE*>(bits) + stride * height);
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = bi.bmiHeader;
+    ih.biHeight = height;
+    ih.biSizeImage = stride * height;
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(ih);
+    fh.bfSize = fh.bfOffBits + ih.biSizeImage;
+    std::string file(reinterpret_cast<const char*>(&fh), sizeof(fh));
+    file.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
+    for (int y = height - 1; y >= 0; --y)
+        file.append(reinterpret_cast<const char*>(&pixels[y * stride]), stride);
+    WriteWholeFile(bmpPath, file);
+    return pixels;
+}
+
+bool PixelNear(const std::vector<BYTE>& pixels, int width, int x, int y, COLORREF rgb)
+{
+    int stride = (width * 3 + 3) & ~3;
+    const BYTE* p = &pixels[y * stride + x * 3];
+    return abs(p[2] - GetRValue(rgb)) <= 24 && abs(p[1] - GetGValue(rgb)) <= 24 && abs(p[0] - GetBValue(rgb)) <= 24;
+}
+
+// Starts the console with the stored credentials and logs in; returns the frame (null on failure).
+HWND LogIn(ConsoleInstallation& inst, const standin::Scenario& sc, HANDLE& process, DWORD& pid)
+{
+    inst.SetSetting(L"rempwd", L"1");
+    inst.SetSetting(L"acc", AnsiToWide(kCafeCode).c_str());
+    inst.SetSetting(L"pwd", AnsiToWide(kCafePassword).c_str());
+    process = inst.Start(Proxy(sc), &pid);
+    if (!process)
+        return nullptr;
+    HWND dialog = WaitForWindow(pid, kDialogClass);
+    if (!dialog || !inst.Click(dialog, "okBtn"))
+        return nullptr;
+    return WaitForWindow(pid, kFrameClass, 60000);
+}
+
+}  // namespace
+
+TEST(PellmoraProgram, ASecondInstanceEndsWithCodeZeroAndNoWindow)
+{
+    ConsoleInstallation inst;
+    DWORD pid = 0;
+    HANDLE first = inst.Start("", &pid);
+    ASSERT_NE(first, nullptr);
+    HWND dialog = WaitForWindow(pid, kDialogClass);
+    ASSERT_NE(dialog, nullptr);
+
+    DWORD secondPid = 0;
+    HANDLE second = inst.Start("", &secondPid);
+    ASSERT_NE(second, nullptr);
+    bool sawWindow = false;
+    EXPECT_TRUE(WaitFor([&] {
+        sawWindow = sawWindow || FindProcessWindow(secondPid, nullptr) != nullptr;
+        return Exited(second, 0);
+    }, 30000));
+    EXPECT_FALSE(sawWindow);
+    EXPECT_EQ(ExitCode(second), 0u);
+    EXPECT_FALSE(Exited(first, 0));
+
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Exited(first, 20000));
+    EXPECT_EQ(ExitCode(first), 0u);
+}
+
+// The login dialog as drawn: saved for people (console_login.bmp in the tests folder), checked for
+// its size, title and skin colours.
+TEST(PellmoraProgram, TheLoginDialogAsDrawn)
+{
+    ConsoleInstallation inst;
+    inst.SetSetting(L"rempwd", L"1");
+    inst.SetSetting(L"acc", L"10001");
+    inst.SetSetting(L"pwd", L"123456");
+    DWORD pid = 0;
+    HANDLE process = inst.Start("", &pid);
+    ASSERT_NE(process, nullptr);
+    HWND dialog = WaitForWindow(pid, kDialogClass);
+    ASSERT_NE(dialog, nullptr);
+    // Its first layout is done once the rectangles are traced.
+    POINT at;
+    ASSERT_TRUE(inst.ControlCentre("okBtn", at));
+    wchar_t title[64] = {};
+    GetWindowTextW(dialog, title, 64);
+    EXPECT_STREQ(title, L"Brevanor网吧端");
+    EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
+    RECT rc;
+    GetWindowRect(dialog, &rc);
+    EXPECT_EQ(rc.right - rc.left, 420);
+    EXPECT_EQ(rc.bottom - rc.top, 330);
+    // Filled from the settings; page 0; the option set from "rempwd".
+    EXPECT_EQ(inst.Last("text", "login_netbarcode"), "10001");
+    EXPECT_EQ(inst.Last("text", "login_password"), "123456");
+    EXPECT_EQ(inst.Last("page", "NavTabLayout"), "0");
+    EXPECT_EQ(inst.Last("selected", "savepassOpt"), "1");
+
+    // The icon as the window itself reads it back (Wine answers WM_GETICON from another process
+    // with nothing).
+    EXPECT_EQ(inst.Last("icon", "CDlgBase"), "1");
+    Sleep(800);
+    int width = 0, height = 0;
+    std::vector<BYTE> pixels = CaptureWindow(dialog, L"console_login.bmp", width, height);
+    ASSERT_EQ(width, 420);
+    EXPECT_TRUE(PixelNear(pixels, width, 300, 20, RGB(0x1A, 0x8C, 0x7E)));  // title bar
+    EXPECT_TRUE(PixelNear(pixels, width, 20, 300, RGB(0xFF, 0xFF, 0xFF)));  // body
+    EXPECT_TRUE(PixelNear(pixels, width, at.x - 40, at.y, RGB(0x1A, 0x8C, 0x7E)));  // the login button
+
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Exited(process, 20000));
+}
+
+TEST(PellmoraProgram, CancellingOrClosingTheLoginEndsWithoutAMainFrame)
+{
+    const struct {
+        const char* route;
+        const char* button;  // null: Alt+F4
+    } routes[] = {{"cancel button", "cancleBtn"}, {"close button", "closeBtn"}, {"Alt+F4", nullptr}};
+    for (const auto& r : routes) {
+        SCOPED_TRACE(r.route);
+        ConsoleInstallation inst;
+        DWORD pid = 0;
+        HANDLE process = inst.Start("", &pid);
+        ASSERT_NE(process, nullptr);
+        HWND dialog = WaitForWindow(pid, kDialogClass);
+        ASSERT_NE(dialog, nullptr);
+        if (r.button)
+            ASSERT_TRUE(inst.Click(dialog, r.button));
+        else
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        bool sawFrame = false;
+        EXPECT_TRUE(WaitFor([&] {
+            sawFrame = sawFrame || FindProcessWindow(pid, kFrameClass) != nullptr;
+            return Exited(process, 0);
+        }, 20000));
+        EXPECT_FALSE(sawFrame);
+        EXPECT_EQ(ExitCode(process), 0u);
+        if (r.button) {
+            EXPECT_TRUE(consoletest::Traced(inst.Trace(), "notify", "click", r.button));
+        }
+    }
+}
+
+// A successful login: the centred "Morvath" frame with the café's name and the installed version,
+// the settings written; its hit test; WM_COPYDATA ignored; Alt+F4 ends the process with code 0.
+TEST(PellmoraProgram, ASuccessfulLoginShowsTheCentredFrameAndAltF4EndsIt)
+{
+    ConsoleInstallation inst;
+    standin::Scenario sc(CafeSpec());
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr) << Utf8(inst.Setting(L"acc"));
+    EXPECT_FALSE(IsWindow(FindProcessWindow(pid, kDialogClass)));
+    wchar_t title[64] = {};
+    GetWindowTextW(frame, title, 64);
+    EXPECT_STREQ(title, L"Morvath");
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(frame) != FALSE; }, 10000));
+    RECT rc;
+    GetWindowRect(frame, &rc);
+    EXPECT_EQ(rc.right - rc.left, 900);
+    EXPECT_EQ(rc.bottom - rc.top, 600);
+    MONITORINFO mi = {sizeof mi};
+    GetMonitorInfoW(MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST), &mi);
+    EXPECT_NEAR((rc.left + rc.right) / 2, (mi.rcWork.left + mi.rcWork.right) / 2, 1);
+    EXPECT_NEAR((rc.top + rc.bottom) / 2, (mi.rcWork.top + mi.rcWork.bottom) / 2, 1);
+
+    EXPECT_EQ(inst.Last("icon", "UIMainFrameLOGINDLG"), "1");
+    EXPECT_EQ(inst.Last("text", "AppName"), "Morvath 3.1.4");
+    EXPECT_EQ(inst.Last("text", "netbarname1"), Utf8(L"星河网吧"));
+    EXPECT_EQ(inst.Setting(L"acc"), L"10001");
+    EXPECT_EQ(inst.Setting(L"pwd"), L"123456");
+    EXPECT_EQ(inst.Setting(L"rempwd"), L"1");
+    auto logins = sc.LogFor("/index.php?g=home&m=bar&a=bar_login");
+    EXPECT_EQ(logins.size(), 1u);
+
+    // Buttons and options of the caption stay client area; its labels drag the window.
+    POINT minAt, nameAt, playerAt;
+    ASSERT_TRUE(inst.ControlCentre("min_btn", minAt));
+    ASSERT_TRUE(inst.ControlCentre("AppName", nameAt));
+    ASSERT_TRUE(inst.ControlCentre("player_btn", playerAt));
+    auto hit = [&](POINT pt) {
+        ClientToScreen(frame, &pt);
+        return SendMessageW(frame, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    };
+    EXPECT_EQ(hit(minAt), HTCLIENT);
+    EXPECT_EQ(hit(nameAt), HTCAPTION);
+    EXPECT_EQ(hit(playerAt), HTCLIENT);
+
+    // The settings tab and back; a copy-data message changes nothing.
+    ASSERT_TRUE(inst.Click(frame, "xitongshezhi_btn"));
+    EXPECT_TRUE(inst.WaitTraced("notify", "selectchanged", "xitongshezhi_btn"));
+    COPYDATASTRUCT cds = {2153, 4, const_cast<char*>("abc")};
+    EXPECT_EQ(SendMessageW(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 0);
+
+    // Alt+F4: the system's close command ends the loop, the program ends with code 0.
+    PostMessageW(frame, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+    PostMessageW(frame, WM_SYSKEYUP, VK_F4, (1 << 29) | (1u << 30) | (1u << 31));
+    if (!Exited(process, 5000))
+        PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 20000));
+    EXPECT_EQ(ExitCode(process), 0u);
+    EXPECT_EQ(FindProcessWindow(pid, nullptr), nullptr);
+    EXPECT_TRUE(consoletest::Traced(inst.Trace(), "update", "stop", "ended"));
+}
+
+TEST(PellmoraProgram, TheCloseButtonOfTheFrameEndsTheProgram)
+{
+    ConsoleInstallation inst(false);
+    standin::Scenario sc(CafeSpec());
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+    // Without a readable version file the title is "Morvath " alone.
+    EXPECT_EQ(inst.Last("text", "AppName"), "Morvath ");
+    ASSERT_TRUE(inst.Click(frame, "close_btn"));
+    EXPECT_TRUE(Exited(process, 20000));
+    EXPECT_EQ(ExitCode(process), 0u);
+}
+
+// The login page's cases, and the login against the stand-in's misbehaviours, each in a console
+// of its own: the status text of each case, or page 1, or the frame; never a crash.
+TEST(PellmoraProgram, LoginPageCasesAndMisbehaviours)
+{
+    const std::string wrongAccount = Utf8(L"您输入的账号或密码错误，请重新输入!");
+    const std::string loginFailed = Utf8(L"登陆失败，请重新登陆!");
+    enum Outcome { kStatus, kPage1, kFrame };
+    struct Case {
+        const char* what;
+        const wchar_t *rempwd, *acc, *pwd;  // settings before the start (null: not written)
+        bool bound;
+        const char* rules;  // the scenario's "rules" as JSON text, or null
+        Outcome outcome;
+        std::string status;
+        bool requests;  // whether any café request is made
+    };
+    const wchar_t* const kCode = L"10001";
+    const wchar_t* const kPwd = L"123456";
+    const Case cases[] = {
+        {"both fields empty", nullptr, nullptr, nullptr, true, nullptr, kStatus, wrongAccount, false},
+        {"a stored code without a password fills neither", L"1", kCode, nullptr, true, nullptr, kStatus,
+         wrongAccount, false},
+        {"rempwd 0 leaves the fields empty", L"0", kCode, kPwd, true, nullptr, kStatus, wrongAccount, false},
+        {"wrong password", L"1", kCode, L"654321", true, nullptr, kStatus, wrongAccount, true},
+        {"unknown café code", L"1", L"99999", kPwd, true, nullptr, kPage1, "", true},
+        {"phone not bound", L"1", kCode, kPwd, false, nullptr, kPage1, "", true},
+        {"check_first not JSON", L"1", kCode, kPwd, true, R"({"check_first": {"body": "<html>busy</html>"}})",
+         kStatus, loginFailed, true},
+        {"check_first an array", L"1", kCode, kPwd, true, R"({"check_first": {"json": ["101"]}})", kStatus,
+         loginFailed, true},
+        {"check_first status 500 with a JSON body", L"1", kCode, kPwd, true,
+         R"({"check_first": {"status": 500, "body": "{\"code\":\"500\"}"}})", kPage1, "", true},
+        {"check_first code and first as numbers", L"1", kCode, kPwd, true,
+         R"({"check_first": {"raw_members": {"code": "101", "first": "2"}}})", kFrame, "", true},
+        {"check_first gzip-encoded", L"1", kCode, kPwd, true, R"({"check_first": {"gzip": true}})", kFrame, "",
+         true},
+        {"check_first strname as an object", L"1", kCode, kPwd, true,
+         R"({"check_first": {"raw_members": {"strname": "{\"a\": 1}"}}})", kStatus, loginFailed, true},
+        {"bar_login bar_id a number", L"1", kCode, kPwd, true, R"({"bar_login": {"raw_members": {"bar_id": "3001"}}})",
+         kStatus, wrongAccount, true},
+        {"bar_login code the number 102", L"1", kCode, kPwd, true, R"({"bar_login": {"raw_members": {"code": "102"}}})",
+         kStatus, wrongAccount, true},
+        {"bar_login code the number 101", L"1", kCode, kPwd, true, R"({"bar_login": {"raw_members": {"code": "101"}}})",
+         kFrame, "", true},
+        {"bar_login escapes a quote in the name", L"1", kCode, kPwd, true,
+         R"({"bar_login": {"raw_members": {"strname": "\"A\\u0022B\""}}})", kFrame, "", true},
+        {"bar_login two seconds late", L"1", kCode, kPwd, true, R"({"bar_login": {"delay": 2}})", kFrame, "", true},
+        {"bar_login never answers", L"1", kCode, kPwd, true, R"({"bar_login": {"no_reply": true}})", kStatus,
+         wrongAccount, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ConsoleInstallation inst;
+        Json::Value spec = CafeSpec(c.bound);
+        if (c.rules) {
+            Json::CharReaderBuilder b;
+            std::string errors;
+            std::unique_ptr<Json::CharReader> reader(b.newCharReader());
+            std::string text = c.rules;
+            ASSERT_TRUE(reader->parse(text.data(), text.data() + text.size(), &spec["rules"], &errors)) << errors;
+        }
+        standin::Scenario sc(spec);
+        ASSERT_TRUE(sc.Ok()) << sc.Error();
+        if (c.rempwd)
+            inst.SetSetting(L"rempwd", c.rempwd);
+        if (c.acc)
+            inst.SetSetting(L"acc", c.acc);
+        if (c.pwd)
+            inst.SetSetting(L"pwd", c.pwd);
+        DWORD pid = 0;
+        HANDLE process = inst.Start(Proxy(sc), &pid);
+        ASSERT_NE(process, nullptr);
+        HWND dialog = WaitForWindow(pid, kDialogClass);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(inst.Click(dialog, "okBtn"));
+        if (c.rempwd && wcscmp(c.rempwd, L"0") == 0) {
+            EXPECT_EQ(inst.Last("selected", "savepassOpt"), "0");
+        }
+        if (c.outcome == kStatus) {
+            EXPECT_TRUE(inst.WaitTraced("text", "loginstate", c.status, 60000)) << inst.Last("text", "loginstate");
+            EXPECT_EQ(inst.Last("visible", "loginstate"), "1");
+        } else if (c.outcome == kPage1) {
+            EXPECT_TRUE(inst.WaitTraced("page", "NavTabLayout", "1"));
+            EXPECT_EQ(inst.Last("text", "phonesms_netbarcode"), Utf8(c.acc));
+        }
+        HWND frame = c.outcome == kFrame ? WaitForWindow(pid, kFrameClass, 30000) : nullptr;
+        EXPECT_EQ(sc.LogFor("/index.php?g=home&m=bar").empty(), !c.requests);
+        if (c.outcome == kFrame) {
+            ASSERT_NE(frame, nullptr);
+            PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else {
+            EXPECT_EQ(FindProcessWindow(pid, kFrameClass), nullptr);
+            EXPECT_FALSE(Exited(process, 0));
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        }
+        EXPECT_TRUE(Exited(process, 20000));
+        EXPECT_EQ(ExitCode(process), 0u);
+    }
+}
+
+// Clearing the remember option and logging in writes empty credentials.
+TEST(PellmoraProgram, ClearingTheOptionForgetsTheCredentials)
+{
+    ConsoleInstallation inst;
+    standin::Scenario sc(CafeSpec());
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    inst.SetSetting(L"rempwd", L"1");
+    inst.SetSetting(L"acc", L"10001");
+    inst.SetSetting(L"pwd", L"123456");
+    DWORD pid = 0;
+    HANDLE process = inst.Start(Proxy(sc), &pid);
+    ASSERT_NE(process, nullptr);
+    HWND dialog = WaitForWindow(pid, kDialogClass);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(inst.Click(dialog, "savepassOpt"));
+    ASSERT_TRUE(inst.WaitTraced("selected", "savepassOpt", "0"));
+    EXPECT_EQ(inst.Setting(L"rempwd"), L"0");
+    ASSERT_TRUE(inst.Click(dialog, "okBtn"));
+    HWND frame = WaitForWindow(pid, kFrameClass);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(inst.Setting(L"acc"), L"");
+    EXPECT_EQ(inst.Setting(L"pwd"), L"");
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 20000));
+}
+
+// The whole binding flow: page 1 by "queryPasswordBtn", the café name, the SMS code, the binding,
+// the password page with its mismatch and empty cases, and the login with the new password.
+TEST(PellmoraProgram, BindingFlowWithTheStandInsSmsCode)
+{
+    ConsoleInstallation inst;
+    standin::Scenario sc(CafeSpec(false));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    inst.SetSetting(L"rempwd", L"1");
+    inst.SetSetting(L"acc", L"10001");
+    inst.SetSetting(L"pwd", L"123456");
+    DWORD pid = 0;
+    HANDLE process = inst.Start(Proxy(sc), &pid);
+    ASSERT_NE(process, nullptr);
+    HWND dialog = WaitForWindow(pid, kDialogClass);
+    ASSERT_NE(dialog, nullptr);
+
+    ASSERT_TRUE(inst.Click(dialog, "queryPasswordBtn"));
+    ASSERT_TRUE(inst.WaitTraced("page", "NavTabLayout", "1"));
+    EXPECT_EQ(inst.Last("text", "phonesms_netbarcode"), "10001");
+
+    // Missing fields: nothing is sent.
+    ASSERT_TRUE(inst.Click(dialog, "phonesms_okBtn"));
+    ASSERT_TRUE(inst.WaitTraced("text", "smsstate", Utf8(L"您输入的信息不正确，请重新输入!")));
+    EXPECT_TRUE(sc.LogFor("/index.php?g=home&m=user").empty());
+
+    // First press: the café's name only.
+    ASSERT_TRUE(inst.Click(dialog, "getsmscodeBtn"));
+    ASSERT_TRUE(inst.WaitTraced("text", "netbarname", Utf8(L"星河网吧")));
+    EXPECT_TRUE(inst.WaitTraced("text", "smsstate", Utf8(L"请检查场所信息是否正确，点击“获取验证码”按钮继续")));
+    EXPECT_TRUE(sc.LogFor("/index.php?g=home&m=user&a=send_code").empty());
+
+    // Second press without a phone number, then with one: the code is sent.
+    ASSERT_TRUE(inst.Click(dialog, "getsmscodeBtn"));
+    EXPECT_EQ(sc.LogFor("/index.php?g=home&m=user&a=send_code").size(), 0u);
+    ASSERT_TRUE(inst.Type(dialog, "netbarphone", L"13912345678"));
+    ASSERT_TRUE(inst.Click(dialog, "getsmscodeBtn"));
+    ASSERT_TRUE(inst.WaitTraced("text", "smsstate", Utf8(L"短信已发送!")));
+    ASSERT_EQ(CafeState(sc)["sms_sent"].size(), 1u);
+    EXPECT_EQ(CafeState(sc)["sms_sent"][0].asString(), "13912345678");
+
+    // A wrong SMS code, then the stand-in's.
+    ASSERT_TRUE(inst.Type(dialog, "smscode", L"111111"));
+    ASSERT_TRUE(inst.Click(dialog, "phonesms_okBtn"));
+    ASSERT_TRUE(inst.WaitTraced("text", "smsstate", Utf8(L"您输入的短信验证码不正确！")));
+    ASSERT_TRUE(inst.Type(dialog, "smscode", L"246810"));
+    ASSERT_TRUE(inst.Click(dialog, "phonesms_okBtn"));
+    ASSERT_TRUE(inst.WaitTraced("page", "NavTabLayout", "2"));
+    EXPECT_TRUE(CafeState(sc)["bound"].asBool());
+    EXPECT_EQ(CafeState(sc)["phone"].asString(), "13912345678");
+
+    // Two empty fields are refused without a request; so are two different ones.
+    size_t updates = sc.LogFor("/index.php?g=home&m=bar&a=update_bar").size();
+    ASSERT_TRUE(inst.Click(dialog, "setpass_okBtn"));
+    ASSERT_TRUE(inst.WaitTraced("text", "setpassstate", Utf8(L"您输入的信息不正确，请重新输入!")));
+    ASSERT_TRUE(inst.Type(dialog, "setpass_password", L"abc123"));
+    ASSERT_TRUE(inst.Type(dialog, "setpass_password2", L"abc124"));
+    ASSERT_TRUE(inst.Click(dialog, "setpass_okBtn"));
+    ASSERT_TRUE(inst.WaitTraced("text", "setpassstate", Utf8(L"两次输入的密码不一致！")));
+    EXPECT_EQ(sc.LogFor("/index.php?g=home&m=bar&a=update_bar").size(), updates);
+    ASSERT_TRUE(inst.Type(dialog, "setpass_password2", L"abc123"));
+    ASSERT_TRUE(inst.Click(dialog, "setpass_okBtn"));
+    ASSERT_TRUE(inst.WaitTraced("page", "NavTabLayout", "0"));
+    EXPECT_EQ(CafeState(sc)["password"].asString(), "abc123");
+
+    // The new password logs the café in.
+    ASSERT_TRUE(inst.Type(dialog, "login_password", L"abc123"));
+    ASSERT_TRUE(inst.Click(dialog, "okBtn"));
+    HWND frame = WaitForWindow(pid, kFrameClass);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(inst.Setting(L"pwd"), L"abc123");
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 20000));
+}
+
+namespace {
+
+std::string FileText(const std::wstring& path)
+{
+    std::string s;
+    ReadWholeFile(path, s);
+    return s;
+}
+
+// A café whose update service announces the updater stand-in as the new Core.exe.
+Json::Value UpdateSpec(const std::string& updaterBytesBase64, const char* md5)
+{
+    Json::Value spec = CafeSpec();
+    spec["console_update"]["version"] = "2.0.0";
+    spec["console_update"]["version_code"] = "200";
+    spec["console_update"]["file"]["base64"] = updaterBytesBase64;
+    if (md5)
+        spec["console_update"]["md5"] = md5;
+    return spec;
+}
+
+std::string Base64File(const std::wstring& path)
+{
+    std::string bytes = FileText(path);
+    DWORD size = 0;
+    CryptBinaryToStringA(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()),
+                         CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, nullptr, &size);
+    std::string out(size, '\0');
+    CryptBinaryToStringA(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()),
+                         CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &out[0], &size);
+    out.resize(size);
+    return out;
+}
+
+// The first check comes once the system has been up three minutes (the host's uptime here).
+bool UptimeAllowsACheck() { return GetTickCount() > 190000; }
+
+}  // namespace
+
+// After the login the console's first check finds the announcement, downloads the updater,
+// verifies and copies it over Core.exe and starts it with the café id; while it runs no check is
+// made. Holds the updater tests' lock too: any Core.exe in the prefix drops the check.
+TEST(PellmoraProgram, AfterTheLoginTheAnnouncedUpdaterIsDownloadedVerifiedAndStarted)
+{
+    if (!UptimeAllowsACheck())
+        GTEST_SKIP() << "the system has been up less than three minutes";
+    consoletest::SerialLock coreLock(L"TollvaneProgramTestSerial");
+    ConsoleInstallation inst;
+    std::wstring updater = consoletest::TestBinDir() + L"standin_console.exe";
+    ASSERT_TRUE(WriteWholeFile(inst.Path(L"Core.exe"), "the old updater"));
+    standin::Scenario sc(UpdateSpec(Base64File(updater), nullptr));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+
+    ASSERT_TRUE(WaitFor([&] { return FileText(inst.Path(L"Core.exe.log")).find("-u 3001") != std::string::npos; },
+                        90000))
+        << FileText(inst.Path(L"trace.txt"));
+    EXPECT_EQ(FileText(inst.Path(L"Core.exe")), FileText(updater));
+    EXPECT_EQ(sc.LogFor("/updater/Core.exe").size(), 1u);
+    auto checks = sc.LogFor("/index.php?g=home&m=api&a=check_update");
+    ASSERT_EQ(checks.size(), 1u);
+    EXPECT_EQ(checks[0].target, "/index.php?g=home&m=api&a=check_update&netbarid=3001&version=314");
+
+    // While the updater runs, the acting ticks (every ten seconds) ask nothing.
+    ASSERT_TRUE(inst.WaitTraced("update", "state", "4"));
+    Sleep(12000);
+    EXPECT_EQ(sc.LogFor("/index.php?g=home&m=api&a=check_update").size(), 1u);
+    EXPECT_EQ(inst.Last("update", "state"), "4");
+
+    WriteWholeFile(inst.Path(L"Core.exe.quit"), "");
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 30000));
+    EXPECT_EQ(ExitCode(process), 0u);
+}
+
+TEST(PellmoraProgram, AnUpdaterWithAnotherMd5LeavesCoreExeAndStartsNothing)
+{
+    if (!UptimeAllowsACheck())
+        GTEST_SKIP() << "the system has been up less than three minutes";
+    consoletest::SerialLock coreLock(L"TollvaneProgramTestSerial");
+    ConsoleInstallation inst;
+    std::wstring updater = consoletest::TestBinDir() + L"standin_console.exe";
+    ASSERT_TRUE(WriteWholeFile(inst.Path(L"Core.exe"), "the old updater"));
+    standin::Scenario sc(UpdateSpec(Base64File(updater), "0123456789abcdef0123456789abcdef"));
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+
+    ASSERT_TRUE(WaitFor([&] { return consoletest::CountTraced(inst.Trace(), "update", "md5-mismatch") > 0; }, 90000))
+        << FileText(inst.Path(L"trace.txt"));
+    EXPECT_TRUE(inst.WaitTraced("update", "state", "0"));
+    EXPECT_EQ(FileText(inst.Path(L"Core.exe")), "the old updater");
+    Sleep(1000);
+    EXPECT_EQ(FileText(inst.Path(L"Core.exe.log")), "");
+    EXPECT_EQ(consoletest::CountTraced(inst.Trace(), "update", "launch"), 0);
+
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 30000));
+    EXPECT_EQ(ExitCode(process), 0u);
+}

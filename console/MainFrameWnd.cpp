@@ -4,6 +4,7 @@
 #include "CaptionHitTest.h"
 #include "CodePage.h"
 #include "ConsoleCoreDataFile.h"
+#include "ConsolePages.h"
 #include "ConsoleGlobals.h"
 #include "ControlAccess.h"
 #include "DlgActivity.h"
@@ -31,11 +32,17 @@ UINT CMainFrameWnd::GetClassStyle() const { return CS_VREDRAW | CS_HREDRAW | CS_
 
 void CMainFrameWnd::OnFinalMessage(HWND) { ::PostQuitMessage(0); }
 
-// Tags compared case-sensitively. The customer, account-opening and settings pages arrive with
-// their own classes; until then their tags build nothing.
+// Tags compared case-sensitively. The customer page ("PlayerInfoDlg") arrives with its own class;
+// until then its tag builds nothing.
 CControlUI* CMainFrameWnd::CreateControl(const wchar_t* pstrClass)
 {
-    if (pstrClass != nullptr && wcscmp(pstrClass, L"WbkWebkit") == 0)
+    if (pstrClass == nullptr)
+        return nullptr;
+    if (wcscmp(pstrClass, L"KaiHuDlg") == 0)
+        return new (std::nothrow) CKaiHuDlg();
+    if (wcscmp(pstrClass, L"SystemSettingDlg") == 0)
+        return new (std::nothrow) CSystempSettingDlg();
+    if (wcscmp(pstrClass, L"WbkWebkit") == 0)
         return new (std::nothrow) CWkeWebkitUI();
     return nullptr;
 }

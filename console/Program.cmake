@@ -4,6 +4,7 @@
 add_library(pellmora_app STATIC
   CaptionHitTest.cpp
   ConsoleGlobals.cpp
+  ConsolePages.cpp
   ControlAccess.cpp
   DlgActivity.cpp
   DlgBase.cpp

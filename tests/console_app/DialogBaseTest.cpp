@@ -285,4 +285,17 @@ TEST(BuilderCallbacks, WbkWebkitYieldsAWebViewAndOtherTagsNothing)
             EXPECT_EQ(callback->CreateControl(tag), nullptr) << tag;
     }
     EXPECT_EQ(activity.CreateControl(L"PlayerInfoDlg"), nullptr);
+    EXPECT_EQ(activity.CreateControl(L"KaiHuDlg"), nullptr);
+    // The frame's pages.
+    struct Page {
+        const wchar_t* tag;
+        const wchar_t* interfaceName;
+    } pages[] = {{L"KaiHuDlg", L"IContainer"}, {L"SystemSettingDlg", L"IContainer"}};
+    for (const Page& p : pages) {
+        std::unique_ptr<Veneer::CControlUI> page(frame.CreateControl(p.tag));
+        ASSERT_NE(page, nullptr) << p.tag;
+        EXPECT_NE(page->GetInterface(p.interfaceName), nullptr) << p.tag;
+    }
+    EXPECT_EQ(frame.CreateControl(L"kaihudlg"), nullptr);
+    EXPECT_EQ(frame.CreateControl(L"systemsettingdlg"), nullptr);
 }

@@ -873,3 +873,44 @@ TEST(PellmoraProgram, TheActivitiesDialogShowsTheActivityPageOrNothing)
         EXPECT_TRUE(Exited(process, 20000));
     }
 }
+
+// The settings page shows the café's record from the login: the code and the phone read-only, the
+// name, person and address editable; its web view loads the café's map address.
+TEST(PellmoraProgram, TheSettingsPageShowsTheCafeRecord)
+{
+    ConsoleInstallation inst;
+    standin::Scenario sc(CafeSpec());
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+    struct Field {
+        const char* name;
+        std::wstring text;
+        const char* readOnly;
+    } fields[] = {
+        {"netbarname", L"星河网吧", "0"}, {"netbarcode", L"10001", "1"}, {"fuzeren", L"李四", "0"},
+        {"telephone", L"13800000000", "1"}, {"address", L"解放路 12 号", "0"},
+    };
+    // The page fills itself while the frame is being built; the map load comes last.
+    EXPECT_TRUE(WaitFor([&] { return !inst.Last("map", "changsuoditu").empty(); }, 20000));
+    std::vector<TraceLine> trace = inst.Trace();
+    for (const Field& f : fields) {
+        EXPECT_EQ(consoletest::LastTraced(trace, "text", f.name), Utf8(f.text)) << f.name;
+        EXPECT_EQ(consoletest::LastTraced(trace, "readonly", f.name), f.readOnly) << f.name;
+    }
+    EXPECT_EQ(consoletest::LastTraced(trace, "map", "changsuoditu"), "https://map.standin.test/cafe/3001");
+    ASSERT_TRUE(inst.Click(frame, "xitongshezhi_btn"));
+    EXPECT_TRUE(inst.WaitTraced("notify", "selectchanged", "xitongshezhi_btn"));
+    RECT rc;
+    EXPECT_TRUE(WaitFor([&] { return consoletest::TracedRect(inst.Trace(), "netbarcode", rc); }, 20000));
+    // The frame keeps its own size: the pages' skins carry no window attributes.
+    RECT frameRc;
+    GetWindowRect(frame, &frameRc);
+    EXPECT_EQ(frameRc.right - frameRc.left, 900);
+    EXPECT_EQ(frameRc.bottom - frameRc.top, 600);
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 20000));
+    EXPECT_EQ(ExitCode(process), 0u);
+}

@@ -1,13 +1,17 @@
 #include "MainFrameWnd.h"
 #include <wchar.h>
+#include <new>
 #include "CaptionHitTest.h"
 #include "CodePage.h"
 #include "ConsoleCoreDataFile.h"
+#include "ConsolePages.h"
 #include "ConsoleGlobals.h"
 #include "ControlAccess.h"
+#include "DlgActivity.h"
 #include "SysHelpers.h"
 #include "TestHook.h"
 #include "UITabLayout.h"
+#include "WkeWebkitUI.h"
 
 using namespace Veneer;
 
@@ -28,8 +32,20 @@ UINT CMainFrameWnd::GetClassStyle() const { return CS_VREDRAW | CS_HREDRAW | CS_
 
 void CMainFrameWnd::OnFinalMessage(HWND) { ::PostQuitMessage(0); }
 
-// The pages and the web view arrive with their own classes; until then their tags build nothing.
-CControlUI* CMainFrameWnd::CreateControl(const wchar_t*) { return nullptr; }
+// Tags compared case-sensitively. The customer page ("PlayerInfoDlg") arrives with its own class;
+// until then its tag builds nothing.
+CControlUI* CMainFrameWnd::CreateControl(const wchar_t* pstrClass)
+{
+    if (pstrClass == nullptr)
+        return nullptr;
+    if (wcscmp(pstrClass, L"KaiHuDlg") == 0)
+        return new (std::nothrow) CKaiHuDlg();
+    if (wcscmp(pstrClass, L"SystemSettingDlg") == 0)
+        return new (std::nothrow) CSystempSettingDlg();
+    if (wcscmp(pstrClass, L"WbkWebkit") == 0)
+        return new (std::nothrow) CWkeWebkitUI();
+    return nullptr;
+}
 
 LRESULT CMainFrameWnd::OnCreate()
 {
@@ -126,6 +142,11 @@ void CMainFrameWnd::Notify(TNotifyRecord& msg)
             Close(1);
         else if (name == L"min_btn")
             ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        else if (name == L"activity_btn") {
+            // One modal run; the dialog object goes when it returns.
+            CDlgActivity activity(L"huodong.xml");
+            activity.ShowDlg(L"活动", NULL, true);
+        }
         return;
     }
     if (wcscmp(type, L"selectchanged") == 0) {

@@ -4,7 +4,9 @@
 add_library(pellmora_app STATIC
   CaptionHitTest.cpp
   ConsoleGlobals.cpp
+  ConsolePages.cpp
   ControlAccess.cpp
+  DlgActivity.cpp
   DlgBase.cpp
   DlgLogin.cpp
   MainFrameWnd.cpp
@@ -15,7 +17,7 @@ add_library(pellmora_app STATIC
 target_include_directories(pellmora_app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(pellmora_app PUBLIC VENEER_USE_DLL
   PRIVATE TOLLVANE_UPDATE_HOST="${TOLLVANE_UPDATE_HOST}")
-target_link_libraries(pellmora_app PUBLIC pellmora_core Veneer_u)
+target_link_libraries(pellmora_app PUBLIC pellmora_core Veneer_u wke_webkit_ui)
 
 set(pellmora_icon ${CMAKE_CURRENT_BINARY_DIR}/Pellmora.ico)
 add_custom_command(OUTPUT ${pellmora_icon}

@@ -5,10 +5,13 @@
 #include <windows.h>
 #include <memory>
 #include "ConsoleAppSupport.h"
+#include "DlgActivity.h"
 #include "DlgBase.h"
+#include "MainFrameWnd.h"
 #include "MessageBoxExWnd.h"
 #include "UIControl.h"
 #include "UIManager.h"
+#include "WkeWebkitUI.h"
 
 using consoletest::WaitFor;
 using enginebase::ScratchDir;
@@ -264,4 +267,35 @@ TEST_F(DialogSkin, MissingControlsOrSkinDoNothing)
         EXPECT_TRUE(IsWindow(dlg.GetHWND()));
         EXPECT_EQ(dlg.GetPaintManager().FindControl(L"TitleLab"), nullptr);
     }
+}
+
+// The builder callbacks of the activities dialog and the main frame: "WbkWebkit", compared
+// case-sensitively, yields a web view; other tags nothing.
+TEST(BuilderCallbacks, WbkWebkitYieldsAWebViewAndOtherTagsNothing)
+{
+    CDlgActivity activity(L"huodong.xml");
+    CMainFrameWnd frame;
+    Veneer::IDialogBuilderCallback* callbacks[] = {&activity, &frame};
+    for (Veneer::IDialogBuilderCallback* callback : callbacks) {
+        std::unique_ptr<Veneer::CControlUI> view(callback->CreateControl(L"WbkWebkit"));
+        ASSERT_NE(view, nullptr);
+        EXPECT_STREQ(view->GetClass(), L"WbkWebkitUI");
+        EXPECT_NE(view->GetInterface(L"WbkWebkitUI"), nullptr);
+        for (const wchar_t* tag : {L"wbkwebkit", L"WbkWebkitUI", L"Button", L""})
+            EXPECT_EQ(callback->CreateControl(tag), nullptr) << tag;
+    }
+    EXPECT_EQ(activity.CreateControl(L"PlayerInfoDlg"), nullptr);
+    EXPECT_EQ(activity.CreateControl(L"KaiHuDlg"), nullptr);
+    // The frame's pages.
+    struct Page {
+        const wchar_t* tag;
+        const wchar_t* interfaceName;
+    } pages[] = {{L"KaiHuDlg", L"IContainer"}, {L"SystemSettingDlg", L"IContainer"}};
+    for (const Page& p : pages) {
+        std::unique_ptr<Veneer::CControlUI> page(frame.CreateControl(p.tag));
+        ASSERT_NE(page, nullptr) << p.tag;
+        EXPECT_NE(page->GetInterface(p.interfaceName), nullptr) << p.tag;
+    }
+    EXPECT_EQ(frame.CreateControl(L"kaihudlg"), nullptr);
+    EXPECT_EQ(frame.CreateControl(L"systemsettingdlg"), nullptr);
 }

@@ -9,6 +9,7 @@
 #include <wincrypt.h>
 #include <json/json.h>
 #include <stdlib.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "ConsoleAppSupport.h"
@@ -785,5 +786,131 @@ TEST(PellmoraProgram, AnUpdaterWithAnotherMd5LeavesCoreExeAndStartsNothing)
 
     PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(Exited(process, 30000));
+    EXPECT_EQ(ExitCode(process), 0u);
+}
+
+namespace {
+
+// Share of the pixels of a rectangle (client coordinates of a captured window) near the colour.
+double ShareNear(const std::vector<BYTE>& pixels, int width, int height, const RECT& rc, COLORREF rgb)
+{
+    int hits = 0, all = 0;
+    for (int y = std::max(0L, rc.top); y < std::min(static_cast<LONG>(height), rc.bottom); ++y)
+        for (int x = std::max(0L, rc.left); x < std::min(static_cast<LONG>(width), rc.right); ++x) {
+            ++all;
+            hits += PixelNear(pixels, width, x, y, rgb);
+        }
+    return all ? static_cast<double>(hits) / all : 0.0;
+}
+
+}  // namespace
+
+// "activity_btn" opens the modal activities dialog: the activity request's URL is loaded into the
+// web view "huodong", which shows the stand-in's page (its green block, 200x80 at the view's
+// top left); "cancleBtn" closes it. A failed activity request leaves the dialog without a page.
+TEST(PellmoraProgram, TheActivitiesDialogShowsTheActivityPageOrNothing)
+{
+    const COLORREF kBlock = RGB(0x00, 0xC8, 0x00);
+    // The page; a failed request (server error with an error body); a refusal.
+    for (int row = 0; row < 3; ++row) {
+        const bool fail = row > 0;
+        SCOPED_TRACE(row);
+        ConsoleInstallation inst;
+        Json::Value spec = CafeSpec();
+        if (row == 1) {
+            spec["rules"]["activity"]["status"] = 500;
+            spec["rules"]["activity"]["body"] = "{\"code\":\"500\"}";
+        } else if (row == 2) {
+            spec["rules"]["activity"]["members"]["code"] = "102";
+        }
+        standin::Scenario sc(spec);
+        ASSERT_TRUE(sc.Ok()) << sc.Error();
+        HANDLE process = nullptr;
+        DWORD pid = 0;
+        HWND frame = LogIn(inst, sc, process, pid);
+        ASSERT_NE(frame, nullptr);
+        ASSERT_TRUE(inst.Click(frame, "activity_btn"));
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (dialog = FindProcessWindow(pid, kDialogClass, L"活动")) != nullptr; }, 30000));
+        // The dialog's first layout: its own label's rectangle.
+        RECT label;
+        ASSERT_TRUE(WaitFor([&] { return consoletest::TracedRect(inst.Trace(), "TextLab", label); }, 30000));
+        EXPECT_EQ(inst.Last("icon", "CDlgActivity"), "1");
+        EXPECT_EQ(sc.LogFor("/index.php?g=home&m=activity&a=activity").size(), 1u);
+        std::vector<TraceLine> trace = inst.Trace();
+        RECT view = {};
+        if (!fail) {
+            EXPECT_NE(consoletest::LastTraced(trace, "activity", "url").find("/index.php?g=home&m=activity&a=page"),
+                      std::string::npos);
+            ASSERT_TRUE(WaitFor([&] { return consoletest::TracedRect(inst.Trace(), "huodong", view); }, 20000));
+            EXPECT_EQ(inst.Last("visible", "huodong"), "1");
+            RECT block = {view.left + 4, view.top + 4, view.left + 196, view.top + 76};
+            double share = 0;
+            WaitFor([&] {
+                int width = 0, height = 0;
+                std::vector<BYTE> pixels = CaptureWindow(dialog, L"console_activity.bmp", width, height);
+                share = ShareNear(pixels, width, height, block, kBlock);
+                return share > 0.6;
+            }, 30000);
+            EXPECT_GT(share, 0.6) << "screenshot: console_activity.bmp";
+            EXPECT_GE(sc.LogFor("/index.php?g=home&m=activity&a=page").size(), 1u);
+            ASSERT_TRUE(inst.Click(dialog, "cancleBtn"));
+        } else {
+            EXPECT_TRUE(consoletest::Traced(trace, "activity", "url", ""));
+            EXPECT_NE(inst.Last("visible", "huodong"), "1");
+            Sleep(1500);
+            int width = 0, height = 0;
+            std::vector<BYTE> pixels = CaptureWindow(dialog, L"console_activity_failed.bmp", width, height);
+            RECT whole = {0, 0, width, height};
+            EXPECT_LT(ShareNear(pixels, width, height, whole, kBlock), 0.01);
+            EXPECT_EQ(sc.LogFor("/index.php?g=home&m=activity&a=page").size(), 0u);
+            ASSERT_TRUE(inst.Click(dialog, "cancleBtn"));
+        }
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 20000));
+        EXPECT_TRUE(IsWindow(frame));
+        EXPECT_TRUE(inst.WaitTraced("notify", "click", "cancleBtn"));
+        PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(Exited(process, 20000));
+    }
+}
+
+// The settings page shows the café's record from the login: the code and the phone read-only, the
+// name, person and address editable; its web view loads the café's map address.
+TEST(PellmoraProgram, TheSettingsPageShowsTheCafeRecord)
+{
+    ConsoleInstallation inst;
+    standin::Scenario sc(CafeSpec());
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+    struct Field {
+        const char* name;
+        std::wstring text;
+        const char* readOnly;
+    } fields[] = {
+        {"netbarname", L"星河网吧", "0"}, {"netbarcode", L"10001", "1"}, {"fuzeren", L"李四", "0"},
+        {"telephone", L"13800000000", "1"}, {"address", L"解放路 12 号", "0"},
+    };
+    // The page fills itself while the frame is being built; the map load comes last.
+    EXPECT_TRUE(WaitFor([&] { return !inst.Last("map", "changsuoditu").empty(); }, 20000));
+    std::vector<TraceLine> trace = inst.Trace();
+    for (const Field& f : fields) {
+        EXPECT_EQ(consoletest::LastTraced(trace, "text", f.name), Utf8(f.text)) << f.name;
+        EXPECT_EQ(consoletest::LastTraced(trace, "readonly", f.name), f.readOnly) << f.name;
+    }
+    EXPECT_EQ(consoletest::LastTraced(trace, "map", "changsuoditu"), "https://map.standin.test/cafe/3001");
+    ASSERT_TRUE(inst.Click(frame, "xitongshezhi_btn"));
+    EXPECT_TRUE(inst.WaitTraced("notify", "selectchanged", "xitongshezhi_btn"));
+    RECT rc;
+    EXPECT_TRUE(WaitFor([&] { return consoletest::TracedRect(inst.Trace(), "netbarcode", rc); }, 20000));
+    // The frame keeps its own size: the pages' skins carry no window attributes.
+    RECT frameRc;
+    GetWindowRect(frame, &frameRc);
+    EXPECT_EQ(frameRc.right - frameRc.left, 900);
+    EXPECT_EQ(frameRc.bottom - frameRc.top, 600);
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 20000));
     EXPECT_EQ(ExitCode(process), 0u);
 }

@@ -585,11 +585,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 else:
                     members = {"code": "102", "msg": "no such customer"}
             elif action == "websocket":
-                calls = [[1, 0, 0]] + cafe.events
-                cafe.events = []
-                script = "".join("window_external_CppCall(%d,%d,%d);\n" % tuple(int(x) for x in e) for e in calls)
-                page = ("<html><head><title>websocket</title></head><body>\n<script>\n%s</script>\n"
-                        "</body></html>\n" % script).encode("utf-8")
+                queued, cafe.events = cafe.events, []
+                page = webpages.cafe_socket_page(queued)
                 members = None
             else:
                 members = {}

@@ -6,6 +6,10 @@
                      window_external_CppCall(code, uid, 0) for each event ("two": true: only two
                      arguments are passed)
   /web/events        the queued events as a JSON array; the queue is emptied
+  /web/cafe_events   the café's queued events (control API cafe_event) and the scenario's web events,
+                     as a JSON array of {code, uid[, two]}; both queues are emptied. The café's
+                     web-socket page (index.php?...&a=websocket) polls it: that page calls (1, 0, 0)
+                     and the events queued before it was served inline, then polls every 200 ms
   /web/activity.html the activity page (GBK): a coloured block with onclick, a link, a _blank link
   /web/second.html   the links' target: a red block
   /web/throw.html    scripts that throw; calls (7, 1..3, 0) around the throws
@@ -43,6 +47,36 @@ function poll() {
 setInterval(poll, 200);
 </script></body></html>
 """
+
+CAFE_SOCKET_PAGE = """<html><head><meta charset="utf-8"><title>websocket</title></head>
+<body><div id="state">connecting</div>
+<script>
+window_external_CppCall(1,0,0);
+%(queued)sdocument.getElementById('state').textContent = 'connected';
+function poll() {
+  var x = new XMLHttpRequest();
+  x.open('GET', 'web/cafe_events');
+  x.onload = function () {
+    var list = JSON.parse(x.responseText || '[]');
+    for (var i = 0; i < list.length; i++) {
+      var e = list[i];
+      if (e.two) window_external_CppCall(e.code, e.uid);
+      else window_external_CppCall(e.code, e.uid, 0);
+    }
+  };
+  x.send();
+}
+setInterval(poll, 200);
+</script></body></html>
+"""
+
+
+def cafe_socket_page(queued):
+    """The café's web-socket page (UTF-8 bytes): the load-time call, the events queued so far
+    ([code, uid, x] each) inline, then polling of /web/cafe_events (relative to /index.php)."""
+    calls = "".join("window_external_CppCall(%d,%d,%d);\n" % tuple(int(x) for x in e) for e in queued)
+    return (CAFE_SOCKET_PAGE % {"queued": calls}).encode("utf-8")
+
 
 ACTIVITY_PAGE = """<html><head><meta http-equiv="Content-Type" content="text/html; charset=gbk">
 <title>活动</title>
@@ -102,6 +136,13 @@ def serve(handler, sc, path, q):
     elif path == "/web/events":
         with _lock:
             ev = list(_events(sc))
+            del sc.web_events[:]
+        handler.send(200, json.dumps(ev).encode("utf-8"), {"Content-Type": "application/json"})
+    elif path == "/web/cafe_events":
+        with sc.cafe.lock:
+            queued, sc.cafe.events = sc.cafe.events, []
+        with _lock:
+            ev = [{"code": int(e[0]), "uid": int(e[1])} for e in queued] + list(_events(sc))
             del sc.web_events[:]
         handler.send(200, json.dumps(ev).encode("utf-8"), {"Content-Type": "application/json"})
     elif path == "/web/activity.html":

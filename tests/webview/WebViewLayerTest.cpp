@@ -169,6 +169,31 @@ TEST_F(WebViewLayer, WebSocketPageCallsOnLoadAndForEveryQueuedEvent) {
     EXPECT_GE(sc.LogFor("/web/events").size(), 7u);
 }
 
+// The café's own web-socket page (the address the console's customer page loads): the load-time
+// call, the café events queued before the page was served, then each event queued later, once.
+TEST_F(WebViewLayer, CafeWebSocketPageCarriesEventsQueuedBeforeAndAfterItsLoad) {
+    Json::Value spec;
+    spec["cafe"]["code"] = "10001";
+    Json::Value early(Json::arrayValue);
+    early.append(2), early.append(55), early.append(0);
+    spec["cafe"]["events"].append(early);
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView();
+    ASSERT_TRUE(LoadAndWait(v, sc.HttpsUrl("/index.php?g=home&m=home&a=websocket&bbarcode=10001")));
+    ASSERT_EQ(2u, Calls().size());
+    EXPECT_EQ(Call(1, 0, 0), Calls()[0]);
+    EXPECT_EQ(Call(2, 55, 0), Calls()[1]);
+    Calls().clear();
+    ASSERT_TRUE(sc.QueueEvent(4, 55, 0));
+    ASSERT_TRUE(Pump(10000, [] { return !Calls().empty(); }));
+    PumpFor(600);  // further polls deliver nothing more
+    ASSERT_EQ(1u, Calls().size());
+    EXPECT_EQ(Call(4, 55, 0), Calls()[0]);
+    EXPECT_EQ(0u, sc.Cafe()["events"].size());
+    EXPECT_GE(sc.LogFor("/web/cafe_events").size(), 2u);
+}
+
 TEST_F(WebViewLayer, ScriptExceptionsAreCaughtAndTheLoadStillFinishes) {
     standin::Scenario sc;
     wkeWebView v = NewView();

@@ -8,6 +8,7 @@
 #include "ConsoleGlobals.h"
 #include "ControlAccess.h"
 #include "DlgActivity.h"
+#include "PlayerInfoDlg.h"
 #include "SysHelpers.h"
 #include "TestHook.h"
 #include "UITabLayout.h"
@@ -32,12 +33,13 @@ UINT CMainFrameWnd::GetClassStyle() const { return CS_VREDRAW | CS_HREDRAW | CS_
 
 void CMainFrameWnd::OnFinalMessage(HWND) { ::PostQuitMessage(0); }
 
-// Tags compared case-sensitively. The customer page ("PlayerInfoDlg") arrives with its own class;
-// until then its tag builds nothing.
+// Tags compared case-sensitively.
 CControlUI* CMainFrameWnd::CreateControl(const wchar_t* pstrClass)
 {
     if (pstrClass == nullptr)
         return nullptr;
+    if (wcscmp(pstrClass, L"PlayerInfoDlg") == 0)
+        return new (std::nothrow) CPlayerInfoDlg();
     if (wcscmp(pstrClass, L"KaiHuDlg") == 0)
         return new (std::nothrow) CKaiHuDlg();
     if (wcscmp(pstrClass, L"SystemSettingDlg") == 0)
@@ -114,8 +116,9 @@ LRESULT CMainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
             return 0;
         return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
     case WM_TIMER:
-        // Every timer of this window is consumed here; the customer page's tick (id 1) arrives
-        // with the page.
+        // Every timer of this window is consumed here; id 1 is the customer page's tick.
+        if (wParam == CPlayerInfoDlg::kTimerId && g_playerInfoDlg != nullptr)
+            g_playerInfoDlg->OnTick();
         return 0;
     default:
         break;

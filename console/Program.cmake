@@ -9,9 +9,11 @@ add_library(pellmora_app STATIC
   DlgActivity.cpp
   DlgBase.cpp
   DlgLogin.cpp
+  IdCardRecord.cpp
   MainFrameWnd.cpp
   MessageBoxExWnd.cpp
   PeriodicThread.cpp
+  PlayerInfoDlg.cpp
   TestHook.cpp
   Tollvane.cpp)
 target_include_directories(pellmora_app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

@@ -69,11 +69,18 @@ struct RectWalk {
     std::vector<std::pair<std::wstring, RECT>> found;
 };
 
+// A name that repeats across a window's skins ("headimg" of the customer page and of the
+// account-opening page) keeps its first control in tree order, so its line does not flip.
 CControlUI* CALLBACK CollectNamed(CControlUI* control, void* data)
 {
     CUIString name = control->GetName();
-    if (!name.IsEmpty())
-        static_cast<RectWalk*>(data)->found.emplace_back(name.GetData(), control->GetPos());
+    if (name.IsEmpty())
+        return nullptr;
+    RectWalk* walk = static_cast<RectWalk*>(data);
+    for (const auto& entry : walk->found)
+        if (entry.first == name.GetData())
+            return nullptr;
+    walk->found.emplace_back(name.GetData(), control->GetPos());
     return nullptr;
 }
 

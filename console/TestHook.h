@@ -6,6 +6,10 @@
 //   notify <type> <name>         a notification the window handled
 //   rect <name> l,t,r,b          a named control's rectangle after a layout (client coordinates)
 //   update <what> <detail>       the update check's states and steps
+//   image <name> <path>          a background picture set on a named control
+//   player <what> <detail>       the customer page's steps: socket (page loaded), call (code,uid
+//                                from the page), openinfo (uid ok|failed), photo (1|0), openstate
+//                                (each code, or failed), agent (sent|failed|none), qrcode (content)
 // Lines are written whole with one append each, from any thread.
 #pragma once
 #include <string>

@@ -108,8 +108,6 @@ void CPlayerInfoDlg::ShowQrCode()
     char scrambled[128];
     ScrambleText(plain.c_str(), g_desKeyText, scrambled, sizeof scrambled);
     const std::string path = WideToAnsi(m_directory) + "wberweima.bmp";
-    if (path.empty())
-        return;
     const bool written = WriteQrBitmap(scrambled, path.c_str());
     testhook::TraceA(L"player", "qrcode", written ? plain : std::string());
     CControlUI* picture = FindInSubtree(this, L"netbarcodeimg");
@@ -302,7 +300,7 @@ void CPlayerInfoDlg::Notify(TNotifyRecord& msg)
     if (name == L"okBtn") {
         if (m_customer.uid == 0)
             return;
-        testhook::Trace(L"notify", L"click", L"okBtn");
+        testhook::Trace(L"player", L"button", L"okBtn");
         const bool ok = PostOpenState(m_customer.uid, 1);
         const IdCardRecord record = BuildIdCardRecord(m_customer);
         SendToAgent(record);
@@ -314,7 +312,7 @@ void CPlayerInfoDlg::Notify(TNotifyRecord& msg)
     } else if (name == L"cancleBtn") {
         if (m_customer.uid == 0)
             return;
-        testhook::Trace(L"notify", L"click", L"cancleBtn");
+        testhook::Trace(L"player", L"button", L"cancleBtn");
         m_customer.Reset();
         m_hasPhoto = false;
         ShowPlayer(m_customer);

@@ -9,7 +9,8 @@
 //   image <name> <path>          a background picture set on a named control
 //   player <what> <detail>       the customer page's steps: socket (page loaded), call (code,uid
 //                                from the page), openinfo (uid ok|failed), photo (1|0), openstate
-//                                (each code, or failed), agent (sent|failed|none), qrcode (content)
+//                                (each code, or failed), agent (sent|failed|none), qrcode (content),
+//                                button (okBtn|cancleBtn acted on, with a customer)
 // Lines are written whole with one append each, from any thread.
 #pragma once
 #include <string>

@@ -257,6 +257,12 @@ TEST_F(PlayerInfoPage, ACustomerIsShownReplacedAndClearedAfterTwoMinutes)
     ASSERT_TRUE(Connect(page));
     const std::string photo = page->PhotoPath();
     EXPECT_EQ(photo, WideToAnsi(m_dir.Path()) + "playerimg\\headimg.jpg");
+    // The page's QR picture went into the cache right after it was written.
+    const std::wstring qr = m_dir.Path() + L"wberweima.bmp";
+    EXPECT_EQ(Last("image", "netbarcodeimg"), Utf8(qr));
+    TLoadedImage* code = m_pm->GetImage(qr.c_str());
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(code->nWidth, code->nHeight);
 
     g_now = 2000000;
     ASSERT_TRUE(sc.QueueEvent(4, 55, 0));

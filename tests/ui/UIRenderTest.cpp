@@ -75,6 +75,24 @@ TEST_F(RenderTest, LoadPremultipliesOnlyTranslucentPixels)
     CUIPainter::FreeImage(img, true);
 }
 
+// A top-down BMP (negative height, as the console writes its QR codes) loads with its first row on top.
+TEST_F(RenderTest, TopDownBmpLoadsUpright)
+{
+    std::vector<BYTE> bmp = MakeBmp24(1, 2, {kRed, kBlue});  // bottom-up: blue is the file's first row
+    BITMAPINFOHEADER* ih = (BITMAPINFOHEADER*)&bmp[14];
+    ih->biHeight = -2;
+    WriteImage(L"topdown.bmp", bmp);
+    TLoadedImage* img = CUIPainter::LoadImage(L"topdown.bmp");
+    ASSERT_NE(img, (TLoadedImage*)NULL);
+    EXPECT_EQ(1, img->nWidth);
+    EXPECT_EQ(2, img->nHeight);
+    EXPECT_EQ(255, img->pBits[0]);  // blue on top
+    EXPECT_EQ(0, img->pBits[2]);
+    EXPECT_EQ(255, img->pBits[6]);  // red below
+    EXPECT_EQ(0, img->pBits[4]);
+    CUIPainter::FreeImage(img, true);
+}
+
 TEST_F(RenderTest, MaskMatchesOpaquePixelsOfExactlyThatValue)
 {
     const Px magenta = {255, 0, 255, 255};

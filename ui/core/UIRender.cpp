@@ -1,6 +1,7 @@
 // Render engine: image loading and descriptions, bitmap and colour drawing, clip regions, colour model.
 // Marked-up text lives in UIRenderText.cpp.
 #include "UIRender.h"
+#include <limits.h>
 #include "UIManager.h"
 #include "UIControl.h"
 #include "UIZip.h"
@@ -424,6 +425,8 @@ TLoadedImage* CUIPainter::LoadImage(STRINGorID bitmap, const wchar_t* type, DWOR
         int comp = 0;
         // Check the announced size first so that a hostile header cannot make us allocate wildly.
         if (!stbi_info_from_memory(&bytes[0], (int)bytes.size(), &width, &height, &comp)) return NULL;
+        // A top-down BMP announces its height as a negative number; the loader turns it upright.
+        if (height < 0 && height != INT_MIN) height = -height;
         if (width <= 0 || height <= 0 || (long long)width * height > kMaxImagePixels) return NULL;
         decoded = stbi_load_from_memory(&bytes[0], (int)bytes.size(), &width, &height, &comp, 4);
         std::vector<BYTE>().swap(bytes);

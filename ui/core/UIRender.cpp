@@ -5,6 +5,7 @@
 #include "UIControl.h"
 #include "UIZip.h"
 
+#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -424,6 +425,9 @@ TLoadedImage* CUIPainter::LoadImage(STRINGorID bitmap, const wchar_t* type, DWOR
         int comp = 0;
         // Check the announced size first so that a hostile header cannot make us allocate wildly.
         if (!stbi_info_from_memory(&bytes[0], (int)bytes.size(), &width, &height, &comp)) return NULL;
+        // A top-down BMP announces a negative height and the header check reports it as stored;
+        // its size is the magnitude (the decoder itself reads it so).
+        if (height < 0 && height != INT_MIN) height = -height;
         if (width <= 0 || height <= 0 || (long long)width * height > kMaxImagePixels) return NULL;
         decoded = stbi_load_from_memory(&bytes[0], (int)bytes.size(), &width, &height, &comp, 4);
         std::vector<BYTE>().swap(bytes);

@@ -9,6 +9,8 @@
 #include "ControlAccess.h"
 #include "DlgActivity.h"
 #include "PlayerInfoDlg.h"
+#include "MessageBoxExWnd.h"
+#include "QrCode.h"
 #include "SysHelpers.h"
 #include "TestHook.h"
 #include "UITabLayout.h"
@@ -22,6 +24,8 @@ CMainFrameWnd::~CMainFrameWnd()
 {
     // The timer thread first: it belongs to the update check below.
     m_tollvane.StopThread(3000);
+    delete m_qrWnd;
+    m_qrWnd = nullptr;
     if (m_hWnd != NULL && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
     testhook::ForgetRects(m_pm);
@@ -145,6 +149,8 @@ void CMainFrameWnd::Notify(TNotifyRecord& msg)
             Close(1);
         else if (name == L"min_btn")
             ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        else if (name == L"kaihu_btn")
+            ToggleQrWindow();
         else if (name == L"activity_btn") {
             // One modal run; the dialog object goes when it returns.
             CDlgActivity activity(L"huodong.xml");
@@ -161,4 +167,31 @@ void CMainFrameWnd::Notify(TNotifyRecord& msg)
         else if (name == L"player_btn")
             m_pages->SelectItem(0, true);
     }
+}
+
+void CMainFrameWnd::ToggleQrWindow()
+{
+    // A QR window closed by its close button or Alt+F4 leaves only its object: showing that
+    // again would show nothing, so it is built anew, bitmap included.
+    if (m_qrWnd != nullptr && m_qrWnd->GetHWND() == NULL) {
+        delete m_qrWnd;
+        m_qrWnd = nullptr;
+    }
+    bool visible = false;
+    if (m_qrWnd != nullptr) {
+        visible = ::IsWindowVisible(m_qrWnd->GetHWND()) != FALSE;
+    } else {
+        // Written once per window: the code of the login in effect when the window is built.
+        std::wstring picture = std::wstring(GetAppDirectory()) + L"wberweima.bmp";
+        bool written = WriteQrBitmap(g_loginNetbarCode.c_str(), WideToAnsi(picture).c_str());
+        testhook::Trace(L"qrwindow", L"bitmap", written ? L"written" : L"failed");
+        m_qrWnd = new (std::nothrow) CMessageBoxExWnd(L"开户二维码", L"123", 0, L"KaiHu.xml", L"", 0, 0, 0, 0);
+        if (m_qrWnd == nullptr)
+            return;
+        m_qrWnd->SetImagePath(picture.c_str());
+        m_qrWnd->Create(NULL, L"", WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU,
+                        0, 0, 0, 0, 0);
+    }
+    m_qrWnd->ShowWindow(!visible, true);
+    testhook::Trace(L"qrwindow", L"visible", visible ? L"0" : L"1");
 }

@@ -1,8 +1,10 @@
 // The console's main window after the login: a frameless skinned window (MainSkin.xml) with the
-// café's name, the product title with the installed version, the customer and settings tabs, and
-// the owner of the periodic update check, whose timer thread it starts once its controls are
-// built and stops before the check object goes. The program entry creates and destroys it; a
-// window still open when the object goes is destroyed first.
+// café's name, the product title with the installed version, the customer and settings tabs, the
+// button that toggles the account-opening QR window, and the owner of the periodic update check,
+// whose timer thread it starts once its controls are built and stops before the check object
+// goes. The program entry creates and destroys it; a window still open when the object goes is
+// destroyed first. The frame owns the QR window object: it lives until the frame goes, or until
+// its window was closed (close button, Alt+F4) and the next press builds it anew.
 #pragma once
 #include <windows.h>
 #include "Tollvane.h"
@@ -37,6 +39,9 @@ public:
 
 private:
     LRESULT OnCreate();
+    // Shows the QR window when hidden, hides it when shown; builds it (and writes its bitmap)
+    // when there is none or its window is gone.
+    void ToggleQrWindow();
 
     Veneer::CPaintManagerUI m_pm;
     CTollvane m_tollvane;

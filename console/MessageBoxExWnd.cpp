@@ -87,7 +87,7 @@ LRESULT CMessageBoxExWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (!m_pm.MessageHandler(uMsg, wParam, lParam, lRes))
         lRes = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
     if (uMsg == WM_PAINT)
-        testhook::TraceRects(m_pm);
+        testhook::TraceRects(m_pm, GetWindowClassName());
     return lRes;
 }
 

@@ -120,7 +120,7 @@ void TraceA(const wchar_t* kind, const std::string& first, const std::string& se
         Trace(kind, FromAnsi(first), FromAnsi(second));
 }
 
-void TraceRects(CPaintManagerUI& manager)
+void TraceRects(CPaintManagerUI& manager, const wchar_t* scope)
 {
     if (!Enabled() || manager.GetRoot() == nullptr)
         return;
@@ -143,7 +143,7 @@ void TraceRects(CPaintManagerUI& manager)
         wchar_t text[64];
         swprintf(text, 64, L"%ld,%ld,%ld,%ld", entry.second.left, entry.second.top, entry.second.right,
                  entry.second.bottom);
-        Trace(L"rect", entry.first, text);
+        Trace(L"rect", scope != nullptr ? std::wstring(scope) + L":" + entry.first : entry.first, text);
     }
 }
 

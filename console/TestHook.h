@@ -4,7 +4,8 @@
 //   text <name> <text>           a text set on a named control
 //   visible <name> 0|1           a named control shown or hidden
 //   notify <type> <name>         a notification the window handled
-//   rect <name> l,t,r,b          a named control's rectangle after a layout (client coordinates)
+//   rect <name> l,t,r,b          a named control's rectangle after a layout (client coordinates);
+//                                <scope>:<name> for a window that traces its rectangles scoped
 //   update <what> <detail>       the update check's states and steps
 //   image <name> <path>          a background picture set on a named control
 //   player <what> <detail>       the customer page's steps: socket (page loaded), call (code,uid
@@ -26,8 +27,9 @@ void Trace(const wchar_t* kind, const std::wstring& first, const std::wstring& s
 void TraceA(const wchar_t* kind, const std::string& first, const std::string& second);
 
 // Writes the rectangles of the named controls whose rectangle changed since the last call for
-// the same manager (nothing when the hook is off).
-void TraceRects(Veneer::CPaintManagerUI& manager);
+// the same manager (nothing when the hook is off). A scope (a window's class name) tells its
+// controls apart from those of the same name in another window.
+void TraceRects(Veneer::CPaintManagerUI& manager, const wchar_t* scope = nullptr);
 // Forgets what TraceRects wrote for the manager (before the manager goes away).
 void ForgetRects(Veneer::CPaintManagerUI& manager);
 

@@ -162,7 +162,7 @@ public:
     }
     bool Click(HWND hwnd, const std::string& name) const
     {
-        POINT at;
+        POINT at = {};
         if (!ControlCentre(name, at))
             return false;
         PostClick(hwnd, at);

@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 #include "ConsoleAppSupport.h"
+#include <tlhelp32.h>
 #include "CoreDataFile.h"
 #include "PellmoraInstallation.h"
+#include "QrCode.h"
 #include "StandIn.h"
 #include "SysHelpers.h"
 
@@ -70,7 +72,7 @@ TEST(PellmoraProgram, TheLoginDialogAsDrawn)
     HWND dialog = WaitForWindow(pid, kDialogClass);
     ASSERT_NE(dialog, nullptr);
     // Its first layout is done once the rectangles are traced.
-    POINT at;
+    POINT at = {};
     ASSERT_TRUE(inst.ControlCentre("okBtn", at));
     wchar_t title[64] = {};
     GetWindowTextW(dialog, title, 64);
@@ -642,4 +644,368 @@ TEST(PellmoraProgram, TheSettingsPageShowsTheCafeRecord)
     PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(Exited(process, 20000));
     EXPECT_EQ(ExitCode(process), 0u);
+}
+
+namespace {
+
+const wchar_t kQrClass[] = L"CMessageBoxExWnd";
+
+// Opens the edit's native window with a click and types the text into it as the keyboard would
+// (characters after the selection of the old text), then closes it with a click on the window's
+// background. The native window's own text is read back before it closes.
+testing::AssertionResult TypeKeys(const ConsoleInstallation& inst, HWND hwnd, const std::string& name,
+                                  const std::wstring& text)
+{
+    if (!inst.Click(hwnd, name))
+        return testing::AssertionFailure() << name << " never laid out";
+    HWND edit = nullptr;
+    if (!WaitFor([&] {
+            edit = nullptr;
+            EnumChildWindows(hwnd, &FindEditChild, reinterpret_cast<LPARAM>(&edit));
+            return edit != nullptr;
+        }, 10000))
+        return testing::AssertionFailure() << "no edit window opened\n" << FileText(inst.Path(L"trace.txt"));
+    PostMessageW(edit, EM_SETSEL, 0, -1);
+    for (wchar_t c : text)
+        PostMessageW(edit, WM_CHAR, c, 1);
+    wchar_t typed[256] = {};
+    // WM_GETTEXT asks the edit itself (GetWindowText would give another process's window title).
+    if (!WaitFor([&] {
+            SendMessageW(edit, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(typed));
+            return text == typed;
+        }, 10000))
+        return testing::AssertionFailure() << "the edit window holds \"" << Utf8(typed) << "\"";
+    PostClick(hwnd, {4, 200});
+    if (!WaitFor([&] { return !IsWindow(edit) || !IsWindowVisible(edit); }, 10000))
+        return testing::AssertionFailure() << "the edit window stays open";
+    return testing::AssertionSuccess();
+}
+
+// The text the field's native edit window opens with (the control's own text); closed again.
+std::wstring FieldText(const ConsoleInstallation& inst, HWND hwnd, const std::string& name)
+{
+    if (!inst.Click(hwnd, name))
+        return L"<no click>";
+    HWND edit = nullptr;
+    if (!WaitFor([&] {
+            edit = nullptr;
+            EnumChildWindows(hwnd, &FindEditChild, reinterpret_cast<LPARAM>(&edit));
+            return edit != nullptr;
+        }, 10000))
+        return L"<no edit window>";
+    wchar_t text[256] = {};
+    SendMessageW(edit, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    PostClick(hwnd, {4, 200});
+    WaitFor([&] { return !IsWindow(edit) || !IsWindowVisible(edit); }, 10000);
+    return text;
+}
+
+// Selects the settings page and waits for its layout. The login dialog has a "netbarname" of its
+// own: once the page's "netbarcode" is laid out, the last "netbarname" traced is the page's.
+bool ShowSettingsPage(const ConsoleInstallation& inst, HWND frame)
+{
+    RECT rc;
+    return inst.Click(frame, "xitongshezhi_btn") && inst.WaitTraced("notify", "selectchanged", "xitongshezhi_btn") &&
+           WaitFor([&] { return consoletest::TracedRect(inst.Trace(), "netbarcode", rc); }, 20000);
+}
+
+// Whether any request of the scenario carries the text (UTF-8) in its line or form fields.
+bool AnyRequestCarries(const standin::Scenario& sc, const std::string& text)
+{
+    for (const auto& r : sc.Log()) {
+        if (r.requestLine.find(text) != std::string::npos || r.target.find(text) != std::string::npos)
+            return true;
+        for (const auto& f : r.fields)
+            if (f.second.find(text) != std::string::npos)
+                return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// The café name typed into the settings page stays in the field: nothing is sent, and the next
+// start shows the service's name again.
+TEST(PellmoraProgram, AnEditedCafeNameIsNeitherSentNorKept)
+{
+    const std::wstring edited = L"新名字网吧";
+    ConsoleInstallation inst;
+    standin::Scenario sc(CafeSpec());
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(ShowSettingsPage(inst, frame));
+    ASSERT_TRUE(TypeKeys(inst, frame, "netbarname", edited));
+    EXPECT_EQ(Utf8(FieldText(inst, frame, "netbarname")), Utf8(edited));
+    // Requests run on the frame's thread: once a later click is handled, any request the edit
+    // caused has been made.
+    ASSERT_TRUE(inst.Click(frame, "player_btn"));
+    ASSERT_TRUE(inst.WaitTraced("notify", "selectchanged", "player_btn"));
+    EXPECT_FALSE(AnyRequestCarries(sc, Utf8(edited)));
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(Exited(process, 20000));
+    EXPECT_EQ(ExitCode(process), 0u);
+
+    DeleteFileW(inst.Path(L"trace.txt").c_str());
+    frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(inst.Settled("text", "netbarname", Utf8(L"星河网吧")), Utf8(L"星河网吧"));
+    ASSERT_TRUE(ShowSettingsPage(inst, frame));
+    EXPECT_EQ(Utf8(FieldText(inst, frame, "netbarname")), Utf8(L"星河网吧"));
+    EXPECT_FALSE(AnyRequestCarries(sc, Utf8(edited)));
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 20000));
+    EXPECT_EQ(ExitCode(process), 0u);
+}
+
+namespace {
+
+HWND QrWindow(DWORD pid) { return FindProcessWindow(pid, kQrClass); }
+
+bool Visible(HWND hwnd) { return IsWindow(hwnd) && IsWindowVisible(hwnd); }
+
+int BitmapWrites(const ConsoleInstallation& inst)
+{
+    return consoletest::CountTraced(inst.Trace(), "qrwindow", "bitmap");
+}
+
+// The rectangle a control of the QR window had at its last layout.
+bool QrRect(const ConsoleInstallation& inst, const char* name, RECT& rc)
+{
+    return WaitFor([&] {
+        return consoletest::TracedRect(inst.Trace(), std::string("CMessageBoxExWnd:") + name, rc);
+    }, 20000);
+}
+
+}  // namespace
+
+// "kaihu_btn" shows, hides and shows the QR window; its bitmap, the café code's QR, is written
+// once. Once the window is gone (Alt+F4, its close button) the next press builds it anew and
+// writes the bitmap again. The picture is drawn (console_qrwindow.bmp in the tests folder).
+TEST(PellmoraProgram, TheQrWindowTogglesAndComesBackAfterItsWindowWasClosed)
+{
+    ConsoleInstallation inst;
+    std::wstring expectedPath = inst.Path(L"expected.bmp");
+    ASSERT_TRUE(WriteQrBitmap(kCafeCode, WideToAnsi(expectedPath).c_str()));
+    const std::string expected = FileText(expectedPath);
+    const std::wstring bitmap = inst.Path(L"wberweima.bmp");
+    standin::Scenario sc(CafeSpec());
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND frame = LogIn(inst, sc, process, pid);
+    ASSERT_NE(frame, nullptr);
+
+    // First press: written and shown, centred, with the picture.
+    ASSERT_TRUE(inst.Click(frame, "kaihu_btn"));
+    HWND qr = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return Visible(qr = QrWindow(pid)); }, 20000));
+    EXPECT_EQ(BitmapWrites(inst), 1);
+    EXPECT_TRUE(consoletest::Traced(inst.Trace(), "qrwindow", "bitmap", "written"));
+    EXPECT_TRUE(FileText(bitmap) == expected);
+    RECT rc;
+    GetWindowRect(qr, &rc);
+    EXPECT_EQ(rc.right - rc.left, 300);
+    EXPECT_EQ(rc.bottom - rc.top, 322);
+    RECT picture;
+    ASSERT_TRUE(QrRect(inst, "headimg", picture));
+    // Dark modules and light ones, each a good share of the picture: the QR code, not a black
+    // or an empty square.
+    double dark = 0, light = 0;
+    WaitFor([&] {
+        int width = 0, height = 0;
+        std::vector<BYTE> pixels = CaptureWindow(qr, L"console_qrwindow.bmp", width, height);
+        dark = ShareNear(pixels, width, height, picture, RGB(0, 0, 0));
+        light = ShareNear(pixels, width, height, picture, RGB(0xFF, 0xFF, 0xFF));
+        return dark > 0.25 && light > 0.25;
+    }, 20000);
+    EXPECT_GT(dark, 0.25) << "screenshot: console_qrwindow.bmp";
+    EXPECT_GT(light, 0.25) << "screenshot: console_qrwindow.bmp";
+
+    // Presses two and three hide and show the same window and leave the file alone.
+    ASSERT_TRUE(WriteWholeFile(bitmap, "left alone"));
+    ASSERT_TRUE(inst.Click(frame, "kaihu_btn"));
+    EXPECT_TRUE(WaitFor([&] { return !Visible(qr); }, 20000));
+    EXPECT_TRUE(IsWindow(qr));
+    ASSERT_TRUE(inst.Click(frame, "kaihu_btn"));
+    EXPECT_TRUE(WaitFor([&] { return Visible(qr); }, 20000));
+    EXPECT_EQ(QrWindow(pid), qr);
+    EXPECT_EQ(BitmapWrites(inst), 1);
+    EXPECT_EQ(FileText(bitmap), "left alone");
+
+    // A window that is gone comes back with the next press, bitmap written again.
+    const struct {
+        const char* route;
+        bool altF4;
+    } routes[] = {{"Alt+F4", true}, {"close button", false}};
+    int writes = 1;
+    for (const auto& r : routes) {
+        SCOPED_TRACE(r.route);
+        if (r.altF4) {
+            PostMessageW(qr, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+            PostMessageW(qr, WM_SYSKEYUP, VK_F4, (1 << 29) | (1u << 30) | (1u << 31));
+        } else {
+            RECT close;
+            ASSERT_TRUE(QrRect(inst, "CloseBtn", close));
+            PostClick(qr, Centre(close));
+        }
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(qr); }, 20000));
+        EXPECT_TRUE(IsWindow(frame));
+        ASSERT_TRUE(WriteWholeFile(bitmap, "stale"));
+        ASSERT_TRUE(inst.Click(frame, "kaihu_btn"));
+        ASSERT_TRUE(WaitFor([&] { return Visible(qr = QrWindow(pid)); }, 20000));
+        EXPECT_EQ(BitmapWrites(inst), ++writes);
+        EXPECT_TRUE(FileText(bitmap) == expected);
+        // The new window draws the picture written for it.
+        dark = 0;
+        WaitFor([&] {
+            int width = 0, height = 0;
+            std::vector<BYTE> pixels = CaptureWindow(qr, L"console_qrwindow_again.bmp", width, height);
+            dark = ShareNear(pixels, width, height, picture, RGB(0, 0, 0));
+            return dark > 0.25;
+        }, 20000);
+        EXPECT_GT(dark, 0.25) << "screenshot: console_qrwindow_again.bmp";
+        // One press more hides it: the toggle goes on from the new window.
+        ASSERT_TRUE(inst.Click(frame, "kaihu_btn"));
+        EXPECT_TRUE(WaitFor([&] { return !Visible(qr); }, 20000));
+        ASSERT_TRUE(inst.Click(frame, "kaihu_btn"));
+        EXPECT_TRUE(WaitFor([&] { return Visible(qr); }, 20000));
+        EXPECT_EQ(BitmapWrites(inst), writes);
+    }
+
+    PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Exited(process, 20000));
+    EXPECT_EQ(ExitCode(process), 0u);
+    EXPECT_EQ(FindProcessWindow(pid, nullptr), nullptr);
+}
+
+namespace {
+
+// How many processes named Pellmora.exe run (the program tests run alone).
+int PellmoraProcesses()
+{
+    int n = 0;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return -1;
+    PROCESSENTRY32W pe = {sizeof pe};
+    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe))
+        n += _wcsicmp(pe.szExeFile, L"Pellmora.exe") == 0;
+    CloseHandle(snap);
+    return n;
+}
+
+}  // namespace
+
+// The ways out the other tests leave open: the frame's close command (Alt+F4, the quit message)
+// while the modal activities dialog runs its own loop, and while the timer thread hangs in a
+// stalled download of the updater. Each ends with code 0 and no process left.
+TEST(PellmoraProgram, QuittingWhileADialogOrADownloadIsOpenEndsCleanly)
+{
+    const struct {
+        const char* way;
+        bool download;
+    } ways[] = {{"activities dialog open", false}, {"updater download stalled", true}};
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.way);
+        if (w.download && !UptimeAllowsACheck())
+            GTEST_SKIP() << "the system has been up less than three minutes";
+        consoletest::SerialLock coreLock(L"TollvaneProgramTestSerial");
+        ConsoleInstallation inst;
+        Json::Value spec = CafeSpec();
+        if (w.download) {
+            ASSERT_TRUE(WriteWholeFile(inst.Path(L"Core.exe"), "the old updater"));
+            spec["console_update"]["file"]["size"] = 200000;
+            spec["console_update"]["file"]["seed"] = 5;
+            spec["rules"]["updater"]["stall"] = 1000;
+        }
+        standin::Scenario sc(spec);
+        ASSERT_TRUE(sc.Ok()) << sc.Error();
+        HANDLE process = nullptr;
+        DWORD pid = 0;
+        HWND frame = LogIn(inst, sc, process, pid);
+        ASSERT_NE(frame, nullptr);
+        if (w.download) {
+            ASSERT_TRUE(WaitFor([&] { return !inst.Last("update", "download").empty(); }, 90000))
+                << FileText(inst.Path(L"trace.txt"));
+            ASSERT_TRUE(WaitFor([&] { return sc.LogFor("/updater/Core.exe").size() == 1; }, 30000));
+        } else {
+            ASSERT_TRUE(inst.Click(frame, "activity_btn"));
+            ASSERT_TRUE(WaitFor([&] { return FindProcessWindow(pid, kDialogClass, L"活动") != nullptr; }, 30000));
+            RECT label;
+            ASSERT_TRUE(WaitFor([&] { return consoletest::TracedRect(inst.Trace(), "TextLab", label); }, 30000));
+        }
+        PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(Exited(process, 30000));
+        EXPECT_EQ(ExitCode(process), 0u);
+        EXPECT_EQ(FindProcessWindow(pid, nullptr), nullptr);
+        EXPECT_TRUE(WaitFor([] { return PellmoraProcesses() == 0; }, 10000));
+        EXPECT_TRUE(consoletest::Traced(inst.Trace(), "update", "stop", "ended"));
+        if (w.download) {
+            EXPECT_EQ(FileText(inst.Path(L"Core.exe")), "the old updater");
+            EXPECT_EQ(FileText(inst.Path(L"Core.exe.log")), "");
+        }
+    }
+}
+
+// A console ended by force in the middle of a request (the login's, then the activity page's in
+// the frame) starts again with its settings: the login page is filled from them and logs in.
+TEST(PellmoraProgram, AConsoleKilledInARequestStartsAgainWithItsSettings)
+{
+    const struct {
+        const char* request;
+        const char* action;
+        const char* path;
+    } cases[] = {
+        {"bar_login", "bar_login", "/index.php?g=home&m=bar&a=bar_login"},
+        {"activity", "activity", "/index.php?g=home&m=activity&a=activity"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request);
+        ConsoleInstallation inst;
+        Json::Value spec = CafeSpec();
+        // The first such request is never answered; the ones after it are.
+        spec["rules"][c.action][0]["no_reply"] = true;
+        standin::Scenario sc(spec);
+        ASSERT_TRUE(sc.Ok()) << sc.Error();
+        inst.SetSetting(L"rempwd", L"1");
+        inst.SetSetting(L"acc", AnsiToWide(kCafeCode).c_str());
+        inst.SetSetting(L"pwd", AnsiToWide(kCafePassword).c_str());
+        DWORD pid = 0;
+        HANDLE process = inst.Start(Proxy(sc), &pid);
+        ASSERT_NE(process, nullptr);
+        HWND dialog = WaitForWindow(pid, kDialogClass);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(inst.Click(dialog, "okBtn"));
+        if (strcmp(c.action, "activity") == 0) {
+            HWND frame = WaitForWindow(pid, kFrameClass);
+            ASSERT_NE(frame, nullptr);
+            ASSERT_TRUE(inst.Click(frame, "activity_btn"));
+        }
+        ASSERT_TRUE(WaitFor([&] { return sc.LogFor(c.path).size() == 1; }, 30000));
+        const std::string ini = FileText(inst.Ini());
+        ASSERT_TRUE(TerminateProcess(process, 1));
+        ASSERT_TRUE(Exited(process, 20000));
+        EXPECT_EQ(FileText(inst.Ini()), ini);
+
+        DeleteFileW(inst.Path(L"trace.txt").c_str());
+        process = inst.Start(Proxy(sc), &pid);
+        ASSERT_NE(process, nullptr);
+        dialog = WaitForWindow(pid, kDialogClass);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(inst.Settled("text", "login_netbarcode", kCafeCode), kCafeCode);
+        EXPECT_EQ(inst.Settled("text", "login_password", kCafePassword), kCafePassword);
+        EXPECT_EQ(inst.Settled("selected", "savepassOpt", "1"), "1");
+        ASSERT_TRUE(inst.Click(dialog, "okBtn"));
+        HWND frame = WaitForWindow(pid, kFrameClass);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(inst.Setting(L"acc"), AnsiToWide(kCafeCode));
+        EXPECT_EQ(inst.Setting(L"pwd"), AnsiToWide(kCafePassword));
+        EXPECT_EQ(inst.Setting(L"rempwd"), L"1");
+        PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(Exited(process, 20000));
+        EXPECT_EQ(ExitCode(process), 0u);
+    }
 }

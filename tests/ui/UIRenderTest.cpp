@@ -1,6 +1,7 @@
 // Image loading, image descriptions, bitmap drawing, colours, gradients and clip regions, checked on
 // real DIB pixels.
 #include "UIRenderTestSupport.h"
+#include <algorithm>
 
 using namespace Veneer;
 using namespace rendertest;
@@ -75,22 +76,36 @@ TEST_F(RenderTest, LoadPremultipliesOnlyTranslucentPixels)
     CUIPainter::FreeImage(img, true);
 }
 
-// A top-down BMP (negative height, as the console writes its QR codes) loads with its first row on top.
+// A BMP whose rows run from the top (negative height, as the console's QR bitmaps are written)
+// loads at its size and upright, like the same picture stored bottom-up.
 TEST_F(RenderTest, TopDownBmpLoadsUpright)
 {
-    std::vector<BYTE> bmp = MakeBmp24(1, 2, {kRed, kBlue});  // bottom-up: blue is the file's first row
+    // Top row red, bottom row blue; 3 x 2.
+    std::vector<Px> px = {kRed, kRed, kRed, kBlue, kBlue, kBlue};
+    std::vector<BYTE> bmp = MakeBmp24(3, 2, px);
     BITMAPINFOHEADER* ih = (BITMAPINFOHEADER*)&bmp[14];
     ih->biHeight = -2;
+    const int stride = 12;
+    std::vector<BYTE> rows(bmp.begin() + 54, bmp.end());
+    std::copy(rows.begin() + stride, rows.end(), bmp.begin() + 54);
+    std::copy(rows.begin(), rows.begin() + stride, bmp.begin() + 54 + stride);
     WriteImage(L"topdown.bmp", bmp);
-    TLoadedImage* img = CUIPainter::LoadImage(L"topdown.bmp");
-    ASSERT_NE(img, (TLoadedImage*)NULL);
-    EXPECT_EQ(1, img->nWidth);
-    EXPECT_EQ(2, img->nHeight);
-    EXPECT_EQ(255, img->pBits[0]);  // blue on top
-    EXPECT_EQ(0, img->pBits[2]);
-    EXPECT_EQ(255, img->pBits[6]);  // red below
-    EXPECT_EQ(0, img->pBits[4]);
-    CUIPainter::FreeImage(img, true);
+    WriteImage(L"bottomup.bmp", MakeBmp24(3, 2, px));
+    for (const wchar_t* name : {L"topdown.bmp", L"bottomup.bmp"}) {
+        SCOPED_TRACE(testing::Message() << (name[0] == L't' ? "top-down" : "bottom-up"));
+        TLoadedImage* img = CUIPainter::LoadImage(name);
+        ASSERT_NE(img, (TLoadedImage*)NULL);
+        EXPECT_EQ(3, img->nWidth);
+        EXPECT_EQ(2, img->nHeight);
+        // The DIB's rows run from the top: blue, green, red, alpha.
+        const BYTE* top = img->pBits;
+        const BYTE* bottom = img->pBits + 3 * 4;
+        EXPECT_EQ(255, top[2]);
+        EXPECT_EQ(0, top[0]);
+        EXPECT_EQ(255, bottom[0]);
+        EXPECT_EQ(0, bottom[2]);
+        CUIPainter::FreeImage(img, true);
+    }
 }
 
 TEST_F(RenderTest, MaskMatchesOpaquePixelsOfExactlyThatValue)

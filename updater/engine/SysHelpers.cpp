@@ -398,9 +398,17 @@ std::wstring ReplaceAllW(const std::wstring& text, const std::wstring& from, con
 
 std::wstring ToLowerW(const std::wstring& text)
 {
+    // ASCII letters are folded here: under a non-C locale the run-time asks the system's
+    // case mapping for every single character, which a scan does for every path it meets.
     std::wstring out(text);
-    for (wchar_t& c : out)
-        c = static_cast<wchar_t>(towlower(c));
+    for (wchar_t& c : out) {
+        if (c < 0x80) {
+            if (c >= L'A' && c <= L'Z')
+                c = wchar_t(c - L'A' + L'a');
+        } else {
+            c = static_cast<wchar_t>(towlower(c));
+        }
+    }
     return out;
 }
 

@@ -2,7 +2,7 @@
 // dialog builder from markup text, attached to a paint manager (name registration), laid out,
 // painted into a 32-bit DIB as the paint manager paints its window, painted again with direct GDI
 // calls (the same rectangles, borders and texts), and deleted. Prints one line of microseconds per
-// control: controls build names layout paint direct-GDI teardown. bench/ui.sh runs it per size and
+// control: controls build names layout paint direct-GDI teardown direct-GDI-keeping-alpha. bench/ui.sh runs it per size and
 // summarises.
 //   ui_bench <controls>
 // A small skin is built, painted and deleted first, so one-time costs (classes, fonts, the tag
@@ -110,8 +110,28 @@ inline COLORREF Gdi(DWORD argb)
 
 // The same rectangles, borders and texts with plain GDI calls, the way a hand-written window
 // paints them: a DC brush and pen, one font selected once.
-void PaintDirect(HDC hDC, HFONT hFont, const std::vector<Cell>& cells)
+// keepAlpha: the backgrounds stretched from one opaque 32-bit pixel instead of FillRect, which
+// leaves the alpha byte 0. The framework fills that way so that its pixels stay opaque in layered
+// windows: the least any painter keeping them opaque pays.
+void PaintDirect(HDC hDC, HFONT hFont, const std::vector<Cell>& cells, bool keepAlpha)
 {
+    HDC hPixel = NULL;
+    HBITMAP hPixelBmp = NULL;
+    HGDIOBJ oldPixel = NULL;
+    if (keepAlpha) {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+        bi.bmiHeader.biWidth = 1;
+        bi.bmiHeader.biHeight = 1;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void* bits = NULL;
+        hPixel = ::CreateCompatibleDC(hDC);
+        hPixelBmp = ::CreateDIBSection(hPixel, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+        *static_cast<DWORD*>(bits) = kBack;
+        oldPixel = ::SelectObject(hPixel, hPixelBmp);
+        ::SetStretchBltMode(hDC, COLORONCOLOR);
+    }
     HGDIOBJ oldFont = ::SelectObject(hDC, hFont);
     HGDIOBJ oldPen = ::SelectObject(hDC, ::GetStockObject(DC_PEN));
     HGDIOBJ oldBrush = ::SelectObject(hDC, ::GetStockObject(NULL_BRUSH));
@@ -121,7 +141,11 @@ void PaintDirect(HDC hDC, HFONT hFont, const std::vector<Cell>& cells)
     ::SetDCBrushColor(hDC, Gdi(kBack));
     ::SetDCPenColor(hDC, Gdi(kBorder));
     for (const Cell& cell : cells) {
-        ::FillRect(hDC, &cell.rc, dcBrush);
+        if (keepAlpha)
+            ::StretchBlt(hDC, cell.rc.left, cell.rc.top, cell.rc.right - cell.rc.left, cell.rc.bottom - cell.rc.top,
+                         hPixel, 0, 0, 1, 1, SRCCOPY);
+        else
+            ::FillRect(hDC, &cell.rc, dcBrush);
         if (!cell.text.empty()) {
             RECT rc = cell.rc;
             ::DrawTextW(hDC, cell.text.c_str(), -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
@@ -131,6 +155,11 @@ void PaintDirect(HDC hDC, HFONT hFont, const std::vector<Cell>& cells)
     ::SelectObject(hDC, oldBrush);
     ::SelectObject(hDC, oldPen);
     ::SelectObject(hDC, oldFont);
+    if (keepAlpha) {
+        ::SelectObject(hPixel, oldPixel);
+        ::DeleteObject(hPixelBmp);
+        ::DeleteDC(hPixel);
+    }
 }
 
 class Host : public CWindowWnd {
@@ -139,7 +168,7 @@ public:
 };
 
 struct Times {
-    double build, attach, layout, paint, direct, teardown;   // milliseconds
+    double build, attach, layout, paint, direct, teardown, directAlpha;   // milliseconds
 };
 
 // Builds, registers, lays out, paints (framework, then direct GDI) and deletes one generated skin.
@@ -217,9 +246,14 @@ bool Measure(HWND hWnd, int n, Times& t)
     CollectCells(root, cells);
     memset(bits, 0, bytes);
     double t6 = Now();
-    PaintDirect(hMem, pm->GetFont(0), cells);
+    PaintDirect(hMem, pm->GetFont(0), cells, false);
     ::GdiFlush();
     double t7 = Now();
+    memset(bits, 0, bytes);
+    double t7a = Now();
+    PaintDirect(hMem, pm->GetFont(0), cells, true);
+    ::GdiFlush();
+    double t7b = Now();
 
     ::SelectObject(hMem, oldBmp);
     ::DeleteObject(hDib);
@@ -234,6 +268,7 @@ bool Measure(HWND hWnd, int n, Times& t)
     t.layout = t3 - t2;
     t.paint = t5 - t4;
     t.direct = t7 - t6;
+    t.directAlpha = t7b - t7a;
     t.teardown = t9 - t8;
     return true;
 }
@@ -255,8 +290,9 @@ int main(int argc, char** argv)
     }
     Times t;
     if (!Measure(host.GetHWND(), 200, t) || !Measure(host.GetHWND(), n, t)) return 1;
-    printf("%d %.4f %.4f %.4f %.4f %.4f %.4f\n", n, t.build * 1000.0 / n, t.attach * 1000.0 / n,
-           t.layout * 1000.0 / n, t.paint * 1000.0 / n, t.direct * 1000.0 / n, t.teardown * 1000.0 / n);
+    printf("%d %.4f %.4f %.4f %.4f %.4f %.4f %.4f\n", n, t.build * 1000.0 / n, t.attach * 1000.0 / n,
+           t.layout * 1000.0 / n, t.paint * 1000.0 / n, t.direct * 1000.0 / n, t.teardown * 1000.0 / n,
+           t.directAlpha * 1000.0 / n);
     ::DestroyWindow(host.GetHWND());
     return 0;
 }

@@ -5,6 +5,7 @@
 # second scan with the cache it wrote (nothing read). Prints each run and the medians of
 #   first-scan throughput / md5sum throughput   (1.0: hashes as fast as md5sum)
 #   second (cached) scan time / first scan time (lower: the cache saves more)
+# Then the steps of a cached scan one by one (reading filelist.ini, the walk, writing it).
 # Beside them, the limits the platform sets: md5sum's throughput, the system provider's MD5
 # throughput on one thread (memory only, no file reads) and the number of hashing workers.
 #   bash bench/scan.sh [runs]          (TOLLVANE_BUILD_DIR: build folder, default ./build)
@@ -79,9 +80,18 @@ for i in $(seq "$runs"); do
   printf 'run %d: md5sum %.3f s, first scan %.3f s (%s hashed), cached scan %.3f s (%s hashed), listing alone %.3f s; throughput ratio %s, cached/first %s\n' \
     "$i" "$t_md5" "$t_first" "$h_first" "$t_second" "$h_second" "$t_list" "$hr" "$cr"
 done
+# Where a cached scan spends its time: the steps of one scan timed one by one, on the cache the
+# last run left.
+load_t=(); walk_t=(); save_t=()
+for i in $(seq "$runs"); do
+  read -r _ t_load t_walk _ t_save <<<"$("$root/scripts/wine-run.sh" "$exe" --phases 'C:\tollvane-scanbench\inst' | tr -d '\r')"
+  load_t+=("$t_load"); walk_t+=("$t_walk"); save_t+=("$t_save")
+done
 median() { printf '%s\n' "$@" | sort -n | python3 -c 'import sys; v=[float(x) for x in sys.stdin]; print("%.4g" % v[len(v)//2])'; }
 echo "median throughput: md5sum $(median "${md5_rates[@]}") MB/s, first scan $(median "${scan_rates[@]}") MB/s on $workers hashing workers;" \
   "the system provider's MD5 alone, in memory: $provider_one MB/s on one thread, $provider_all MB/s on $workers threads"
 echo "median first-scan throughput / md5sum throughput over $runs runs: $(median "${hash_ratios[@]}") (1.0: as fast as md5sum)"
 echo "median cached-scan time / first-scan time over $runs runs: $(median "${cache_ratios[@]}") (lower: the cache saves more;" \
   "listing the folders alone / first scan: $(median "${list_ratios[@]}"), the floor)"
+echo "cached scan, medians: reading filelist.ini $(median "${load_t[@]}") s, walking the folders $(median "${walk_t[@]}") s," \
+  "writing filelist.ini $(median "${save_t[@]}") s"

@@ -6,6 +6,8 @@
 
 namespace {
 const unsigned kWorkerStack = 256 * 1024;
+// Each worker reads through one buffer of this size, kept for all its files.
+const uint32_t kReadBuffer = 1024 * 1024;
 }  // namespace
 
 unsigned CFileHashPool::DefaultWorkerCount()
@@ -24,7 +26,7 @@ CFileHashPool::CFileHashPool(unsigned workers)
     if (workers == 0)
         workers = 1;
     for (unsigned i = 0; i < workers; ++i) {
-        // The stack committed from the start: GetFileMd5 reads into 64 KB on it.
+        // The stack committed from the start: without its own buffer a worker reads into 64 KB on it.
         uintptr_t thread = _beginthreadex(nullptr, kWorkerStack, &CFileHashPool::ThreadMain, this, 0, nullptr);
         if (thread)
             m_workers.push_back(reinterpret_cast<HANDLE>(thread));
@@ -94,6 +96,12 @@ void CFileHashPool::Drain()
 
 void CFileHashPool::Run()
 {
+    std::vector<BYTE> buffer;
+    try {
+        buffer.resize(kReadBuffer);
+    } catch (...) {
+        // Without it the worker reads through the smaller stack buffer of GetFileMd5.
+    }
     for (;;) {
         EnterCriticalSection(&m_lock);
         while (!m_stopping && m_jobs.empty())
@@ -107,7 +115,9 @@ void CFileHashPool::Run()
         LeaveCriticalSection(&m_lock);
 
         std::string md5;
-        if (GetFileMd5(job.path->c_str(), md5) != 0)
+        uint32_t error = buffer.empty() ? GetFileMd5(job.path->c_str(), md5)
+                                        : GetFileMd5(job.path->c_str(), md5, buffer.data(), uint32_t(buffer.size()));
+        if (error != 0)
             md5.clear();
 
         EnterCriticalSection(&m_lock);

@@ -47,11 +47,11 @@ CIniKey* CIniSection::FindKey(std::string name) const
 CIniKey* CIniSection::AddKey(std::string name)
 {
     Trim(name);
-    auto it = m_keys.find(name);
-    if (it != m_keys.end())
+    auto it = m_keys.lower_bound(name);
+    if (it != m_keys.end() && CIniNameLess::Compare((*it)->GetName(), name) == 0)
         return *it;
     CIniKey* key = new CIniKey(this, name);
-    m_keys.insert(key);
+    m_keys.insert(it, key);
     return key;
 }
 
@@ -72,7 +72,7 @@ std::vector<std::string> CIniSection::GetKeyNames() const
 
 void CIniSection::SetValue(std::string key, std::string value)
 {
-    AddKey(key)->SetValue(value);
+    AddKey(std::move(key))->SetValue(std::move(value));
 }
 
 void CIniSection::Clear()
@@ -100,9 +100,18 @@ CIniFile::~CIniFile()
     Clear();
 }
 
+namespace {
+// The streams' own buffer is a few hundred bytes: a file list of thousands of records would be
+// read and written in as many system calls.
+const size_t kStreamBuffer = 64 * 1024;
+}  // namespace
+
 bool CIniFile::Load(const std::string& path, bool keep)
 {
-    std::ifstream in(path.c_str(), std::ios::in | std::ios::binary);
+    std::vector<char> buffer(kStreamBuffer);
+    std::ifstream in;
+    in.rdbuf()->pubsetbuf(buffer.data(), std::streamsize(buffer.size()));
+    in.open(path.c_str(), std::ios::in | std::ios::binary);
     if (!in.is_open())
         return false;
     ReadFrom(in, keep);
@@ -128,7 +137,7 @@ void CIniFile::ReadFrom(std::istream& in, bool keep)
             current = AddSection(name);
         } else if (eq != std::string::npos && eq > 0) {
             if (current)
-                current->SetValue(line.substr(0, eq), line.substr(eq + 1));
+                current->AddKey(line.substr(0, eq))->SetValue(line.substr(eq + 1));
         }
         // Comments ("#...") and anything else are dropped.
     }
@@ -136,10 +145,14 @@ void CIniFile::ReadFrom(std::istream& in, bool keep)
 
 bool CIniFile::Save(const std::string& path) const
 {
-    std::ofstream out(path.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
+    std::vector<char> buffer(kStreamBuffer);
+    std::ofstream out;
+    out.rdbuf()->pubsetbuf(buffer.data(), std::streamsize(buffer.size()));
+    out.open(path.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
     if (!out.is_open())
         return false;
     WriteTo(out);
+    out.close();
     return true;
 }
 
@@ -162,11 +175,11 @@ CIniSection* CIniFile::FindSection(std::string name) const
 CIniSection* CIniFile::AddSection(std::string name)
 {
     Trim(name);
-    auto it = m_sections.find(name);
-    if (it != m_sections.end())
+    auto it = m_sections.lower_bound(name);
+    if (it != m_sections.end() && CIniNameLess::Compare((*it)->GetName(), name) == 0)
         return *it;
     CIniSection* section = new CIniSection(this, name);
-    m_sections.insert(section);
+    m_sections.insert(it, section);
     return section;
 }
 

@@ -29,6 +29,7 @@ public:
     const std::string& GetName() const { return m_name; }
     std::string GetValue() const { return m_value; }
     void SetValue(const std::string& value) { m_value = value; }
+    void SetValue(std::string&& value) { m_value = std::move(value); }
     CIniSection* GetOwner() const { return m_owner; }
 
 private:
@@ -41,7 +42,7 @@ class CIniSection {
 public:
     CIniSection(CIniFile* owner, const std::string& name) : m_owner(owner), m_name(name) {}
     ~CIniSection();
-    std::string GetName() const { return m_name; }
+    const std::string& GetName() const { return m_name; }
     CIniKey* FindKey(std::string name) const;
     CIniKey* AddKey(std::string name);
     std::string GetValue(std::string key) const;

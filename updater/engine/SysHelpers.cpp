@@ -139,6 +139,14 @@ HCRYPTPROV Md5Provider(uint32_t& error)
 
 uint32_t GetFileMd5(const wchar_t* path, std::string& out)
 {
+    // On the stack: a heap block of this size is mapped and unmapped for each file, which costs
+    // more than hashing a small one.
+    BYTE buffer[kMd5ReadBlock];
+    return GetFileMd5(path, out, buffer, sizeof(buffer));
+}
+
+uint32_t GetFileMd5(const wchar_t* path, std::string& out, void* buffer, uint32_t bufferSize)
+{
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -154,18 +162,17 @@ uint32_t GetFileMd5(const wchar_t* path, std::string& out)
         result = LastErrorOr(ERROR_GEN_FAILURE);
     } else {
         // Large reads: under Wine every ReadFile and every CryptHashData call has a fixed cost
-        // that small blocks multiply by the thousands per file. On the stack: a heap block of
-        // this size is mapped and unmapped for each file, which costs more than hashing a small one.
-        BYTE buffer[kMd5ReadBlock];
+        // (and takes a process-wide lock) that small blocks multiply by the thousands per file.
+        BYTE* data = static_cast<BYTE*>(buffer);
         for (;;) {
             DWORD got = 0;
-            if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) {
+            if (!ReadFile(file, data, bufferSize, &got, nullptr)) {
                 result = LastErrorOr(ERROR_READ_FAULT);
                 break;
             }
             if (got == 0)
                 break;
-            if (!CryptHashData(hash, buffer, got, 0)) {
+            if (!CryptHashData(hash, data, got, 0)) {
                 result = LastErrorOr(ERROR_GEN_FAILURE);
                 break;
             }
@@ -398,9 +405,17 @@ std::wstring ReplaceAllW(const std::wstring& text, const std::wstring& from, con
 
 std::wstring ToLowerW(const std::wstring& text)
 {
+    // ASCII letters are folded here: under a non-C locale the run-time asks the system's
+    // case mapping for every single character, which a scan does for every path it meets.
     std::wstring out(text);
-    for (wchar_t& c : out)
-        c = static_cast<wchar_t>(towlower(c));
+    for (wchar_t& c : out) {
+        if (c < 0x80) {
+            if (c >= L'A' && c <= L'Z')
+                c = wchar_t(c - L'A' + L'a');
+        } else {
+            c = static_cast<wchar_t>(towlower(c));
+        }
+    }
     return out;
 }
 

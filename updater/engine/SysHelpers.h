@@ -42,6 +42,9 @@ private:
 
 // Appends the file's MD5 as 32 lower-case hex digits; 0 on success, else the failing step's error.
 uint32_t GetFileMd5(const wchar_t* path, std::string& out);
+// The same, reading through the caller's buffer: a thread that hashes many files keeps one large
+// buffer for all of them (fewer, larger reads; nothing mapped per file).
+uint32_t GetFileMd5(const wchar_t* path, std::string& out, void* buffer, uint32_t bufferSize);
 
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wctype.h>
 #include <map>
 
 #include "FileHashPool.h"
@@ -22,6 +23,24 @@ char AsciiLower(char c)
 wchar_t AsciiLowerW(wchar_t c)
 {
     return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c;
+}
+
+// Case folding as ToLowerW does it.
+inline wchar_t FoldW(wchar_t c)
+{
+    if (c < 0x80)
+        return AsciiLowerW(c);
+    return static_cast<wchar_t>(towlower(c));
+}
+
+bool EqualFolded(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && FoldW(a[i]) != FoldW(b[i]))
+            return false;
+    return true;
 }
 
 bool EqualNoCase(const std::wstring& text, const wchar_t* other)
@@ -87,8 +106,12 @@ void CUpdateFileList::AddExcludedFile(const std::wstring& file)
 
 bool CUpdateFileList::IsExcluded(const std::wstring& path) const
 {
-    std::wstring rest = ToLowerW(path);
-    if (!m_rootLower.empty())
+    return IsExcludedLower(ToLowerW(path));
+}
+
+bool CUpdateFileList::IsExcludedLower(std::wstring rest) const
+{
+    if (!m_rootLower.empty() && rest.find(m_rootLower) != std::wstring::npos)
         rest = ReplaceAllW(rest, m_rootLower, L"");
     return m_excluded.count(rest) != 0;
 }
@@ -114,11 +137,12 @@ void CUpdateFileList::ScanDir(const std::wstring& dir, int depth)
         if (find.IsDotEntry() || find.IsSystem() || find.IsTemporary())
             continue;
         std::wstring path = find.GetFilePath();
+        std::wstring lower = ToLowerW(path);
         if (find.IsDirectory()) {
-            if (!IsExcluded(path + L"\\"))
+            if (!IsExcludedLower(lower + L"\\"))
                 ScanDir(path, depth + 1);
-        } else if (!IsExcluded(path)) {
-            OnFileFound(find);
+        } else if (!IsExcludedLower(lower)) {
+            OnFileFound(find, std::move(path), std::move(lower));
         }
     }
     find.Close();
@@ -126,8 +150,14 @@ void CUpdateFileList::ScanDir(const std::wstring& dir, int depth)
 
 void CUpdateFileList::OnFileFound(CMsFileFind& find)
 {
-    std::wstring name = find.GetFileName();
     std::wstring fullPath = find.GetFilePath();
+    std::wstring fullKey = ToLowerW(fullPath);
+    OnFileFound(find, std::move(fullPath), std::move(fullKey));
+}
+
+void CUpdateFileList::OnFileFound(CMsFileFind& find, std::wstring fullPath, std::wstring fullKey)
+{
+    std::wstring name = find.GetFileName();
     int64_t size = int64_t(find.GetLength());
     CTime written;
     int64_t seconds = find.GetLastWriteTime(written) ? int64_t(written.GetTime()) : 0;
@@ -140,12 +170,11 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find)
         return;
 
     // Lower-casing goes character by character, so the relative key is the tail of the full one.
-    std::wstring fullKey = ToLowerW(fullPath);
     std::wstring key = fullKey.size() > m_rootDir.size() ? fullKey.substr(m_rootDir.size()) : std::wstring();
     if (CFileInfo* cached = FindUnchangedCached(key, time, size)) {
         m_cachedMap.erase(key);
-        cached->path = fullPath;
-        CFileInfo*& slot = m_scannedMap[fullKey];
+        cached->path = std::move(fullPath);
+        CFileInfo*& slot = m_scannedMap[std::move(fullKey)];
         delete slot;
         slot = cached;
         return;
@@ -153,10 +182,10 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find)
 
     CFileInfo* info = new CFileInfo;
     info->size = size;
-    info->path = fullPath;
+    info->path = std::move(fullPath);
     info->time = time;
     if (size == 0) {
-        CFileInfo*& slot = m_scannedMap[fullKey];
+        CFileInfo*& slot = m_scannedMap[std::move(fullKey)];
         delete slot;
         slot = info;
     } else {
@@ -170,7 +199,7 @@ CFileInfo* CUpdateFileList::FindUnchangedCached(const std::wstring& path, uint32
     if (it == m_cachedMap.end())
         return nullptr;
     CFileInfo* info = it->second;
-    if (info->time != time || info->size != size || _wcsicmp(info->path.c_str(), path.c_str()) != 0)
+    if (info->time != time || info->size != size || !EqualFolded(info->path, path))
         return nullptr;
     return info;
 }

@@ -91,6 +91,10 @@ private:
     static const std::string& LocalMd5(const CFileInfo& info);
     // Puts a hashed record into the scanned map under its lower-cased path.
     void StoreHashed(CFileInfo* info, std::string& md5);
+    // IsExcluded and OnFileFound for a path already lower-cased: the walk lower-cases each
+    // entry's path once for both.
+    bool IsExcludedLower(std::wstring lowerPath) const;
+    void OnFileFound(CMsFileFind& find, std::wstring fullPath, std::wstring fullKey);
 
     int32_t m_pendingCount = 0;
     int32_t m_remainingCount = 0;

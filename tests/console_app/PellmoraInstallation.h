@@ -64,13 +64,24 @@ inline BOOL CALLBACK FindEditChild(HWND child, LPARAM lParam)
     return TRUE;
 }
 
-// One console installation; the console's single-instance mutex is prefix-wide, so installations
-// exist one at a time.
+// One console installation, in a temporary folder or in a kept one (the demo's); the console's
+// single-instance mutex is prefix-wide, so installations exist one at a time.
 class ConsoleInstallation {
 public:
     explicit ConsoleInstallation(bool withVersionFile = true)
+        : ConsoleInstallation(std::wstring(), withVersionFile)
     {
-        CopyTree(consoletest::TestBinDir() + L"pellmora", m_dir.Path().substr(0, m_dir.Path().size() - 1));
+    }
+    // An empty folder name: a temporary folder, removed with the object.
+    ConsoleInstallation(const std::wstring& keptDir, bool withVersionFile)
+    {
+        if (keptDir.empty()) {
+            m_scratch.reset(new ScratchDir);
+            m_root = m_scratch->Path();
+        } else {
+            m_root = keptDir.back() == L'\\' ? keptDir : keptDir + L'\\';
+        }
+        CopyTree(consoletest::TestBinDir() + L"pellmora", m_root.substr(0, m_root.size() - 1));
         CreateDirectoryW(Path(L"data").c_str(), nullptr);
         if (withVersionFile) {
             ::CCoreDataFile file(1);
@@ -89,7 +100,7 @@ public:
         Sleep(300);
     }
 
-    std::wstring Path(const std::wstring& rel) const { return m_dir / rel; }
+    std::wstring Path(const std::wstring& rel) const { return m_root + rel; }
     std::wstring Ini() const { return Path(L"Pellmora.ini"); }
     void SetSetting(const wchar_t* key, const wchar_t* value)
     {
@@ -115,7 +126,7 @@ public:
         std::wstring cmd = L"\"" + Path(L"Pellmora.exe") + L"\"";
         STARTUPINFOW si = {sizeof si};
         PROCESS_INFORMATION pi;
-        BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.Path().c_str(), &si,
+        BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_root.c_str(), &si,
                                  &pi);
         SetEnvironmentVariableW(L"PELLMORA_TEST_TRACE", nullptr);
         if (!proxy.empty()) {
@@ -198,7 +209,8 @@ private:
     }
 
     consoletest::SerialLock m_lock{L"PellmoraProgramTestSerial"};  // first: taken first, released last
-    ScratchDir m_dir;
+    std::unique_ptr<ScratchDir> m_scratch;
+    std::wstring m_root;  // ends in a backslash
     std::vector<HANDLE> m_processes;
 };
 

@@ -159,10 +159,7 @@ void CPlayerInfoDlg::OnTick()
         LoadSocketPage();
     }
     if (m_shownAt != 0 && now - m_shownAt > kClearMs) {
-        m_customer.Reset();
-        m_hasPhoto = false;
-        ShowPlayer(m_customer);
-        m_shownAt = 0;
+        ClearCustomer();
     }
 }
 
@@ -228,6 +225,14 @@ void CPlayerInfoDlg::ShowPlayer(const COpenAccountInfo& customer)
         SetLabel(m_usernation, L"usernation", L" ");
         SetPicture(m_headimg, L"headimg", DefaultPhotoPath());
     }
+}
+
+void CPlayerInfoDlg::ClearCustomer()
+{
+    m_customer.Reset();
+    m_hasPhoto = false;
+    ShowPlayer(m_customer);
+    m_shownAt = 0;
 }
 
 bool CPlayerInfoDlg::DownloadPhoto(const std::string& remotePath, const std::string& localPath)
@@ -304,19 +309,13 @@ void CPlayerInfoDlg::Notify(TNotifyRecord& msg)
         const bool ok = PostOpenState(m_customer.uid, 1);
         const IdCardRecord record = BuildIdCardRecord(m_customer);
         SendToAgent(record);
-        m_customer.Reset();
-        m_hasPhoto = false;
-        ShowPlayer(m_customer);
-        m_shownAt = 0;
+        ClearCustomer();
         SetLabel(m_checkresult, L"checkresult", ok ? L"开户成功!" : L"开户失败!");
     } else if (name == L"cancleBtn") {
         if (m_customer.uid == 0)
             return;
         testhook::Trace(L"player", L"button", L"cancleBtn");
-        m_customer.Reset();
-        m_hasPhoto = false;
-        ShowPlayer(m_customer);
-        m_shownAt = 0;
+        ClearCustomer();
         SetLabel(m_checkresult, L"checkresult", L"取消开户！");
     }
     // "OrderListOpt" and everything else: nothing.

@@ -74,6 +74,8 @@ public:
     std::wstring DefaultPhotoPath() const;
 
 private:
+    // Drops the customer and clears what the page shows of it.
+    void ClearCustomer();
     static uint32_t DefaultClock();
     void SetLabel(Veneer::CControlUI* label, const wchar_t* name, const std::wstring& text);
     void SetPicture(Veneer::CControlUI* control, const wchar_t* name, const std::wstring& path);

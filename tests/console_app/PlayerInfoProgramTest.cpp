@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <vector>
+#include "AgentWindow.h"
 #include "ConsoleAppSupport.h"
 #include "PellmoraInstallation.h"
 #include "ServerBaseUrl.h"
@@ -26,109 +27,6 @@ const char kOpenStatePath[] = "/index.php?g=home&m=open&a=post_openstate";
 const COLORREF kRed = RGB(0xD0, 0x20, 0x20);
 const COLORREF kLight = RGB(0xEE, 0xF2, 0xF5);  // Head.png's ground
 const COLORREF kGrey = RGB(0xB8, 0xC2, 0xCC);   // Head.png's head
-
-// The other program's window: a hidden top-level window titled "QCODE_DIALOG_AGENT" on a thread
-// that pumps its messages and keeps every WM_COPYDATA it receives. Hang() stops the pumping.
-class AgentWindow {
-public:
-    struct Received {
-        ULONG_PTR type;
-        DWORD size;
-        std::string bytes;
-        HWND sender;
-    };
-
-    AgentWindow()
-    {
-        m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_hung = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_thread = CreateThread(nullptr, 0, &AgentWindow::Run, this, 0, nullptr);
-        WaitForSingleObject(m_ready, 10000);
-    }
-    ~AgentWindow()
-    {
-        SetEvent(m_release);
-        if (m_hwnd)
-            PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
-        WaitForSingleObject(m_thread, 20000);
-        for (HANDLE h : {m_thread, m_ready, m_release, m_hung})
-            CloseHandle(h);
-    }
-    AgentWindow(const AgentWindow&) = delete;
-    AgentWindow& operator=(const AgentWindow&) = delete;
-
-    HWND Handle() const { return m_hwnd; }
-    // The thread stops taking messages until the object goes.
-    bool Hang()
-    {
-        PostMessageW(m_hwnd, WM_APP, 0, 0);
-        return WaitForSingleObject(m_hung, 10000) == WAIT_OBJECT_0;
-    }
-    std::vector<Received> Records()
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_records;
-    }
-    size_t Count()
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_records.size();
-    }
-
-private:
-    static DWORD WINAPI Run(void* param)
-    {
-        AgentWindow* self = static_cast<AgentWindow*>(param);
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &AgentWindow::Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PellmoraTestAgent";
-        RegisterClassW(&wc);
-        self->m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"QCODE_DIALOG_AGENT", WS_OVERLAPPED, 0, 0, 200, 100,
-                                       nullptr, nullptr, wc.hInstance, self);
-        SetEvent(self->m_ready);
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        return 0;
-    }
-
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-    {
-        if (msg == WM_NCCREATE)
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        AgentWindow* self = reinterpret_cast<AgentWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self != nullptr && msg == WM_COPYDATA) {
-            const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            Received r = {data->dwData, data->cbData,
-                          std::string(static_cast<const char*>(data->lpData), data->cbData),
-                          reinterpret_cast<HWND>(wParam)};
-            std::lock_guard<std::mutex> guard(self->m_lock);
-            self->m_records.push_back(r);
-            return TRUE;
-        }
-        if (self != nullptr && msg == WM_APP) {
-            SetEvent(self->m_hung);
-            WaitForSingleObject(self->m_release, 180000);
-            return 0;
-        }
-        if (msg == WM_DESTROY)
-            PostQuitMessage(0);
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-
-    HANDLE m_thread = nullptr;
-    HANDLE m_ready = nullptr;
-    HANDLE m_release = nullptr;
-    HANDLE m_hung = nullptr;
-    HWND m_hwnd = nullptr;
-    std::mutex m_lock;
-    std::vector<Received> m_records;
-};
 
 std::string At(const std::string& record, size_t offset, size_t size) { return record.substr(offset, size); }
 

@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <string>
+#include "AgentWindow.h"
 #include "ConsoleAppSupport.h"
 #include "IdCardRecord.h"
 #include "PellmoraInstallation.h"
@@ -44,81 +45,22 @@ std::string Field(const char* field, size_t size)
     return Utf8(wide);
 }
 
-// The other program's window: answers WM_COPYDATA on a thread of its own that pumps messages (the
-// console's send waits for the answer) and prints what it received.
-class AgentWindow {
-public:
-    AgentWindow()
-    {
-        m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_thread = CreateThread(nullptr, 0, &AgentWindow::Run, this, 0, nullptr);
-        WaitForSingleObject(m_ready, 10000);
-    }
-    ~AgentWindow()
-    {
-        if (m_hwnd)
-            PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
-        WaitForSingleObject(m_thread, 20000);
-        CloseHandle(m_thread);
-        CloseHandle(m_ready);
-    }
-    AgentWindow(const AgentWindow&) = delete;
-    AgentWindow& operator=(const AgentWindow&) = delete;
-
-    HWND Handle() const { return m_hwnd; }
-    LONG Received() const { return InterlockedCompareExchange(const_cast<LONG*>(&m_received), 0, 0); }
-
-private:
-    static DWORD WINAPI Run(void* param)
-    {
-        AgentWindow* self = static_cast<AgentWindow*>(param);
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &AgentWindow::Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PellmoraDemoAgent";
-        RegisterClassW(&wc);
-        self->m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"QCODE_DIALOG_AGENT", WS_OVERLAPPED, 0, 0, 200, 100,
-                                       nullptr, nullptr, wc.hInstance, self);
-        SetEvent(self->m_ready);
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0)
-            DispatchMessageW(&msg);
-        return 0;
-    }
-
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-    {
-        if (msg == WM_NCCREATE)
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        AgentWindow* self = reinterpret_cast<AgentWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self != nullptr && msg == WM_COPYDATA) {
-            const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            Say("QCODE_DIALOG_AGENT received WM_COPYDATA: type " + std::to_string(data->dwData) + ", " +
-                std::to_string(data->cbData) + " bytes, from window " +
-                std::to_string(reinterpret_cast<ULONG_PTR>(reinterpret_cast<HWND>(wParam))));
-            if (data->cbData == sizeof(IdCardRecord)) {
-                IdCardRecord r;
-                memcpy(&r, data->lpData, sizeof r);
-                Say("  name:      " + Field(r.name, sizeof r.name));
-                Say("  ID number: " + Field(r.idNumber, sizeof r.idNumber));
-                Say("  nation:    " + Field(r.nation, sizeof r.nation));
-                Say("  sex:       " + std::to_string(r.sex) + (r.sex == 1 ? " (male)" : " (female)"));
-                Say("  photo:     " + Field(r.photoPath, sizeof r.photoPath));
-            }
-            InterlockedIncrement(&self->m_received);
-            return TRUE;
-        }
-        if (msg == WM_DESTROY)
-            PostQuitMessage(0);
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-
-    HANDLE m_thread = nullptr;
-    HANDLE m_ready = nullptr;
-    HWND m_hwnd = nullptr;
-    LONG m_received = 0;
-};
+// What the agent window received, as the program owning it would read it.
+void PrintRecord(const AgentWindow::Received& received)
+{
+    Say("QCODE_DIALOG_AGENT received WM_COPYDATA: type " + std::to_string(received.type) + ", " +
+        std::to_string(received.size) + " bytes, from window " +
+        std::to_string(reinterpret_cast<ULONG_PTR>(received.sender)));
+    if (received.bytes.size() != sizeof(IdCardRecord))
+        return;
+    IdCardRecord r;
+    memcpy(&r, received.bytes.data(), sizeof r);
+    Say("  name:      " + Field(r.name, sizeof r.name));
+    Say("  ID number: " + Field(r.idNumber, sizeof r.idNumber));
+    Say("  nation:    " + Field(r.nation, sizeof r.nation));
+    Say("  sex:       " + std::to_string(r.sex) + (r.sex == 1 ? " (male)" : " (female)"));
+    Say("  photo:     " + Field(r.photoPath, sizeof r.photoPath));
+}
 
 // A screenshot once the window has had time to draw itself.
 void Screenshot(HWND hwnd, const wchar_t* file)
@@ -196,11 +138,15 @@ int RunDemo()
     AgentWindow agent;
     if (!agent.Handle())
         return Fail("no QCODE_DIALOG_AGENT window");
-    if (!inst.Click(frame, "okBtn") || !inst.WaitTraced("text", "checkresult", Utf8(L"开户成功!"), 30000))
+    if (!inst.Click(frame, "okBtn"))
+        return Fail("could not press okBtn");
+    // The record goes out before the page shows the outcome.
+    if (!WaitFor([&] { return agent.Count() > 0; }, 30000))
+        return Fail("the agent window received nothing");
+    PrintRecord(agent.Records()[0]);
+    if (!inst.WaitTraced("text", "checkresult", Utf8(L"开户成功!"), 30000))
         return Fail("the account opening was not confirmed");
     Say(Utf8(L"Confirmed: 开户成功!"));
-    if (!WaitFor([&] { return agent.Received() > 0; }, 10000))
-        return Fail("the agent window received nothing");
 
     // The QR window.
     if (!inst.Click(frame, "kaihu_btn"))

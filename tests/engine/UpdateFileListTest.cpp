@@ -470,28 +470,30 @@ TEST(UpdateFileList, LoadReadsTheCacheFileAsTheIniReaderDoes)
     const struct {
         const char* what;
         std::string text;
+        size_t records;
     } cases[] = {
-        {"plain", "[0]\r\nmd5=aa\r\npath=a.txt\r\nsize=3\r\ntime=7\r\n[1]\r\nmd5=bb\r\npath=B.txt\r\nsize=4\r\ntime=8\r\n[Config]\r\nfiles=2\r\n"},
-        {"blanks, tabs and letter case", "  [ 0 ]\t\r\n\t PATH = x.txt \r\n Md5=AB\r\nSiZe\t=12\r\ntime= 9\r\n"},
-        {"a repeated section goes on, the last value wins", "[0]\npath=a\nmd5=1\n[1]\npath=b\n[0]\nmd5=2\nsize=5\npath=c\n"},
-        {"lines outside sections and without '='", "path=stray\n#note\n[0]\njunk\n=novalue\npath=p\n;x=y\n"},
-        {"names that are not numbers", "[0]\npath=a\n[00]\npath=b\n[01]\npath=c\n[1x]\npath=d\n[]\npath=e\n[1]\npath=f\n[+2]\npath=g\n"},
-        {"values keep blanks, '=' and brackets", "[0]\npath=a b.txt  \nmd5==x=\n[1]\npath=[x]\n"},
-        {"line ends", "[0]\rpath=a\r\r\n[1]\n\npath=b\r\r\r\n[2]\npath=c"},
-        {"huge and gapped numbers", "[0]\npath=a\n[4294967296]\npath=b\n[99999999999]\npath=c\n[3]\npath=d\n[2]\npath=e\n"},
-        {"numbers as strtoul reads them", "[0]\npath=a\nsize=-1\ntime=4294967296\n[1]\npath=b\nsize= 12x\ntime=\n[2]\npath=c\nsize=3221225472\ntime=+5\n"},
-        {"section lines with more after the bracket", "[0] x]\npath=a\n[0]  \npath=b\n[0\npath=c\n[1]x\npath=d\n"},
-        {"the same path twice", "[0]\npath=Dir\\A.txt\nmd5=1\n[1]\npath=dir\\a.TXT\nmd5=2\n"},
-        {"a NUL inside a value", "[0]\npath=x\nmd5=" + nul + "\nsize=1" + nul + "2\n"},
-        {"ANSI text", "[0]\npath=\xCA\xFD\xBE\xDD\\\xCE\xC4.txt\nmd5=cc\n"},
-        {"empty", ""},
-        {"no numbered section", "[Config]\nfiles=3\n[2]\npath=a\n"},
+        {"plain", "[0]\r\nmd5=aa\r\npath=a.txt\r\nsize=3\r\ntime=7\r\n[1]\r\nmd5=bb\r\npath=B.txt\r\nsize=4\r\ntime=8\r\n[Config]\r\nfiles=2\r\n", 2},
+        {"blanks, tabs and letter case", "  [ 0 ]\r\n\t PATH = x.txt \r\n Md5=AB\r\nSiZe\t=12\r\ntime= 9\r\n", 1},
+        {"a repeated section goes on, the last value wins", "[0]\npath=a\nmd5=1\n[1]\npath=b\n[0]\nmd5=2\nsize=5\npath=c\n", 2},
+        {"lines outside sections and without '='", "path=stray\n#note\n[0]\njunk\n=novalue\npath=p\n;x=y\n", 1},
+        {"names that are not numbers", "[0]\npath=a\n[00]\npath=b\n[01]\npath=c\n[1x]\npath=d\n[]\npath=e\n[1]\npath=f\n[+2]\npath=g\n", 2},
+        {"values keep blanks, '=' and brackets", "[0]\npath=a b.txt  \nmd5==x=\n[1]\npath=[x]\n", 2},
+        {"line ends", "[0]\npath=a\r\r\n[1]\r\npath=b\rx\n\n[2]\npath=c", 3},
+        {"huge and gapped numbers", "[0]\npath=a\n[4294967296]\npath=b\n[99999999999]\npath=c\n[3]\npath=d\n[1]\npath=e\n", 2},
+        {"numbers as strtoul reads them", "[0]\npath=a\nsize=-1\ntime=4294967296\n[1]\npath=b\nsize= 12x\ntime=\n[2]\npath=c\nsize=3221225472\ntime=+5\n", 3},
+        {"section lines with more after the bracket", "[0]\npath=a\n[0] x]\npath=b\n[0]\t\npath=c\n[1\npath=d\n[1]x\npath=e\n", 1},
+        {"the same path twice", "[0]\npath=Dir\\A.txt\nmd5=1\n[1]\npath=dir\\a.TXT\nmd5=2\n", 1},
+        {"a NUL inside a value", "[0]\npath=x\nmd5=" + nul + "\nsize=1" + nul + "2\n", 1},
+        {"ANSI text", "[0]\npath=\xCA\xFD\xBE\xDD\\\xCE\xC4.txt\nmd5=cc\n", 1},
+        {"empty", "", 0},
+        {"no numbered section", "[Config]\nfiles=3\n[2]\npath=a\n", 0},
     };
     TempTree tree;
     const std::string path = WideToAnsi(tree.Path(L"filelist.ini"));
     for (const auto& c : cases) {
         tree.Write(L"filelist.ini", c.text);
         std::map<std::wstring, CFileInfo> expected = ReadThroughIniFile(path);
+        EXPECT_EQ(expected.size(), c.records) << c.what;
         CUpdateFileList list;
         ASSERT_TRUE(list.LoadFileList(path)) << c.what;
         ASSERT_EQ(list.GetCachedMap().size(), expected.size()) << c.what;

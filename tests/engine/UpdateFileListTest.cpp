@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -436,6 +437,98 @@ TEST(UpdateFileList, LoadStopsAtTheFirstMissingSection)
     CUpdateFileList missing;
     EXPECT_FALSE(missing.LoadFileList(WideToAnsi(tree.Path(L"nothing.ini"))));
     EXPECT_TRUE(missing.GetCachedMap().empty());
+}
+
+namespace {
+
+// The cached records as reading the file through CIniFile gives them: sections "0", "1", ...
+// until one is missing, each under its lower-cased path (a later one replacing an earlier one).
+std::map<std::wstring, CFileInfo> ReadThroughIniFile(const std::string& path)
+{
+    std::map<std::wstring, CFileInfo> records;
+    CIniFile ini;
+    ini.Load(path);
+    for (unsigned n = 0;; ++n) {
+        CIniSection* section = ini.FindSection(std::to_string(n));
+        if (!section)
+            break;
+        CFileInfo info;
+        info.path = AnsiToWide(section->GetValue("path"));
+        info.md5 = section->GetValue("md5");
+        info.size = int64_t(int32_t(uint32_t(strtoul(section->GetValue("size").c_str(), nullptr, 10))));
+        info.time = uint32_t(strtoul(section->GetValue("time").c_str(), nullptr, 10));
+        records[ToLowerW(info.path)] = info;
+    }
+    return records;
+}
+
+}  // namespace
+
+TEST(UpdateFileList, LoadReadsTheCacheFileAsTheIniReaderDoes)
+{
+    const std::string nul("a\0b", 3);
+    const struct {
+        const char* what;
+        std::string text;
+        size_t records;
+    } cases[] = {
+        {"plain", "[0]\r\nmd5=aa\r\npath=a.txt\r\nsize=3\r\ntime=7\r\n[1]\r\nmd5=bb\r\npath=B.txt\r\nsize=4\r\ntime=8\r\n[Config]\r\nfiles=2\r\n", 2},
+        {"blanks, tabs and letter case", "  [ 0 ]\r\n\t PATH = x.txt \r\n Md5=AB\r\nSiZe\t=12\r\ntime= 9\r\n", 1},
+        {"a repeated section goes on, the last value wins", "[0]\npath=a\nmd5=1\n[1]\npath=b\n[0]\nmd5=2\nsize=5\npath=c\n", 2},
+        {"lines outside sections and without '='", "path=stray\n#note\n[0]\njunk\n=novalue\npath=p\n;x=y\n", 1},
+        {"names that are not numbers", "[0]\npath=a\n[00]\npath=b\n[01]\npath=c\n[1x]\npath=d\n[]\npath=e\n[1]\npath=f\n[+2]\npath=g\n", 2},
+        {"values keep blanks, '=' and brackets", "[0]\npath=a b.txt  \nmd5==x=\n[1]\npath=[x]\n", 2},
+        {"line ends", "[0]\npath=a\r\r\n[1]\r\npath=b\rx\n\n[2]\npath=c", 3},
+        {"huge and gapped numbers", "[0]\npath=a\n[4294967296]\npath=b\n[99999999999]\npath=c\n[3]\npath=d\n[1]\npath=e\n", 2},
+        {"numbers as strtoul reads them", "[0]\npath=a\nsize=-1\ntime=4294967296\n[1]\npath=b\nsize= 12x\ntime=\n[2]\npath=c\nsize=3221225472\ntime=+5\n", 3},
+        {"section lines with more after the bracket", "[0]\npath=a\n[0] x]\npath=b\n[0]\t\npath=c\n[1\npath=d\n[1]x\npath=e\n", 1},
+        {"the same path twice", "[0]\npath=Dir\\A.txt\nmd5=1\n[1]\npath=dir\\a.TXT\nmd5=2\n", 1},
+        {"a NUL inside a value", "[0]\npath=x\nmd5=" + nul + "\nsize=1" + nul + "2\n", 1},
+        {"ANSI text", "[0]\npath=\xCA\xFD\xBE\xDD\\\xCE\xC4.txt\nmd5=cc\n", 1},
+        {"empty", "", 0},
+        {"no numbered section", "[Config]\nfiles=3\n[2]\npath=a\n", 0},
+    };
+    TempTree tree;
+    const std::string path = WideToAnsi(tree.Path(L"filelist.ini"));
+    for (const auto& c : cases) {
+        tree.Write(L"filelist.ini", c.text);
+        std::map<std::wstring, CFileInfo> expected = ReadThroughIniFile(path);
+        EXPECT_EQ(expected.size(), c.records) << c.what;
+        CUpdateFileList list;
+        ASSERT_TRUE(list.LoadFileList(path)) << c.what;
+        ASSERT_EQ(list.GetCachedMap().size(), expected.size()) << c.what;
+        auto it = expected.begin();
+        for (const auto& entry : list.GetCachedMap()) {
+            EXPECT_EQ(entry.first, it->first) << c.what;
+            EXPECT_EQ(entry.second->path, it->second.path) << c.what;
+            EXPECT_EQ(entry.second->md5, it->second.md5) << c.what;
+            EXPECT_EQ(entry.second->size, it->second.size) << c.what;
+            EXPECT_EQ(entry.second->time, it->second.time) << c.what;
+            ++it;
+        }
+    }
+}
+
+TEST(UpdateFileList, CacheFileIsTheTextTheIniWriterWrites)
+{
+    // Enough records for names of three digits, nested folders, Chinese names and empty files.
+    TempTree tree;
+    for (int i = 0; i < 120; ++i) {
+        std::wstring dir = i % 3 == 0 ? L"" : i % 3 == 1 ? L"\u8d44\u6e90\\" : L"a\\B\\";
+        TempTree::SetTime(tree.Write(dir + L"F" + std::to_wstring(i) + L".txt", std::string(size_t(i % 5), 'x')),
+                          1500000000u + uint32_t(i));
+    }
+    CUpdateFileList list;
+    Scan(list, tree);
+    const std::string written = ReadAll(tree.Path(L"filelist.ini"));
+    EXPECT_NE(written.find("[Config]\r\nfiles=120\r\n"), std::string::npos);
+
+    // Read into the general INI tree and written again, the text comes out the same.
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(WideToAnsi(tree.Path(L"filelist.ini"))));
+    std::ostringstream rewritten;
+    ini.WriteTo(rewritten);
+    EXPECT_EQ(written, rewritten.str());
 }
 
 namespace {

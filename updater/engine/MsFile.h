@@ -113,6 +113,9 @@ public:
 
     void Close();
     uint64_t GetLength() const;
+    // The current entry as the system gave it (null before the first step): a walk over thousands
+    // of entries reads the name, size and time from it without copying them.
+    const WIN32_FIND_DATAW* GetFindData() const { return m_pFoundInfo; }
     bool IsDirectory() const { return TestAttributes(FILE_ATTRIBUTE_DIRECTORY); }
     bool IsSystem() const { return TestAttributes(FILE_ATTRIBUTE_SYSTEM); }
     bool IsTemporary() const { return TestAttributes(FILE_ATTRIBUTE_TEMPORARY); }

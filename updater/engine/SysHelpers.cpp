@@ -320,13 +320,18 @@ std::string WideToAnsi(const std::wstring& text)
 
 std::wstring AnsiToWide(const std::string& text)
 {
-    if (text.empty())
+    return AnsiToWide(text.data(), text.size());
+}
+
+std::wstring AnsiToWide(const char* text, size_t length)
+{
+    if (length == 0)
         return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int n = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
     if (n <= 0)
         return std::wstring();
     std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), &out[0], n);
     return out;
 }
 

@@ -56,6 +56,7 @@ void AddTrailingBackslash(std::wstring& path);
 // Code-page conversions; narrow texts are in the ANSI code page unless the name says UTF-8.
 std::string WideToAnsi(const std::wstring& text);
 std::wstring AnsiToWide(const std::string& text);
+std::wstring AnsiToWide(const char* text, size_t length);
 std::string WideToUtf8(const std::wstring& text);
 std::string AnsiToUtf8(const std::string& text);
 

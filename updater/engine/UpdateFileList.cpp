@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wctype.h>
+#include <algorithm>
+#include <fstream>
 #include <map>
 
 #include "FileHashPool.h"
@@ -33,7 +35,14 @@ inline wchar_t FoldW(wchar_t c)
     return static_cast<wchar_t>(towlower(c));
 }
 
-bool EqualFolded(const std::wstring& a, const std::wstring& b)
+// Appends `text` lower-cased as ToLowerW would.
+void AppendLower(std::wstring& out, const wchar_t* text)
+{
+    for (; *text; ++text)
+        out += FoldW(*text);
+}
+
+bool EqualFolded(std::wstring_view a, std::wstring_view b)
 {
     if (a.size() != b.size())
         return false;
@@ -43,15 +52,12 @@ bool EqualFolded(const std::wstring& a, const std::wstring& b)
     return true;
 }
 
-bool EqualNoCase(const std::wstring& text, const wchar_t* other)
+bool EqualNoCase(const wchar_t* text, const wchar_t* other)
 {
-    size_t n = wcslen(other);
-    if (text.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (AsciiLowerW(text[i]) != AsciiLowerW(other[i]))
+    for (; *text && *other; ++text, ++other)
+        if (AsciiLowerW(*text) != AsciiLowerW(*other))
             return false;
-    return true;
+    return *text == *other;
 }
 
 }  // namespace
@@ -109,11 +115,19 @@ bool CUpdateFileList::IsExcluded(const std::wstring& path) const
     return IsExcludedLower(ToLowerW(path));
 }
 
-bool CUpdateFileList::IsExcludedLower(std::wstring rest) const
+bool CUpdateFileList::IsExcludedLower(const std::wstring& lowerPath) const
 {
-    if (!m_rootLower.empty() && rest.find(m_rootLower) != std::wstring::npos)
-        rest = ReplaceAllW(rest, m_rootLower, L"");
-    return m_excluded.count(rest) != 0;
+    std::wstring_view rest(lowerPath);
+    if (!m_rootLower.empty()) {
+        const size_t rootLength = m_rootLower.size();
+        // The walk's paths begin with the root and hold it nowhere else: what is left is the tail.
+        if (lowerPath.compare(0, rootLength, m_rootLower) == 0 &&
+            lowerPath.find(m_rootLower, rootLength) == std::wstring::npos)
+            rest.remove_prefix(rootLength);
+        else if (lowerPath.find(m_rootLower) != std::wstring::npos)
+            return m_excluded.count(ReplaceAllW(lowerPath, m_rootLower, L"")) != 0;
+    }
+    return m_excluded.find(rest) != m_excluded.end();
 }
 
 void CUpdateFileList::ScanDir(const std::wstring& dir, int depth)
@@ -131,18 +145,29 @@ void CUpdateFileList::ScanDir(const std::wstring& dir, int depth)
     CMsFileFind find;
     if (!find.FindFile(pattern.c_str(), 0))
         return;
+    // Each entry's path is the search's root and the entry's name, as GetFilePath gives it: the
+    // root and its lower-cased form are made once, and each entry only appends its name to them.
+    std::wstring path = find.GetRoot();
+    if (path.empty() || (path.back() != L'\\' && path.back() != L'/'))
+        path += L'\\';
+    std::wstring lower = ToLowerW(path);
+    const size_t rootLength = path.size();
     bool more = true;
     while (more) {
         more = find.FindNextFile();
         if (find.IsDotEntry() || find.IsSystem() || find.IsTemporary())
             continue;
-        std::wstring path = find.GetFilePath();
-        std::wstring lower = ToLowerW(path);
+        const wchar_t* name = find.GetFindData()->cFileName;
+        path.resize(rootLength);
+        path += name;
+        lower.resize(rootLength);
+        AppendLower(lower, name);
         if (find.IsDirectory()) {
-            if (!IsExcludedLower(lower + L"\\"))
+            lower += L'\\';
+            if (!IsExcludedLower(lower))
                 ScanDir(path, depth + 1);
         } else if (!IsExcludedLower(lower)) {
-            OnFileFound(find, std::move(path), std::move(lower));
+            OnFileFound(find, path, lower);
         }
     }
     find.Close();
@@ -151,13 +176,13 @@ void CUpdateFileList::ScanDir(const std::wstring& dir, int depth)
 void CUpdateFileList::OnFileFound(CMsFileFind& find)
 {
     std::wstring fullPath = find.GetFilePath();
-    std::wstring fullKey = ToLowerW(fullPath);
-    OnFileFound(find, std::move(fullPath), std::move(fullKey));
+    OnFileFound(find, fullPath, ToLowerW(fullPath));
 }
 
-void CUpdateFileList::OnFileFound(CMsFileFind& find, std::wstring fullPath, std::wstring fullKey)
+void CUpdateFileList::OnFileFound(CMsFileFind& find, const std::wstring& fullPath, const std::wstring& fullKey)
 {
-    std::wstring name = find.GetFileName();
+    const WIN32_FIND_DATAW* data = find.GetFindData();
+    const wchar_t* name = data ? data->cFileName : L"";
     int64_t size = int64_t(find.GetLength());
     CTime written;
     int64_t seconds = find.GetLastWriteTime(written) ? int64_t(written.GetTime()) : 0;
@@ -165,27 +190,31 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find, std::wstring fullPath, std:
     if (time == 0)
         time = 0xFFFFFFFFu;
 
-    size_t dot = name.rfind(L'.');
-    if ((dot != std::wstring::npos && EqualNoCase(name.substr(dot), L".lnk")) || EqualNoCase(name, L"thumbs.db"))
+    const wchar_t* dot = wcsrchr(name, L'.');
+    if ((dot && EqualNoCase(dot, L".lnk")) || EqualNoCase(name, L"thumbs.db"))
         return;
 
     // Lower-casing goes character by character, so the relative key is the tail of the full one.
-    std::wstring key = fullKey.size() > m_rootDir.size() ? fullKey.substr(m_rootDir.size()) : std::wstring();
-    if (CFileInfo* cached = FindUnchangedCached(key, time, size)) {
-        m_cachedMap.erase(key);
-        cached->path = std::move(fullPath);
-        CFileInfo*& slot = m_scannedMap[std::move(fullKey)];
+    std::wstring_view key;
+    if (fullKey.size() > m_rootDir.size())
+        key = std::wstring_view(fullKey).substr(m_rootDir.size());
+    auto cached = FindUnchangedCachedEntry(key, time, size);
+    if (cached != m_cachedMap.end()) {
+        CFileInfo* info = cached->second;
+        m_cachedMap.erase(cached);
+        info->path = fullPath;
+        CFileInfo*& slot = m_scannedMap[fullKey];
         delete slot;
-        slot = cached;
+        slot = info;
         return;
     }
 
     CFileInfo* info = new CFileInfo;
     info->size = size;
-    info->path = std::move(fullPath);
+    info->path = fullPath;
     info->time = time;
     if (size == 0) {
-        CFileInfo*& slot = m_scannedMap[std::move(fullKey)];
+        CFileInfo*& slot = m_scannedMap[fullKey];
         delete slot;
         slot = info;
     } else {
@@ -195,13 +224,20 @@ void CUpdateFileList::OnFileFound(CMsFileFind& find, std::wstring fullPath, std:
 
 CFileInfo* CUpdateFileList::FindUnchangedCached(const std::wstring& path, uint32_t time, int64_t size) const
 {
+    auto it = FindUnchangedCachedEntry(path, time, size);
+    return it == m_cachedMap.end() ? nullptr : it->second;
+}
+
+CUpdateFileList::FileMap::const_iterator CUpdateFileList::FindUnchangedCachedEntry(std::wstring_view path,
+                                                                                   uint32_t time, int64_t size) const
+{
     auto it = m_cachedMap.find(path);
     if (it == m_cachedMap.end())
-        return nullptr;
-    CFileInfo* info = it->second;
+        return it;
+    const CFileInfo* info = it->second;
     if (info->time != time || info->size != size || !EqualFolded(info->path, path))
-        return nullptr;
-    return info;
+        return m_cachedMap.end();
+    return it;
 }
 
 bool CUpdateFileList::HashNextFile()
@@ -256,22 +292,190 @@ void CUpdateFileList::HashQueuedFiles(const std::function<bool()>& cancelled)
     }
 }
 
+namespace {
+
+// filelist.ini is read and written here directly rather than through a CIniFile: a routine run
+// has thousands of records, and a general INI tree costs a dozen allocations per record. The
+// reader keeps CIniFile's rules (below); the writer gives the text CIniFile would write.
+
+enum FileListKey { kKeyPath, kKeyMd5, kKeySize, kKeyTime, kKeyCount };
+
+// One numbered section as read: each key's last value, as a range of the file's text.
+struct FileListSection {
+    bool present = false;
+    const char* value[kKeyCount] = {};
+    size_t length[kKeyCount] = {};
+};
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The record key a name stands for, compared as CIniFile compares names; -1 for any other name.
+int FileListKeyOf(const char* name, size_t length)
+{
+    static const char* const names[kKeyCount] = {"path", "md5", "size", "time"};
+    for (int k = 0; k < kKeyCount; ++k) {
+        size_t i = 0;
+        while (i < length && names[k][i] && AsciiLower(name[i]) == names[k][i])
+            ++i;
+        if (i == length && !names[k][i])
+            return k;
+    }
+    return -1;
+}
+
+// The number a section name stands for when it is a number as std::to_string writes it.
+bool SectionNumber(const char* name, size_t length, size_t& number)
+{
+    if (length == 0 || length > 10 || (name[0] == '0' && length > 1))
+        return false;
+    uint64_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+        n = n * 10 + unsigned(name[i] - '0');
+    }
+    number = size_t(n);
+    return true;
+}
+
+// The numbered sections of an INI text, with CIniFile's rules: lines end at LF; blanks and tabs
+// before a line and CR or LF after it are dropped; "[name]" opens a section (its name without
+// surrounding blanks, a repeated section continuing the earlier one); "key=value" sets a key of
+// the current section (the key without surrounding blanks, compared without regard to case, the
+// last value winning); anything else is ignored. Only sections 0 .. n-1 that all exist are ever
+// looked at, so a number beyond the count of lines cannot matter.
+std::vector<FileListSection> ReadFileListSections(const std::string& text)
+{
+    const size_t lines = size_t(std::count(text.begin(), text.end(), '\n')) + 1;
+    std::vector<FileListSection> sections;
+    FileListSection* current = nullptr;  // null before the first section and in other sections
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* newline = static_cast<const char*>(memchr(p, '\n', size_t(end - p)));
+        const char* begin = p;
+        const char* stop = newline ? newline : end;
+        p = newline ? newline + 1 : end;
+        while (begin < stop && IsBlank(*begin))
+            ++begin;
+        while (stop > begin && (stop[-1] == '\r' || stop[-1] == '\n'))
+            --stop;
+        if (begin == stop)
+            continue;
+        const char* last = stop;
+        while (last > begin && (IsBlank(last[-1]) || last[-1] == '\r' || last[-1] == '\n'))
+            --last;
+        if (*begin == '[' && last > begin && last[-1] == ']') {
+            const char* name = begin + 1;
+            const char* nameEnd = stop - 1;
+            while (name < nameEnd && IsBlank(*name))
+                ++name;
+            while (nameEnd > name && IsBlank(nameEnd[-1]))
+                --nameEnd;
+            current = nullptr;
+            size_t number = 0;
+            if (SectionNumber(name, size_t(nameEnd - name), number) && number < lines) {
+                if (number >= sections.size())
+                    sections.resize(number + 1);
+                current = &sections[number];
+                current->present = true;
+            }
+            continue;
+        }
+        const char* eq = static_cast<const char*>(memchr(begin, '=', size_t(stop - begin)));
+        if (!eq || eq == begin || !current)
+            continue;
+        const char* keyEnd = eq;
+        while (keyEnd > begin && IsBlank(keyEnd[-1]))
+            --keyEnd;
+        int key = FileListKeyOf(begin, size_t(keyEnd - begin));
+        if (key >= 0) {
+            current->value[key] = eq + 1;
+            current->length[key] = size_t(stop - (eq + 1));
+        }
+    }
+    return sections;
+}
+
+unsigned long ReadUnsigned(const char* text, size_t length)
+{
+    const std::string value(text, length);
+    return strtoul(value.c_str(), nullptr, 10);
+}
+
+// Calls visit(n) for n = 0 .. count-1 in the order of their decimal names compared as text
+// ("0", "1", "10", "100", ..., "2", ...): the order CIniFile keeps sections in.
+template <class Visit>
+void ForEachInNameOrder(size_t count, Visit visit)
+{
+    if (count == 0)
+        return;
+    visit(size_t(0));
+    size_t n = 1;
+    for (size_t done = 1; done < count; ++done) {
+        visit(n);
+        if (n * 10 < count) {
+            n *= 10;
+        } else {
+            while (n % 10 == 9 || n + 1 >= count)
+                n /= 10;
+            ++n;
+        }
+    }
+}
+
+void AppendDecimal(std::string& out, uint64_t value)
+{
+    char digits[20];
+    char* first = digits + sizeof(digits);
+    do {
+        *--first = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    out.append(first, size_t(digits + sizeof(digits) - first));
+}
+
+// Appends `text` in the ANSI code page, as WideToAnsi converts it.
+void AppendAnsi(std::string& out, const wchar_t* text, size_t length)
+{
+    if (length == 0)
+        return;
+    int n = WideCharToMultiByte(CP_ACP, 0, text, int(length), nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return;
+    size_t at = out.size();
+    out.resize(at + size_t(n));
+    WideCharToMultiByte(CP_ACP, 0, text, int(length), &out[at], n, nullptr, nullptr);
+}
+
+}  // namespace
+
 bool CUpdateFileList::LoadFileList(const std::string& iniPath)
 {
-    CIniFile ini;
-    if (!ini.Load(iniPath, false))
+    // Names are lower-cased under the process's locale, which the INI classes set on first use.
+    SetProcessLocaleOnce();
+    std::ifstream in(iniPath.c_str(), std::ios::in | std::ios::binary);
+    if (!in.is_open())
         return false;
-    for (unsigned n = 0;; ++n) {
-        CIniSection* section = ini.FindSection(std::to_string(n));
-        if (!section)
-            break;
+    std::string text;
+    char chunk[64 * 1024];
+    while (in.read(chunk, sizeof(chunk)) || in.gcount() > 0)
+        text.append(chunk, size_t(in.gcount()));
+    in.close();
+
+    const std::vector<FileListSection> sections = ReadFileListSections(text);
+    for (size_t n = 0; n < sections.size() && sections[n].present; ++n) {
+        const FileListSection& section = sections[n];
         CFileInfo* info = new CFileInfo;
-        info->path = AnsiToWide(section->GetValue("path"));
-        info->md5 = section->GetValue("md5");
+        info->path = AnsiToWide(section.value[kKeyPath], section.length[kKeyPath]);
+        info->md5.assign(section.value[kKeyMd5] ? section.value[kKeyMd5] : "", section.length[kKeyMd5]);
         // Written as 32 unsigned bits, read back as a signed 32-bit number: a file of 2 GiB or
         // more never matches its record and is hashed again.
-        info->size = int64_t(int32_t(uint32_t(strtoul(section->GetValue("size").c_str(), nullptr, 10))));
-        info->time = uint32_t(strtoul(section->GetValue("time").c_str(), nullptr, 10));
+        info->size = int64_t(int32_t(uint32_t(ReadUnsigned(section.value[kKeySize], section.length[kKeySize]))));
+        info->time = uint32_t(ReadUnsigned(section.value[kKeyTime], section.length[kKeyTime]));
         CFileInfo*& slot = m_cachedMap[ToLowerW(info->path)];
         delete slot;
         slot = info;
@@ -281,19 +485,40 @@ bool CUpdateFileList::LoadFileList(const std::string& iniPath)
 
 bool CUpdateFileList::SaveFileList(const std::string& iniPath)
 {
-    CIniFile ini;
-    ini.AddSection("Config")->SetValue("files", std::to_string(m_scannedMap.size()));
-    unsigned index = 0;
-    for (const auto& entry : m_scannedMap) {
-        const CFileInfo* info = entry.second;
-        CIniSection* section = ini.AddSection(std::to_string(index++));
-        std::wstring relative = info->path.size() > m_rootDir.size() ? info->path.substr(m_rootDir.size()) : std::wstring();
-        section->SetValue("path", WideToAnsi(relative));
-        section->SetValue("size", std::to_string(uint32_t(uint64_t(info->size))));
-        section->SetValue("time", std::to_string(info->time));
-        section->SetValue("md5", info->md5);
-    }
-    return ini.Save(iniPath);
+    SetProcessLocaleOnce();
+    std::vector<const CFileInfo*> records;
+    records.reserve(m_scannedMap.size());
+    for (const auto& entry : m_scannedMap)
+        records.push_back(entry.second);
+
+    std::string text;
+    text.reserve(records.size() * 100 + 32);
+    ForEachInNameOrder(records.size(), [&](size_t index) {
+        const CFileInfo* info = records[index];
+        text += '[';
+        AppendDecimal(text, index);
+        text += "]\r\nmd5=";
+        text += info->md5;
+        text += "\r\npath=";
+        if (info->path.size() > m_rootDir.size())
+            AppendAnsi(text, info->path.data() + m_rootDir.size(), info->path.size() - m_rootDir.size());
+        text += "\r\nsize=";
+        AppendDecimal(text, uint32_t(uint64_t(info->size)));
+        text += "\r\ntime=";
+        AppendDecimal(text, info->time);
+        text += "\r\n";
+    });
+    text += "[Config]\r\nfiles=";
+    AppendDecimal(text, records.size());
+    text += "\r\n";
+
+    std::ofstream out;
+    out.open(iniPath.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
+    if (!out.is_open())
+        return false;
+    out.write(text.data(), std::streamsize(text.size()));
+    out.close();
+    return true;
 }
 
 const std::string& CUpdateFileList::LocalMd5(const CFileInfo& info)

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CIniFile;
@@ -30,7 +31,9 @@ bool Md5Equal(const std::string& a, const std::string& b);
 
 class CUpdateFileList {
 public:
-    typedef std::map<std::wstring, CFileInfo*> FileMap;
+    // Ordered by code units; found also by a wstring_view, so that a lookup needs no key string.
+    typedef std::map<std::wstring, CFileInfo*, std::less<>> FileMap;
+    typedef std::set<std::wstring, std::less<>> NameSet;
     typedef std::list<CFileInfo*> FileQueue;
 
     CUpdateFileList() = default;
@@ -77,7 +80,7 @@ public:
     const FileQueue& GetPendingList() const { return m_pendingList; }
     const FileQueue& GetDownloadedList() const { return m_downloadedList; }
     const FileQueue& GetFailedList() const { return m_failedList; }
-    const std::set<std::wstring>& GetExcludedSet() const { return m_excluded; }
+    const NameSet& GetExcludedSet() const { return m_excluded; }
     const FileMap& GetScannedMap() const { return m_scannedMap; }
     const FileMap& GetCachedMap() const { return m_cachedMap; }
     const FileMap& GetServerMap() const { return m_serverMap; }
@@ -92,9 +95,10 @@ private:
     // Puts a hashed record into the scanned map under its lower-cased path.
     void StoreHashed(CFileInfo* info, std::string& md5);
     // IsExcluded and OnFileFound for a path already lower-cased: the walk lower-cases each
-    // entry's path once for both.
-    bool IsExcludedLower(std::wstring lowerPath) const;
-    void OnFileFound(CMsFileFind& find, std::wstring fullPath, std::wstring fullKey);
+    // entry's path once for both, and copies it only into the records it keeps.
+    bool IsExcludedLower(const std::wstring& lowerPath) const;
+    void OnFileFound(CMsFileFind& find, const std::wstring& fullPath, const std::wstring& fullKey);
+    FileMap::const_iterator FindUnchangedCachedEntry(std::wstring_view path, uint32_t time, int64_t size) const;
 
     int32_t m_pendingCount = 0;
     int32_t m_remainingCount = 0;
@@ -105,7 +109,7 @@ private:
     FileQueue m_pendingList;
     FileQueue m_downloadedList;
     FileQueue m_failedList;
-    std::set<std::wstring> m_excluded;
+    NameSet m_excluded;
     FileMap m_scannedMap;
     FileMap m_cachedMap;
     FileMap m_serverMap;

@@ -5,7 +5,6 @@
 namespace {
 
 const char kUserAgent[] = "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:13.0) Gecko/20100101 Firefox/13.0.1";
-const long kReceiveBuffer = 512 * 1024;
 
 // The DNS cache is shared by every downloader of the process, and the console downloads on two
 // threads at once: the share handle must lock.
@@ -102,7 +101,6 @@ void CDownloader::SetOptions(struct curl_slist* headers)
     curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(m_curl, CURLOPT_ACCEPT_ENCODING, "gzip");
     curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers);
-    // Files run to hundreds of megabytes: fewer, larger socket reads and file writes per file.
     curl_easy_setopt(m_curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
 }
 

@@ -15,6 +15,10 @@ public:
     // The low-speed abort: a transfer slower than this many bytes per second for this many seconds.
     static constexpr long kDefaultLowSpeedLimit = 1;
     static constexpr long kDefaultLowSpeedTime = 60;
+    // libcurl's receive buffer. Files run to hundreds of megabytes, and under Wine every pass of
+    // libcurl's transfer loop waits on the socket through the wineserver: the larger each read,
+    // the fewer passes. libcurl takes up to 10 MB here.
+    static constexpr long kReceiveBuffer = 4 * 1024 * 1024;
 
     CDownloader() = default;
     virtual ~CDownloader();

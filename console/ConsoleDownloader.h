@@ -6,10 +6,10 @@
 // the open ".dl" file.
 #pragma once
 #include <stdint.h>
-#include <stdio.h>
 #include <atomic>
 #include <string>
 #include <curl/curl.h>
+#include "DownloadFile.h"
 
 namespace Pellmora {
 
@@ -46,7 +46,7 @@ private:
     void SetOptions(struct curl_slist* headers);
 
     CURL* m_curl = nullptr;
-    FILE* m_file = nullptr;
+    CDownloadFile m_file;
     int32_t m_state = 0;
     std::string m_url;
     std::string m_targetPath;

@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "DownloadFile.h"
 #include "Downloader.h"
 #include "HttpClient.h"
 #include "StandIn.h"
@@ -438,4 +439,75 @@ TEST_F(DownloaderTest, ReleaseServedByTheStandIn)
     ASSERT_TRUE(Fetch(url, dir / "file.txt")) << url;
     EXPECT_EQ(SizeOf(dir / "file.txt"), 7);
     EXPECT_EQ(sc.LogFor("/index.php").size(), 3u);
+}
+
+// Bodies larger than the file's write block, with and without an announced length, arrive byte
+// for byte; a transfer cancelled after more than a block leaves no file behind.
+TEST_F(DownloaderTest, LargeBodiesArriveWholeAndCancelledOnesLeaveNothing)
+{
+    Json::Value spec;
+    spec["release"]["files"]["big.bin"]["size"] = 3 * 1024 * 1024 + 12345;
+    spec["release"]["files"]["big.bin"]["seed"] = 11;
+    Json::Value open = Rule("/open-ended");
+    open["release_file"] = "big.bin";
+    open["no_length"] = true;
+    spec["routes"].append(open);
+    Json::Value stall = Rule("/stall");
+    stall["body_size"] = 4000000;
+    stall["stall"] = 2500000;
+    stall["stall_seconds"] = 120;
+    spec["routes"].append(stall);
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    TempFolder dir;
+    const std::string md5 = sc.Reply()["files"]["big.bin"].asString();
+
+    for (const char* path : {"/release/big.bin", "/open-ended"}) {
+        SCOPED_TRACE(path);
+        const std::string target = dir / "big.bin";
+        DeleteFileA(target.c_str());
+        ASSERT_TRUE(Fetch(sc.Url(path), target));
+        EXPECT_EQ(SizeOf(target), 3 * 1024 * 1024 + 12345);
+        EXPECT_EQ(Md5Of(target), md5);
+        EXPECT_FALSE(Exists(target + ".dl"));
+    }
+
+    const std::string target = dir / "c.bin";
+    std::atomic<bool> cancel(false);
+    CDownloader d;
+    ASSERT_TRUE(d.Init(sc.Url("/stall"), target));
+    d.SetCancelFlag(&cancel);
+    bool sawPartial = false;
+    std::thread ui([&] {
+        // What arrived before the stall reaches the file, the unfinished block included.
+        for (int i = 0; i < 200 && SizeOf(target + ".dl") < 2500000; ++i) Sleep(50);
+        sawPartial = SizeOf(target + ".dl") == 2500000;
+        cancel = true;
+    });
+    bool clientError = true;
+    EXPECT_FALSE(d.Download(&clientError));
+    ui.join();
+    EXPECT_TRUE(sawPartial);
+    EXPECT_FALSE(Exists(target));
+    EXPECT_FALSE(Exists(target + ".dl"));
+}
+
+// A write that fails (here: a full device) is reported, whether it happens while the body
+// arrives or in the last block's write at the end.
+TEST(DownloadFile, FailedWritesAreReported)
+{
+    const std::vector<char> piece(16 * 1024, 'x');
+    for (size_t pieces : {size_t(3), size_t(200)}) {
+        SCOPED_TRACE(pieces);
+        CDownloadFile file;
+        ASSERT_TRUE(file.Open("Z:\\dev\\full"));
+        bool accepted = true;
+        for (size_t i = 0; i < pieces && accepted; ++i) accepted = file.Write(piece.data(), piece.size());
+        if (pieces * piece.size() > 1024 * 1024) {
+            EXPECT_FALSE(accepted);
+        }
+        long long size = 0;
+        EXPECT_FALSE(file.Finish(&size));
+        EXPECT_FALSE(file.IsOpen());
+    }
 }

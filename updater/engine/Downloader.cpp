@@ -5,8 +5,6 @@
 namespace {
 
 const char kUserAgent[] = "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:13.0) Gecko/20100101 Firefox/13.0.1";
-const long kReceiveBuffer = 512 * 1024;
-const size_t kFileBuffer = 1024 * 1024;
 
 // The DNS cache is shared by every downloader of the process, and the console downloads on two
 // threads at once: the share handle must lock.
@@ -55,13 +53,7 @@ bool CDownloader::Close()
 
 void CDownloader::Cleanup()
 {
-    if (m_file) {
-        try {
-            fclose(m_file);
-        } catch (...) {
-        }
-        m_file = nullptr;
-    }
+    m_file.Close();
     if (m_curl) {
         curl_easy_cleanup(m_curl);
         m_curl = nullptr;
@@ -109,7 +101,6 @@ void CDownloader::SetOptions(struct curl_slist* headers)
     curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(m_curl, CURLOPT_ACCEPT_ENCODING, "gzip");
     curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers);
-    // Files run to hundreds of megabytes: fewer, larger socket reads and file writes per file.
     curl_easy_setopt(m_curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
 }
 
@@ -123,12 +114,7 @@ bool CDownloader::Download(bool* clientError)
 {
     if (!m_curl) return false;
     const std::string partPath = m_targetPath + ".dl";
-    m_file = fopen(partPath.c_str(), "wb");
-    if (!m_file) return false;
-    // libcurl hands over at most 16 KB per write callback; with the run-time's 4 KB stream buffer
-    // each of them became a WriteFile of its own. A large stream buffer writes the file in big
-    // pieces while keeping it a plain stream.
-    setvbuf(m_file, nullptr, _IOFBF, kFileBuffer);
+    if (!m_file.Open(partPath)) return false;
     m_progressBytes = -1;
     m_progressTick = 0;
     m_flushed = false;
@@ -145,11 +131,10 @@ bool CDownloader::Download(bool* clientError)
         curl_slist_free_all(headers);
         headers = nullptr;
 
-        fflush(m_file);
-        _fseeki64(m_file, 0, SEEK_END);
-        long long size = _ftelli64(m_file);
-        fclose(m_file);
-        m_file = nullptr;
+        long long size = -1;
+        // A body that did not reach the disk whole is a failed download, even when the last
+        // block's write is the one that failed.
+        if (!m_file.Finish(&size)) ok = false;
 
         if (rc != CURLE_OK) {
             OutputDebugStringA("SyncData pic return_code Error!");
@@ -190,10 +175,7 @@ bool CDownloader::Download(bool* clientError)
         curl_slist_free_all(headers);
     }
     OutputDebugStringA(m_targetPath.c_str());
-    if (m_file) {
-        fclose(m_file);
-        m_file = nullptr;
-    }
+    m_file.Close();
     DeleteFileA(partPath.c_str());
     return ok;
 }
@@ -201,9 +183,9 @@ bool CDownloader::Download(bool* clientError)
 size_t CDownloader::WriteCallback(void* data, size_t size, size_t count, void* downloader)
 {
     CDownloader* self = static_cast<CDownloader*>(downloader);
-    if (!self || !self->m_file) return 0;
+    if (!self || !self->m_file.IsOpen()) return 0;
     try {
-        return fwrite(data, size, count, self->m_file);
+        return self->m_file.Write(data, size * count) ? size * count : 0;
     } catch (...) {
         return 0;
     }
@@ -218,13 +200,10 @@ int CDownloader::ProgressCallback(void* downloader, curl_off_t, curl_off_t dlNow
         self->m_progressBytes = dlNow;
         self->m_progressTick = now;
         self->m_flushed = false;
-    } else if (!self->m_flushed && now - self->m_progressTick >= 200 && self->m_file) {
+    } else if (!self->m_flushed && now - self->m_progressTick >= 200) {
         // Nothing arrived for a while: what did arrive goes to the file now.
         self->m_flushed = true;
-        try {
-            fflush(self->m_file);
-        } catch (...) {
-        }
+        self->m_file.Flush();
     }
     // Returning non-zero ends the transfer as a failure, as the low-speed time-out would.
     return self->IsCancelled() || self->LowSpeedExceeded(dlNow) ? 1 : 0;

@@ -1,10 +1,10 @@
 // Fetches one file into "<target>.dl" and renames it to the target only when it checks out.
 #pragma once
 #include <stdint.h>
-#include <stdio.h>
 #include <atomic>
 #include <string>
 #include <curl/curl.h>
+#include "DownloadFile.h"
 
 // Attaches the process-wide DNS cache (five minutes) that every downloader of the process shares;
 // it locks, as downloads may run on several threads at once. The console's downloader uses it too.
@@ -15,6 +15,10 @@ public:
     // The low-speed abort: a transfer slower than this many bytes per second for this many seconds.
     static constexpr long kDefaultLowSpeedLimit = 1;
     static constexpr long kDefaultLowSpeedTime = 60;
+    // libcurl's receive buffer. Files run to hundreds of megabytes, and under Wine every pass of
+    // libcurl's transfer loop waits on the socket through the wineserver: the larger each read,
+    // the fewer passes. libcurl takes up to 10 MB here.
+    static constexpr long kReceiveBuffer = 4 * 1024 * 1024;
 
     CDownloader() = default;
     virtual ~CDownloader();
@@ -50,7 +54,7 @@ private:
     bool IsCancelled() const;
 
     CURL* m_curl = nullptr;
-    FILE* m_file = nullptr;
+    CDownloadFile m_file;
     int32_t m_state = 0;
     std::string m_url;
     std::string m_targetPath;
@@ -60,8 +64,8 @@ private:
     long m_lowSpeedLimit = kDefaultLowSpeedLimit;
     long m_lowSpeedTime = kDefaultLowSpeedTime;
     // Bytes received at the last progress call and the tick they changed at: when nothing came
-    // for 200 ms the stream buffer is flushed (once), so a stalled transfer shows all it received
-    // in the ".dl" file.
+    // for 200 ms the file's block is written out (once), so a stalled transfer shows all it
+    // received in the ".dl" file.
     curl_off_t m_progressBytes = -1;
     unsigned long long m_progressTick = 0;
     bool m_flushed = false;

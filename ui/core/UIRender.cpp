@@ -365,16 +365,15 @@ bool CUIBorderPenScope::Select(HDC hDC)
 {
     CUIBorderPenScope* scope = t_pBorderPenScope;
     if (scope == NULL || scope->m_hDC != hDC) return false;
-    const HGDIOBJ hPen = ::GetStockObject(DC_PEN), hBrush = ::GetStockObject(HOLLOW_BRUSH);
+    // Painting code puts back what it selects (every painter here does, and drawing code of other
+    // parties gets Release first), so once selected the pair holds until the scope ends.
     if (!scope->m_bSelected) {
-        scope->m_hOldPen = ::SelectObject(hDC, hPen);
+        scope->m_hOldPen = ::SelectObject(hDC, ::GetStockObject(DC_PEN));
         scope->m_dwOldPenColor = ::GetDCPenColor(hDC);
-        scope->m_hOldBrush = ::SelectObject(hDC, hBrush);
+        scope->m_hOldBrush = ::SelectObject(hDC, ::GetStockObject(HOLLOW_BRUSH));
         scope->m_bSelected = true;
-        return true;
     }
-    // Painting code between two borders may have selected objects of its own and left them.
-    return ::GetCurrentObject(hDC, OBJ_PEN) == hPen && ::GetCurrentObject(hDC, OBJ_BRUSH) == hBrush;
+    return true;
 }
 
 ////////////////////////////////////////////////////////////////////////////////////////////////////
@@ -1164,8 +1163,13 @@ void CUIPainter::DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, const wc
                           UINT style)
 {
     if (text == NULL || pManager == NULL || hDC == NULL) return;
-    CUIString expanded(text);
-    CPaintManagerUI::ExpandLanguageTokens(expanded);
+    // Language tokens are rare: the text is copied only to expand them.
+    CUIString expanded;
+    if (wcschr(text, L'%') != NULL) {
+        expanded = text;
+        CPaintManagerUI::ExpandLanguageTokens(expanded);
+        text = expanded.GetData();
+    }
     // Controls in a row mostly share these: reading them back is cheap, setting them is not.
     if (::GetBkMode(hDC) != TRANSPARENT) ::SetBkMode(hDC, TRANSPARENT);
     const COLORREF textColour = ToColorRef(colour);
@@ -1176,7 +1180,7 @@ void CUIPainter::DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, const wc
     HFONT hOldFont = (HFONT)::GetCurrentObject(hDC, OBJ_FONT);
     const bool swap = hFont != hOldFont;
     if (swap) ::SelectObject(hDC, hFont);
-    ::DrawTextW(hDC, expanded.GetData(), -1, &rc, style | DT_NOPREFIX);
+    ::DrawTextW(hDC, text, -1, &rc, style | DT_NOPREFIX);
     if (swap) ::SelectObject(hDC, hOldFont);
 }
 

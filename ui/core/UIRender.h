@@ -68,7 +68,8 @@ private:
 // Within its lifetime, one-pixel borders drawn on hDC share one selection of the DC pen and a
 // hollow brush instead of selecting and restoring them around every border, which costs more than
 // the border itself. The pen, brush and DC pen colour in force before come back on destruction.
-// Scopes nest (innermost first); a scope that never drew a border changes nothing.
+// Painting code inside a scope must put back what it selects. Scopes nest (innermost first); a
+// scope that never drew a border changes nothing.
 class VENEER_API CUIBorderPenScope {
 public:
     explicit CUIBorderPenScope(HDC hDC);

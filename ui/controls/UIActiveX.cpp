@@ -181,6 +181,7 @@ void CActiveXUI::SetInternVisible(bool bVisible)
 bool CActiveXUI::DoPaint(HDC hDC, const RECT&, CControlUI*)
 {
     if (m_pControl != NULL && m_pControl->m_bWindowless && m_pControl->m_pViewObject != NULL) {
+        CUIBorderPenScope::Release(hDC);   // the control draws with the DC as its container got it
         m_pControl->m_pViewObject->Draw(DVASPECT_CONTENT, -1, NULL, NULL, NULL, hDC,
                                         reinterpret_cast<RECTL*>(&m_rcItem), reinterpret_cast<RECTL*>(&m_rcItem),
                                         NULL, 0);

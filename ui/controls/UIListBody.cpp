@@ -210,6 +210,7 @@ bool PaintListRows(CContainerUI* pBody, TListItemInfoUI* pListInfo, HDC hDC, con
             int iDrawIndex = 0;
             CUIClipRegion childClip;
             CUIClipRegion::ClipRect(hDC, rcTemp, childClip);
+            CUIBorderPenScope borderPen(hDC);
             for (int it = 0; it < nCount; ++it) {
                 CControlUI* pControl = pBody->GetItemAt(it);
                 if (pControl == pStopControl) return false;
@@ -231,6 +232,7 @@ bool PaintListRows(CContainerUI* pBody, TListItemInfoUI* pListInfo, HDC hDC, con
                     }
                 }
                 if (!Touches(rcPaint, pControl->GetPos())) continue;
+                if (it + 1 < nCount) CUIPainter::PrefetchControl(pBody->GetItemAt(it + 1));
                 if (pControl->IsFloat()) {
                     if (!Touches(rcBody, pControl->GetPos())) continue;
                     CUIClipRegion::SelectOldClip(hDC, childClip);

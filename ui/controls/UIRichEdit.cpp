@@ -820,6 +820,7 @@ bool CRichEditUI::DoPaint(HDC hDC, const RECT& rcPaint, CControlUI* pStopControl
         RECT rc;
         m_pTwh->GetControlRect(&rc);
         RECT rcUpdate = rcPaint;
+        CUIBorderPenScope::Release(hDC);   // the text services draw with the DC as its container got it
         m_pTwh->GetTextServices()->TxDraw(DVASPECT_CONTENT, 0, NULL, NULL, hDC, NULL,
                                           reinterpret_cast<LPCRECTL>(&rc), NULL, &rcUpdate, NULL, 0,
                                           TXTVIEW_ACTIVE);

@@ -909,12 +909,14 @@ bool CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint, CControlUI* pStopContro
         } else {
             CUIClipRegion childClip;
             CUIClipRegion::ClipRect(hDC, rcTemp, childClip);
+            CUIBorderPenScope borderPen(hDC);
             for (int i = 0; i < m_items.GetSize(); ++i) {
                 CControlUI* pControl = static_cast<CControlUI*>(m_items[i]);
                 if (pControl == pStopControl)
                     return false;
                 if (!pControl->IsVisible() || !Touches(rcPaint, pControl->GetPos()))
                     continue;
+                if (i + 1 < m_items.GetSize()) CUIPainter::PrefetchControl(static_cast<CControlUI*>(m_items[i + 1]));
                 if (pControl->IsFloat()) {
                     if (!Touches(m_rcItem, pControl->GetPos()))
                         continue;

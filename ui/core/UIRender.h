@@ -65,6 +65,36 @@ private:
     CUIClipRegion& operator=(const CUIClipRegion&);
 };
 
+// Within its lifetime, one-pixel borders drawn on hDC share one selection of the DC pen and a
+// hollow brush instead of selecting and restoring them around every border, which costs more than
+// the border itself. The pen, brush and DC pen colour in force before come back on destruction.
+// Painting code inside a scope must put back what it selects. Scopes nest (innermost first); a
+// scope that never drew a border changes nothing.
+class VENEER_API CUIBorderPenScope {
+public:
+    explicit CUIBorderPenScope(HDC hDC);
+    ~CUIBorderPenScope();
+
+    // Whether hDC is the innermost scope's DC and, once this returns true, has the DC pen and the
+    // hollow brush selected (selected now if this is the scope's first border).
+    static bool Select(HDC hDC);
+    // Puts back what the innermost scope of hDC selected (the next border selects it again): for
+    // code that hands the DC to drawing code of another party.
+    static void Release(HDC hDC);
+
+private:
+    CUIBorderPenScope(const CUIBorderPenScope&);
+    CUIBorderPenScope& operator=(const CUIBorderPenScope&);
+    void Restore();
+
+    HDC m_hDC;
+    bool m_bSelected;
+    HGDIOBJ m_hOldPen;
+    HGDIOBJ m_hOldBrush;
+    COLORREF m_dwOldPenColor;
+    CUIBorderPenScope* m_pOuter;
+};
+
 // The render engine's static drawing operations.
 class VENEER_API CUIPainter {
 public:
@@ -97,6 +127,9 @@ public:
     static DWORD AdjustColor(DWORD colour, short H, short S, short L);
     static void RGBtoHSL(DWORD colour, float* H, float* S, float* L);
     static void HSLtoRGB(DWORD* colour, float H, float S, float L);
+
+    // A hint that pControl paints soon: its object is fetched into the cache meanwhile.
+    static void PrefetchControl(const CControlUI* pControl);
 
     // Bitmaps
     static HBITMAP CreateDib32(HDC hDC, int cx, int cy, BYTE** bits);

@@ -184,6 +184,40 @@ protected:
     // Invalidates rc clipped by every visible ancestor.
     void InvalidateClipped(RECT rc);
 
+    // A control's fields lie far apart and, in a large tree, every control is a cache miss of its
+    // own. Walks over a container's children ask for them kPrefetchAhead children ahead, so that
+    // the misses overlap instead of queueing. Hints only: they change nothing. Always inlined: the
+    // compiler takes a function of nothing but prefetches for one without effects and drops its
+    // calls.
+    static const int kPrefetchAhead = 8;
+    // Every cache line that holds a byte of [pFirst, pLast], a span of at most 128 bytes.
+    __attribute__((always_inline)) static void PrefetchSpan(const void* pFirst, const void* pLast)
+    {
+        // As addresses: the two ends may lie in different members.
+        const uintptr_t a = reinterpret_cast<uintptr_t>(pFirst);
+        const uintptr_t b = reinterpret_cast<uintptr_t>(pLast);
+        __builtin_prefetch(pFirst);
+        __builtin_prefetch(reinterpret_cast<const void*>(a + (b - a) / 2));
+        __builtin_prefetch(pLast);
+    }
+    // What SetManager and a name search read: the links, the init listeners and a short name.
+    __attribute__((always_inline)) static void PrefetchTreeFields(const CControlUI* p)
+    {
+        PrefetchSpan(p, &p->OnInit + 1);
+        PrefetchSpan(&p->m_pManager, &p->m_pCover + 1);
+        // The text pointer and, behind it, the first characters of an inline text.
+        PrefetchSpan(&p->m_sName, reinterpret_cast<const char*>(&p->m_sName) + sizeof(wchar_t*) + 16 * sizeof(wchar_t));
+    }
+    // What a layout pass reads: the links, the size listeners, the rectangle, padding, sizes and
+    // states, and the first fields of a derived class (a container's children, a label's font).
+    __attribute__((always_inline)) static void PrefetchLayoutFields(const CControlUI* p)
+    {
+        PrefetchSpan(p, &p->OnSize + 1);
+        PrefetchSpan(&p->m_pManager, &p->m_pCover + 1);
+        PrefetchSpan(&p->m_bUpdateNeeded, &p->m_bSetPos);
+        __builtin_prefetch(reinterpret_cast<const char*>(p) + sizeof(CControlUI));
+    }
+
     CPaintManagerUI* m_pManager;
     CControlUI* m_pParent;
     CControlUI* m_pCover;

@@ -189,7 +189,9 @@ protected:
     // the misses overlap instead of queueing. Hints only: they change nothing. Always inlined: the
     // compiler takes a function of nothing but prefetches for one without effects and drops its
     // calls.
-    static const int kPrefetchAhead = 8;
+    static const int kPrefetchAhead = 16;
+    // Of a string: the text pointer and, behind it, the first characters of an inline text.
+    static const int kPrefetchText = sizeof(wchar_t*) + 16 * sizeof(wchar_t);
     // Every cache line that holds a byte of [pFirst, pLast], a span of at most 128 bytes.
     __attribute__((always_inline)) static void PrefetchSpan(const void* pFirst, const void* pLast)
     {
@@ -205,17 +207,18 @@ protected:
     {
         PrefetchSpan(p, &p->OnInit + 1);
         PrefetchSpan(&p->m_pManager, &p->m_pCover + 1);
-        // The text pointer and, behind it, the first characters of an inline text.
-        PrefetchSpan(&p->m_sName, reinterpret_cast<const char*>(&p->m_sName) + sizeof(wchar_t*) + 16 * sizeof(wchar_t));
+        PrefetchSpan(&p->m_sName, reinterpret_cast<const char*>(&p->m_sName) + kPrefetchText);
     }
     // What a layout pass reads: the links, the size listeners, the rectangle, padding, sizes and
-    // states, and the first fields of a derived class (a container's children, a label's font).
+    // states, and the first fields of a derived class (a container's children, a label's font and
+    // last estimate).
     __attribute__((always_inline)) static void PrefetchLayoutFields(const CControlUI* p)
     {
         PrefetchSpan(p, &p->OnSize + 1);
         PrefetchSpan(&p->m_pManager, &p->m_pCover + 1);
         PrefetchSpan(&p->m_bUpdateNeeded, &p->m_bSetPos);
-        __builtin_prefetch(reinterpret_cast<const char*>(p) + sizeof(CControlUI));
+        const char* pDerived = reinterpret_cast<const char*>(p) + sizeof(CControlUI);
+        PrefetchSpan(pDerived, pDerived + 72);
     }
 
     CPaintManagerUI* m_pManager;

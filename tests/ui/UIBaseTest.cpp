@@ -409,3 +409,80 @@ TEST(UIStringPtrMapRehash, KeepsEveryKeyAndItsData)
     map.RemoveAll();
     EXPECT_EQ(map.GetSize(), 0);
 }
+
+TEST(UIStringPtrMap, UntouchedMapFindsNothingAndTakesItsFirstKey)
+{
+    CUIStringPtrMap m;
+    int x = 1, y = 2;
+    EXPECT_EQ(83, m.GetBucketCount());
+    EXPECT_EQ(nullptr, m.Find(L"k"));
+    EXPECT_EQ(nullptr, m.GetAt(0));
+    EXPECT_FALSE(m.Remove(L"k"));
+    m.RemoveAll();
+    EXPECT_EQ(83, m.GetBucketCount());
+    EXPECT_EQ(nullptr, m.Set(L"k", &x));
+    EXPECT_EQ(&x, m.Find(L"k"));
+    EXPECT_EQ(1, m.GetSize());
+
+    // Grown before anything is stored: the keys land in the new buckets.
+    CUIStringPtrMap grown;
+    grown.Rehash(1021);
+    EXPECT_EQ(1021, grown.GetBucketCount());
+    EXPECT_TRUE(grown.Insert(L"k", &y));
+    EXPECT_EQ(&y, grown.Find(L"k"));
+
+    // No buckets stays no buckets, whatever the rehash asks for.
+    CUIStringPtrMap none;
+    none.Resize(0);
+    none.Rehash(64);
+    EXPECT_EQ(0, none.GetBucketCount());
+    EXPECT_FALSE(none.Insert(L"k", &x));
+    EXPECT_EQ(&x, none.Set(L"k", &x));
+    EXPECT_EQ(nullptr, none.GetAt(0));
+}
+
+TEST(UIStringPtrMap, KeysOfEqualHashStayApart)
+{
+    // 'b' * 33 + 'a' == 'c' * 33 + '@'
+    ASSERT_EQ(CUIStringPtrMap::Hash(L"ab"), CUIStringPtrMap::Hash(L"@c"));
+    CUIStringPtrMap m;
+    int x = 1, y = 2;
+    EXPECT_TRUE(m.Insert(L"ab", &x));
+    EXPECT_TRUE(m.Insert(L"@c", &y));
+    EXPECT_EQ(&x, m.Find(L"ab"));
+    EXPECT_EQ(&y, m.Find(L"@c"));
+    EXPECT_EQ(nullptr, m.Find(L"ac"));
+    EXPECT_EQ(&y, m.Set(L"@c", &x));
+    EXPECT_TRUE(m.Remove(L"ab"));
+    EXPECT_EQ(nullptr, m.Find(L"ab"));
+    EXPECT_EQ(&x, m.Find(L"@c"));
+
+    // A key held with null data looks missing, so inserting it again adds a second entry.
+    EXPECT_TRUE(m.Insert(L"n", nullptr));
+    EXPECT_TRUE(m.Insert(L"n", &y));
+    EXPECT_EQ(3, m.GetSize());
+    EXPECT_EQ(&y, m.Find(L"n"));
+}
+
+TEST(UIStringPtrMapRehash, ChainOrderAfterRehash)
+{
+    // "A", "!" and "a" share bucket 1 among 16 and among 32.
+    CUIStringPtrMap m(16);
+    int x = 1, y = 2, z = 3;
+    EXPECT_TRUE(m.Insert(L"A", &x));
+    EXPECT_TRUE(m.Insert(L"!", &y));
+    EXPECT_TRUE(m.Insert(L"a", &z));
+    EXPECT_STREQ(L"a", m.GetAt(0));
+    EXPECT_STREQ(L"!", m.GetAt(1));
+    EXPECT_STREQ(L"A", m.GetAt(2));
+    // Each node moves to the head of its new chain in the old walking order: the chain turns.
+    m.Rehash(32);
+    EXPECT_STREQ(L"A", m.GetAt(0));
+    EXPECT_STREQ(L"!", m.GetAt(1));
+    EXPECT_STREQ(L"a", m.GetAt(2));
+    EXPECT_EQ(nullptr, m.GetAt(3));
+    EXPECT_EQ(&z, m.Find(L"a"));
+    EXPECT_STREQ(L"a", m.GetAt(0));
+    EXPECT_EQ(&y, m.Find(L"!", false));
+    EXPECT_STREQ(L"!", m.GetAt(2));
+}

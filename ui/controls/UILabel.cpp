@@ -372,13 +372,14 @@ SIZE CLabelUI::EstimateSize(SIZE szAvailable)
         m_cxyFixedLast = m_cxyFixed;
         const UINT uMeasureStyle = (m_uTextStyle & ~(DT_CENTER | DT_RIGHT)) | DT_CALCRECT;
         HDC hDC = m_pManager->GetPaintDC();
-        CUIString sText = GetText();
         if (m_uTextStyle & DT_SINGLELINE) {
             if (m_cxyFixedLast.cy == 0) {
                 m_cxyFixedLast.cy = m_pManager->GetFontInfo(m_iFont)->tm.tmHeight + 8 + m_rcTextPadding.top +
                                     m_rcTextPadding.bottom;
             }
+            // Only a free width is measured from the text: a fixed one never reads it.
             if (m_cxyFixedLast.cx == 0) {
+                CUIString sText = GetText();
                 RECT rcText = {0, 0, 9999, m_cxyFixedLast.cy};
                 if (m_bShowHtml) {
                     int nLinks = 0;
@@ -392,6 +393,7 @@ SIZE CLabelUI::EstimateSize(SIZE szAvailable)
         } else {
             if (m_cxyFixedLast.cx == 0) m_cxyFixedLast.cx = szAvailable.cx;
             RECT rcText = {m_rcTextPadding.left, 0, m_cxyFixedLast.cx - m_rcTextPadding.right, 9999};
+            CUIString sText = GetText();
             if (m_bShowHtml) {
                 int nLinks = 0;
                 CUIPainter::DrawHtmlText(hDC, m_pManager, rcText, sText, 0, NULL, NULL, nLinks, m_iFont,

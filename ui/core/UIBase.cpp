@@ -1,6 +1,7 @@
 #include "UIBase.h"
 #include <shlwapi.h>
 #include <stdarg.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -516,7 +517,6 @@ CUIStringPtrMap::CUIStringPtrMap(int nSize) : m_aT(NULL), m_nBuckets(0), m_nCoun
     if (nSize < 16)
         nSize = 16;
     m_nBuckets = nSize;
-    m_aT = new TITEM*[nSize]();
 }
 
 CUIStringPtrMap::~CUIStringPtrMap()
@@ -532,7 +532,7 @@ void CUIStringPtrMap::FreeAll()
             while (pItem != NULL) {
                 TITEM* pKill = pItem;
                 pItem = pItem->pNext;
-                delete pKill;
+                ::operator delete(pKill);
             }
         }
         delete[] m_aT;
@@ -546,8 +546,7 @@ void CUIStringPtrMap::Resize(int nSize)
     FreeAll();
     if (nSize < 0)
         nSize = 0;
-    if (nSize > 0)
-        m_aT = new TITEM*[nSize]();
+    // 0 buckets refuse every insertion; otherwise the array comes with the first one.
     m_nBuckets = nSize;
     m_nCount = 0;
 }
@@ -559,48 +558,52 @@ void CUIStringPtrMap::RemoveAll()
 
 UINT CUIStringPtrMap::Hash(const wchar_t* key)
 {
-    UINT h = 0;
     if (key == NULL)
         return 0;
+    return HashOf(key, NULL);
+}
+
+UINT CUIStringPtrMap::HashOf(const wchar_t* key, size_t* pLength)
+{
+    UINT h = 0;
     size_t n = wcslen(key);
+    if (pLength != NULL)
+        *pLength = n;
     while (n > 0)
         h = h * 33u + (UINT)(unsigned short)key[--n];
     return h;
 }
 
-void* CUIStringPtrMap::Find(const wchar_t* key, bool optimize)
+CUIStringPtrMap::TITEM* CUIStringPtrMap::Lookup(const wchar_t* key, UINT uHash, bool optimize)
 {
-    if (m_nBuckets == 0 || m_aT == NULL || m_nCount == 0 || key == NULL)
-        return NULL;
-    UINT slot = Hash(key) % (UINT)m_nBuckets;
+    UINT slot = uHash % (UINT)m_nBuckets;
     for (TITEM* pItem = m_aT[slot]; pItem != NULL; pItem = pItem->pNext) {
-        if (pItem->Key == key) {
-            if (optimize && pItem != m_aT[slot]) {
-                // Move to the front of the chain: repeated lookups of one key stay quick.
-                pItem->pPrev->pNext = pItem->pNext;
-                if (pItem->pNext != NULL)
-                    pItem->pNext->pPrev = pItem->pPrev;
-                pItem->pPrev = NULL;
-                pItem->pNext = m_aT[slot];
-                m_aT[slot]->pPrev = pItem;
-                m_aT[slot] = pItem;
-            }
-            return pItem->Data;
+        if (pItem->uHash != uHash || wcscmp(pItem->Key, key) != 0)
+            continue;
+        if (optimize && pItem != m_aT[slot]) {
+            // Move to the front of the chain: repeated lookups of one key stay quick.
+            pItem->pPrev->pNext = pItem->pNext;
+            if (pItem->pNext != NULL)
+                pItem->pNext->pPrev = pItem->pPrev;
+            pItem->pPrev = NULL;
+            pItem->pNext = m_aT[slot];
+            m_aT[slot]->pPrev = pItem;
+            m_aT[slot] = pItem;
         }
+        return pItem;
     }
     return NULL;
 }
 
-bool CUIStringPtrMap::Insert(const wchar_t* key, void* pData)
+bool CUIStringPtrMap::AddHead(const wchar_t* key, size_t nLength, UINT uHash, void* pData)
 {
-    if (m_nBuckets == 0 || m_aT == NULL || key == NULL)
-        return false;
-    if (Find(key, true) != NULL)
-        return false;
-    UINT slot = Hash(key) % (UINT)m_nBuckets;
-    TITEM* pItem = new TITEM;
-    pItem->Key = key;
+    if (m_aT == NULL)
+        m_aT = new TITEM*[m_nBuckets]();
+    TITEM* pItem = static_cast<TITEM*>(::operator new(offsetof(TITEM, Key) + (nLength + 1) * sizeof(wchar_t)));
+    memcpy(pItem->Key, key, (nLength + 1) * sizeof(wchar_t));
+    pItem->uHash = uHash;
     pItem->Data = pData;
+    UINT slot = uHash % (UINT)m_nBuckets;
     pItem->pPrev = NULL;
     pItem->pNext = m_aT[slot];
     if (pItem->pNext != NULL)
@@ -610,21 +613,45 @@ bool CUIStringPtrMap::Insert(const wchar_t* key, void* pData)
     return true;
 }
 
+void* CUIStringPtrMap::Find(const wchar_t* key, bool optimize)
+{
+    if (m_nBuckets == 0 || m_aT == NULL || m_nCount == 0 || key == NULL)
+        return NULL;
+    TITEM* pItem = Lookup(key, HashOf(key, NULL), optimize);
+    return pItem != NULL ? pItem->Data : NULL;
+}
+
+bool CUIStringPtrMap::Insert(const wchar_t* key, void* pData)
+{
+    if (m_nBuckets == 0 || key == NULL)
+        return false;
+    size_t nLength = 0;
+    UINT uHash = HashOf(key, &nLength);
+    if (m_aT != NULL && m_nCount > 0) {
+        // Only an entry with data blocks the insertion (a null entry looks missing); the lookup
+        // brings it to the front either way.
+        TITEM* pItem = Lookup(key, uHash, true);
+        if (pItem != NULL && pItem->Data != NULL)
+            return false;
+    }
+    return AddHead(key, nLength, uHash, pData);
+}
+
 void* CUIStringPtrMap::Set(const wchar_t* key, void* pData)
 {
-    if (m_nBuckets == 0 || m_aT == NULL || key == NULL)
+    if (m_nBuckets == 0 || key == NULL)
         return pData;
-    if (m_nCount > 0) {
-        UINT slot = Hash(key) % (UINT)m_nBuckets;
-        for (TITEM* pItem = m_aT[slot]; pItem != NULL; pItem = pItem->pNext) {
-            if (pItem->Key == key) {
-                void* pOldData = pItem->Data;
-                pItem->Data = pData;
-                return pOldData;
-            }
+    size_t nLength = 0;
+    UINT uHash = HashOf(key, &nLength);
+    if (m_aT != NULL && m_nCount > 0) {
+        TITEM* pItem = Lookup(key, uHash, false);
+        if (pItem != NULL) {
+            void* pOldData = pItem->Data;
+            pItem->Data = pData;
+            return pOldData;
         }
     }
-    Insert(key, pData);
+    AddHead(key, nLength, uHash, pData);
     return NULL;
 }
 
@@ -632,19 +659,20 @@ bool CUIStringPtrMap::Remove(const wchar_t* key)
 {
     if (m_nBuckets == 0 || m_aT == NULL || m_nCount == 0 || key == NULL)
         return false;
-    UINT slot = Hash(key) % (UINT)m_nBuckets;
+    UINT uHash = HashOf(key, NULL);
+    UINT slot = uHash % (UINT)m_nBuckets;
     for (TITEM* pItem = m_aT[slot]; pItem != NULL; pItem = pItem->pNext) {
-        if (pItem->Key == key) {
-            if (pItem->pPrev != NULL)
-                pItem->pPrev->pNext = pItem->pNext;
-            else
-                m_aT[slot] = pItem->pNext;
-            if (pItem->pNext != NULL)
-                pItem->pNext->pPrev = pItem->pPrev;
-            delete pItem;
-            m_nCount--;
-            return true;
-        }
+        if (pItem->uHash != uHash || wcscmp(pItem->Key, key) != 0)
+            continue;
+        if (pItem->pPrev != NULL)
+            pItem->pPrev->pNext = pItem->pNext;
+        else
+            m_aT[slot] = pItem->pNext;
+        if (pItem->pNext != NULL)
+            pItem->pNext->pPrev = pItem->pPrev;
+        ::operator delete(pItem);
+        m_nCount--;
+        return true;
     }
     return false;
 }
@@ -657,7 +685,7 @@ const wchar_t* CUIStringPtrMap::GetAt(int iIndex) const
     for (int i = m_nBuckets - 1; i >= 0; i--) {
         for (TITEM* pItem = m_aT[i]; pItem != NULL; pItem = pItem->pNext) {
             if (pos++ == iIndex)
-                return pItem->Key.GetData();
+                return pItem->Key;
         }
     }
     return NULL;
@@ -677,14 +705,19 @@ void CUIStringPtrMap::Rehash(int nSize)
 {
     if (nSize < 16)
         nSize = 16;
-    if (m_aT == NULL || nSize == m_nBuckets)
+    if (m_nBuckets == 0 || nSize == m_nBuckets)
         return;
+    if (m_aT == NULL) {
+        // Nothing stored yet: the first insertion allocates the new count.
+        m_nBuckets = nSize;
+        return;
+    }
     TITEM** aNew = new TITEM*[nSize]();
     for (int i = m_nBuckets - 1; i >= 0; i--) {
         TITEM* pItem = m_aT[i];
         while (pItem != NULL) {
             TITEM* pNext = pItem->pNext;
-            UINT slot = Hash(pItem->Key) % (UINT)nSize;
+            UINT slot = pItem->uHash % (UINT)nSize;
             pItem->pPrev = NULL;
             pItem->pNext = aNew[slot];
             if (aNew[slot] != NULL)

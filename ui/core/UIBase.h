@@ -123,7 +123,9 @@ protected:
     int m_nAllocated;
 };
 
-// Hash map from wide strings (copied) to untyped pointers (not owned); chained buckets.
+// Hash map from wide strings (copied) to untyped pointers (not owned); chained buckets. The bucket
+// array is allocated by the first insertion, so a map that never holds anything costs no memory
+// beyond itself (every control carries one).
 class VENEER_API CUIStringPtrMap
 {
 public:
@@ -150,14 +152,20 @@ public:
     static UINT Hash(const wchar_t* key);
 
 protected:
+    // One heap block per entry, sized to its key. The key's hash is kept so that lookups compare
+    // texts only on a hash match and rehashing never reads a key again.
     struct TITEM
     {
-        CUIString Key;
-        void* Data;
         TITEM* pPrev;
         TITEM* pNext;
+        void* Data;
+        UINT uHash;
+        wchar_t Key[1];   // the key's characters and terminator run on past the struct
     };
 
+    static UINT HashOf(const wchar_t* key, size_t* pLength);
+    TITEM* Lookup(const wchar_t* key, UINT uHash, bool optimize);
+    bool AddHead(const wchar_t* key, size_t nLength, UINT uHash, void* pData);
     void FreeAll();
 
     TITEM** m_aT;

@@ -395,8 +395,14 @@ int CContainerUI::FindSelectable(int iIndex, bool bForward) const
 
 void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit)
 {
-    for (int i = 0; i < m_items.GetSize(); ++i)
+    const int n = m_items.GetSize();
+    for (int i = 0; i < kPrefetchAhead && i < n; ++i)
+        PrefetchTreeFields(static_cast<CControlUI*>(m_items[i]));
+    for (int i = 0; i < n; ++i) {
+        if (i + kPrefetchAhead < n)
+            PrefetchTreeFields(static_cast<CControlUI*>(m_items[i + kPrefetchAhead]));
         static_cast<CControlUI*>(m_items[i])->SetManager(pManager, this, bInit);
+    }
     if (m_pVerticalScrollBar != NULL)
         m_pVerticalScrollBar->SetManager(pManager, this, bInit);
     if (m_pHorizontalScrollBar != NULL)
@@ -769,8 +775,12 @@ CControlUI* CContainerUI::FindControl(FindControlCallback Proc, void* pData, UIN
         RECT rcClient = GetClientPos();
         const int n = m_items.GetSize();
         const bool bLastFirst = (uFlags & FindLastChildFirst) != 0;
+        for (int k = 0; k < kPrefetchAhead && k < n; ++k)
+            PrefetchTreeFields(static_cast<CControlUI*>(m_items[bLastFirst ? n - 1 - k : k]));
         for (int k = 0; k < n; ++k) {
             int i = bLastFirst ? n - 1 - k : k;
+            if (k + kPrefetchAhead < n)
+                PrefetchTreeFields(static_cast<CControlUI*>(m_items[bLastFirst ? i - kPrefetchAhead : i + kPrefetchAhead]));
             CControlUI* pControl = static_cast<CControlUI*>(m_items[i])->FindControl(Proc, pData, uFlags);
             if (pControl == NULL)
                 continue;

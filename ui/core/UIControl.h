@@ -184,6 +184,43 @@ protected:
     // Invalidates rc clipped by every visible ancestor.
     void InvalidateClipped(RECT rc);
 
+    // A control's fields lie far apart and, in a large tree, every control is a cache miss of its
+    // own. Walks over a container's children ask for them kPrefetchAhead children ahead, so that
+    // the misses overlap instead of queueing. Hints only: they change nothing. Always inlined: the
+    // compiler takes a function of nothing but prefetches for one without effects and drops its
+    // calls.
+    static const int kPrefetchAhead = 16;
+    // Of a string: the text pointer and, behind it, the first characters of an inline text.
+    static const int kPrefetchText = sizeof(wchar_t*) + 16 * sizeof(wchar_t);
+    // Every cache line that holds a byte of [pFirst, pLast], a span of at most 128 bytes.
+    __attribute__((always_inline)) static void PrefetchSpan(const void* pFirst, const void* pLast)
+    {
+        // As addresses: the two ends may lie in different members.
+        const uintptr_t a = reinterpret_cast<uintptr_t>(pFirst);
+        const uintptr_t b = reinterpret_cast<uintptr_t>(pLast);
+        __builtin_prefetch(pFirst);
+        __builtin_prefetch(reinterpret_cast<const void*>(a + (b - a) / 2));
+        __builtin_prefetch(pLast);
+    }
+    // What SetManager and a name search read: the links, the init listeners and a short name.
+    __attribute__((always_inline)) static void PrefetchTreeFields(const CControlUI* p)
+    {
+        PrefetchSpan(p, &p->OnInit + 1);
+        PrefetchSpan(&p->m_pManager, &p->m_pCover + 1);
+        PrefetchSpan(&p->m_sName, reinterpret_cast<const char*>(&p->m_sName) + kPrefetchText);
+    }
+    // What a layout pass reads: the links, the size listeners, the rectangle, padding, sizes and
+    // states, and the first fields of a derived class (a container's children, a label's font and
+    // last estimate).
+    __attribute__((always_inline)) static void PrefetchLayoutFields(const CControlUI* p)
+    {
+        PrefetchSpan(p, &p->OnSize + 1);
+        PrefetchSpan(&p->m_pManager, &p->m_pCover + 1);
+        PrefetchSpan(&p->m_bUpdateNeeded, &p->m_bSetPos);
+        const char* pDerived = reinterpret_cast<const char*>(p) + sizeof(CControlUI);
+        PrefetchSpan(pDerived, pDerived + 72);
+    }
+
     CPaintManagerUI* m_pManager;
     CControlUI* m_pParent;
     CControlUI* m_pCover;

@@ -86,8 +86,12 @@ void TStackLayout<Axis>::SetPos(Layout& self, RECT rc, bool bNeedInvalidate)
     int nStretchables = 0;
     LONG fixedLength = 0;
     int nMeasured = 0;
+    for (int it = 0; it < Layout::kPrefetchAhead && it < items.GetSize(); ++it)
+        Layout::PrefetchLayoutFields(static_cast<CControlUI*>(items[it]));
     for (int it = 0; it < items.GetSize(); ++it) {
         CControlUI* pControl = static_cast<CControlUI*>(items[it]);
+        if (it + Layout::kPrefetchAhead < items.GetSize())
+            Layout::PrefetchLayoutFields(static_cast<CControlUI*>(items[it + Layout::kPrefetchAhead]));
         if (!pControl->IsVisible() || pControl->IsFloat())
             continue;
         TAxisRect padding = Axis::Split(pControl->GetPadding());

@@ -5,7 +5,8 @@ _build=$1
 export TOLLVANE_WINEPREFIX=$_build/wineprefix
 export WINEPREFIX=$TOLLVANE_WINEPREFIX
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES=mscoree,mshtml=
+# No crash debugger: a crashing test program ends at once with its own report (winedbg would wait).
+export WINEDLLOVERRIDES='mscoree,mshtml=;winedbg.exe=d'
 _root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 test_env_start() {
@@ -50,7 +51,31 @@ _standin_start() {
   export TOLLVANE_STANDIN="http://127.0.0.1:$port"
 }
 
+# The Wine processes of the tests' prefix that are not Wine's own background services: whatever
+# a test left running. One "pid name" line each.
+_leftover_wine_processes() {
+  local pid env name
+  for pid in $(ls /proc | grep -E '^[0-9]+$'); do
+    env=$( { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null) || continue
+    grep -qxF "WINEPREFIX=$WINEPREFIX" <<<"$env" || continue
+    name=$( { tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null | sed 's/ *$//')
+    # A Wine process shows its Windows command line; Xvfb and the stand-in share the environment.
+    [[ "${name,,}" =~ ^([a-z]:\\|[^\ ]*\.exe(\ |$)) ]] || continue
+    case "$name" in
+      *wineserver*|*explorer.exe*|*services.exe*|*winedevice.exe*|*plugplay.exe*|*svchost.exe*|\
+      *rpcss.exe*|*conhost.exe*|*wineboot*) continue ;;
+    esac
+    echo "$pid $name"
+  done
+}
+
 test_env_stop() {
+  local left
+  left=$(_leftover_wine_processes)
+  if [ -n "$left" ]; then
+    echo "test-env: ended Wine processes that the tests left running:" >&2
+    sed 's/^/  /' <<<"$left" >&2
+  fi
   wineserver -k >/dev/null 2>&1 || true
   [ -n "${_xvfb_pid:-}" ] && kill "$_xvfb_pid" 2>/dev/null || true
   if [ -n "${_standin_pid:-}" ]; then

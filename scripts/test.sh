@@ -30,13 +30,19 @@ else
   configure x86_64 ON
 fi
 
+jobs=${TOLLVANE_TEST_JOBS:-$(nproc)}
+# Every case carries a time limit of its own (tests/CMakeLists.txt); this one is for anything
+# registered without one.
+limit=(--timeout 600)
+
 source "$root/scripts/test-env.sh" "$out"
 trap test_env_stop EXIT
 test_env_start
 
 if [ "$i386" = native ]; then
-  cd "$out/i686" && ctest --output-on-failure --repeat until-pass:2 -j "${TOLLVANE_TEST_JOBS:-$(nproc)}" "$@"
-  exit
+  status=0
+  (cd "$out/i686" && ctest --output-on-failure --repeat until-pass:2 "${limit[@]}" -j "$jobs" "$@") || status=1
+  exit $status
 fi
 
 status=0
@@ -45,13 +51,15 @@ pid32=
 if [ -n "${TOLLVANE_SKIP_32:-}" ]; then
   echo "32-bit test run skipped (TOLLVANE_SKIP_32)" >"$log32"
 elif [ "$i386" = emulated ]; then
-  (cd "$out/i686" && ctest --output-on-failure -j 4 "$@" >"$log32" 2>&1) & pid32=$!
+  # Each emulated process keeps a core busy: at most half the cores, beside the 64-bit run.
+  (cd "$out/i686" && ctest --output-on-failure "${limit[@]}" -j $(( jobs > 3 ? jobs / 2 : 1 )) "$@" >"$log32" 2>&1) &
+  pid32=$!
 else
   echo "32-bit programs cannot run on this machine: the 32-bit build is compiled, not run" >"$log32"
 fi
 # A case that fails is run once more: a few tests drive the one shared cursor of the display with
 # real system input, and another test's window can get in their way; a real fault fails twice.
-(cd "$out/x86_64" && ctest --output-on-failure --repeat until-pass:2 -j "${TOLLVANE_TEST_JOBS:-$(nproc)}" "$@" \
+(cd "$out/x86_64" && ctest --output-on-failure --repeat until-pass:2 "${limit[@]}" -j "$jobs" "$@" \
   >"$log64" 2>&1) || status=1
 if [ -n "$pid32" ]; then wait "$pid32" || status=1; fi
 echo "== 32-bit build: one process per test executable (32-bit code runs under emulation here) =="

@@ -7,7 +7,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX=${WINEPREFIX:-${TOLLVANE_WINEPREFIX:?TOLLVANE_WINEPREFIX or WINEPREFIX must be set}}
 export WINEDEBUG=${WINEDEBUG:--all}
 lc=${TOLLVANE_LC_ALL:-zh_CN.UTF-8}  # given to Wine only: the host need not have the locale
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# winedbg disabled: a crashing program ends at once instead of waiting in Wine's crash debugger.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
 "$here/wine-prefix.sh" >/dev/null
 # The PE header's machine field picks the loader: 0x8664 runs on wine64 directly.
 loader=wine
@@ -20,8 +21,13 @@ fi
 # writes to files, which are copied to our output once it has ended.
 out=$(mktemp); err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
+# ctest ends a test that overruns its time limit by killing this script: the program goes with it
+# (the parent-death signal), and on TERM or INT it is ended first.
 set +e
-env LC_ALL="$lc" "$loader" "$@" >"$out" 2>"$err"
+setpriv --pdeathsig KILL env LC_ALL="$lc" "$loader" "$@" >"$out" 2>"$err" </dev/null &
+child=$!
+trap 'kill -KILL "$child" 2>/dev/null' TERM INT
+wait "$child"
 rc=$?
 set -e
 cat "$out"; cat "$err" >&2

@@ -156,6 +156,8 @@ bool CTollvane::RequestUpdateInfo(const std::string& versionCode, CCheckUpdateIn
     consoleevents::RaiseA(L"update", "request", url);
     Pellmora::CHttpClient client;
     client.Init();
+    // Stopping the thread ends a request that the service took and never answers.
+    client.SetCancelFlag(GetStopFlag());
     if (!client.Request(url.c_str(), true))
         return false;
     try {

@@ -120,7 +120,7 @@ LRESULT CMainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
             return 0;
         return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
     case WM_TIMER:
-        // Every timer of this window is consumed here; id 1 is the customer page's tick.
+        // Every timer of this window is consumed here; one of them is the customer page's tick.
         if (wParam == CPlayerInfoDlg::kTimerId && g_playerInfoDlg != nullptr)
             g_playerInfoDlg->OnTick();
         return 0;

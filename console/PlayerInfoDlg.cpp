@@ -37,7 +37,7 @@ CPlayerInfoDlg::CPlayerInfoDlg() : m_directory(GetAppDirectory()) {}
 
 CPlayerInfoDlg::~CPlayerInfoDlg()
 {
-    // The frame's timer 1 and the global pointer are this page's: neither outlives it.
+    // The page's timer on the frame and the global pointer: neither outlives it.
     if (m_timerWindow != nullptr)
         ::KillTimer(m_timerWindow, kTimerId);
     if (g_playerInfoDlg == this)
@@ -176,7 +176,7 @@ void CPlayerInfoDlg::RequestOpenInfo(int32_t uid)
     // The screen keeps what it shows until the new customer is there.
     m_customer.Reset();
     m_hasPhoto = false;
-    Pellmora::OpenInfoReply reply = Pellmora::RequestOpenInfo(static_cast<uint32_t>(uid));
+    Pellmora::OpenInfoReply reply = Pellmora::RequestOpenInfo(uid);
     if (!reply.Succeeded()) {
         consoleevents::Raise(L"player", L"openinfo", Number(uid) + L" failed");
         return;
@@ -249,6 +249,7 @@ bool CPlayerInfoDlg::DownloadPhoto(const std::string& remotePath, const std::str
         return false;
     }
     Pellmora::CDownloader downloader;
+    downloader.SetLimits(kPhotoTimeoutSeconds, kPhotoMaxBytes);
     if (!downloader.Init(std::string(g_serverBaseUrl) + path, localPath) || !downloader.Download()) {
         ::OutputDebugStringA("SyncData pic Download Error!");
         return false;
@@ -259,13 +260,12 @@ bool CPlayerInfoDlg::DownloadPhoto(const std::string& remotePath, const std::str
 
 bool CPlayerInfoDlg::PostOpenState(int32_t uid, int32_t state)
 {
-    const uint32_t id = static_cast<uint32_t>(uid);
     Pellmora::CHttpClient client;
-    Pellmora::CafeReply reply = Pellmora::RequestPostOpenState(client, id, state);
+    Pellmora::CafeReply reply = Pellmora::RequestPostOpenState(client, uid, state);
     consoleevents::RaiseA(L"player", "openstate", reply.Failed() ? std::string("failed") : reply.code);
     if (reply.status == Pellmora::CafeStatus::Refused) {
         // Once more, on the same client, with both fields again.
-        reply = Pellmora::RequestPostOpenState(client, id, state);
+        reply = Pellmora::RequestPostOpenState(client, uid, state);
         consoleevents::RaiseA(L"player", "openstate", reply.Failed() ? std::string("failed") : reply.code);
     }
     return reply.Succeeded();

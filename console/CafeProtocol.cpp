@@ -192,12 +192,12 @@ ActivityReply RequestActivity(CHttpClient& client)
     return Exchange(client, kActivityPath, true, kCaData, {}, &ParseActivityReply);
 }
 
-OpenInfoReply RequestOpenInfo(CHttpClient& client, uint32_t uid)
+OpenInfoReply RequestOpenInfo(CHttpClient& client, int32_t uid)
 {
     return Exchange(client, kGetOpenInfoPath, false, kCaData, {{"uid", std::to_string(uid)}}, &ParseOpenInfoReply);
 }
 
-CafeReply RequestPostOpenState(CHttpClient& client, uint32_t uid, int32_t openState)
+CafeReply RequestPostOpenState(CHttpClient& client, int32_t uid, int32_t openState)
 {
     return Exchange(client, kPostOpenStatePath, false, kCaData,
                     {{"uid", std::to_string(uid)}, {"open_state", std::to_string(openState)}}, &ParseCodeReply);
@@ -233,7 +233,7 @@ ActivityReply RequestActivity()
     return RequestActivity(client);
 }
 
-OpenInfoReply RequestOpenInfo(uint32_t uid)
+OpenInfoReply RequestOpenInfo(int32_t uid)
 {
     CHttpClient client;
     return RequestOpenInfo(client, uid);

@@ -80,8 +80,8 @@ CafeReply RequestCheckCode(CHttpClient& client, const std::string& phone, const 
 CafeReply RequestBindPhone(CHttpClient& client, const std::string& netbarCode, const std::string& phone);
 CafeReply RequestSetPassword(CHttpClient& client, const std::string& password, const std::string& boundNetbarCode);
 ActivityReply RequestActivity(CHttpClient& client);
-OpenInfoReply RequestOpenInfo(CHttpClient& client, uint32_t uid);
-CafeReply RequestPostOpenState(CHttpClient& client, uint32_t uid, int32_t openState);
+OpenInfoReply RequestOpenInfo(CHttpClient& client, int32_t uid);
+CafeReply RequestPostOpenState(CHttpClient& client, int32_t uid, int32_t openState);
 
 // The single exchanges, each on a client of its own that lives for the call.
 CheckFirstReply RequestCheckFirst(const std::string& netbarCode);
@@ -89,7 +89,7 @@ BarLoginReply RequestBarLogin(const std::string& netbarCode, const std::string& 
 CafeReply RequestSendCode(const std::string& phone);
 CafeReply RequestSetPassword(const std::string& password, const std::string& boundNetbarCode);
 ActivityReply RequestActivity();
-OpenInfoReply RequestOpenInfo(uint32_t uid);
+OpenInfoReply RequestOpenInfo(int32_t uid);
 
 // The web-socket page of a café: g_serverBaseUrl and the code, at most 511 characters.
 std::string WebSocketPageUrl(const std::string& netbarCode);

@@ -70,7 +70,7 @@ std::string UnescapeUnicode(const char* text, size_t length)
             continue;
         }
         // Escapes of JSON syntax stay for the parser; so does a character that the code page
-        // maps (best fit) onto JSON syntax.
+        // maps (best fit) onto a control character.
         bool keep = unit < 0x80 && IsJsonSyntax(static_cast<unsigned char>(unit));
         char converted[8] = {};
         int n = 0;
@@ -78,13 +78,20 @@ std::string UnescapeUnicode(const char* text, size_t length)
             wchar_t wide = static_cast<wchar_t>(unit);
             n = WideCharToMultiByte(CP_ACP, 0, &wide, 1, converted, 7, nullptr, nullptr);
             for (int k = 0; k < n; ++k)
-                if (IsJsonSyntax(static_cast<unsigned char>(converted[k])))
+                if (static_cast<unsigned char>(converted[k]) < 0x20)
                     keep = true;
         }
-        if (keep)
+        if (keep) {
             out.append(text + i, 6);
-        else if (n > 0)
-            out.append(converted, static_cast<size_t>(n));
+        } else {
+            // A double-byte character may end in the byte of a backslash (GBK's 0x5C trail
+            // byte): escaped for the parser, which then hands back the code page's own bytes.
+            for (int k = 0; k < n; ++k) {
+                if (converted[k] == '"' || converted[k] == '\\')
+                    out += '\\';
+                out += converted[k];
+            }
+        }
         i += 6;
     }
     return out;

@@ -12,6 +12,8 @@ int HexDigitValue(char c);
 // reaches the JSON parser already in the console's code page. Left as they are, for the JSON
 // parser: an escape of '"', '\' or U+0000..U+001F (unescaping those would break or inject JSON),
 // a "\u" with fewer than four characters or a non-hexadecimal digit, and any escaped backslash
-// pair ("\\u0041" stays "\\u0041"). Reads exactly `length` bytes.
+// pair ("\\u0041" stays "\\u0041"). A converted byte that is '"' or '\' (the trail byte 0x5C of
+// many GBK characters) is written with a backslash before it, so that the parser returns the
+// code page's bytes unchanged. Reads exactly `length` bytes.
 std::string UnescapeUnicode(const char* text, size_t length);
 inline std::string UnescapeUnicode(const std::string& text) { return UnescapeUnicode(text.data(), text.size()); }

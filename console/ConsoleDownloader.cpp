@@ -64,8 +64,10 @@ void CDownloader::SetOptions(struct curl_slist* headers)
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(m_curl, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    // No limit on the whole transfer, but a stalled server must not hold the caller for ever:
-    // the photo download runs on the UI thread.
+    // A stalled server must not hold the caller for ever; the caller may bound the whole transfer
+    // too (the photo download runs on the UI thread).
+    curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, m_totalSeconds);
+    curl_easy_setopt(m_curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_maxBytes));
     curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, m_lowSpeedLimit);
     curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, m_lowSpeedTime);
     curl_easy_setopt(m_curl, CURLOPT_RANGE, "0-");
@@ -96,6 +98,7 @@ bool CDownloader::Download()
     if (!m_file.Open(partPath))
         return false;
     bool ok = true;
+    m_received = 0;
     struct curl_slist* headers = nullptr;
     try {
         headers = curl_slist_append(headers, "Connection: Keep-Alive");
@@ -148,6 +151,10 @@ size_t CDownloader::WriteCallback(void* data, size_t size, size_t count, void* d
 {
     CDownloader* self = static_cast<CDownloader*>(downloader);
     if (!self || !self->m_file.IsOpen())
+        return 0;
+    // The announced size is checked by libcurl; this catches a body without one, or a packed one.
+    self->m_received += size * count;
+    if (self->m_maxBytes != 0 && self->m_received > self->m_maxBytes)
         return 0;
     try {
         return self->m_file.Write(data, size * count) ? size * count : 0;

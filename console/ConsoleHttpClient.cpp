@@ -47,6 +47,9 @@ bool CHttpClient::Init()
     curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(m_curl, CURLOPT_HEADER, 0L);
     curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CHttpClient::ProgressCallback);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
     m_formFirst = m_formLast = nullptr;
     return SetTimeouts(30, 30);
 }
@@ -188,6 +191,13 @@ size_t CHttpClient::HeaderCallback(char* data, size_t size, size_t count, void* 
     if (client)
         static_cast<CHttpClient*>(client)->m_headers.append(data, bytes);
     return bytes;
+}
+
+int CHttpClient::ProgressCallback(void* client, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const CHttpClient* self = static_cast<const CHttpClient*>(client);
+    // Non-zero makes libcurl abort the transfer.
+    return self != nullptr && self->m_cancel != nullptr && self->m_cancel->load() ? 1 : 0;
 }
 
 }  // namespace Pellmora

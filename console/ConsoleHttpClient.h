@@ -5,6 +5,7 @@
 // request of the same client carries only the fields added after the previous one.
 #pragma once
 #include <stdint.h>
+#include <atomic>
 #include <string>
 #include <vector>
 #include <curl/curl.h>
@@ -29,6 +30,9 @@ public:
     // With a name (relative to the current directory): host check on, peer check off, that CA
     // file. Null: both checks off, no CA file. Stays on the handle for later requests.
     void SetCaFile(const char* relativeName);
+    // A set flag aborts a transfer under way at libcurl's next progress call (about once a second,
+    // also while no data flows); the request then fails. The update check's stop flag is one.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
     // Both texts are copied; values are narrow texts in the ANSI code page.
     bool AddFormField(const char* name, const char* value);
     // True for every completed transfer, whatever the HTTP status. A POST without fields sends
@@ -48,6 +52,8 @@ public:
 
     static size_t BodyCallback(char* data, size_t size, size_t count, void* client);
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* client);
+    static int ProgressCallback(void* client, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                                curl_off_t ulNow);
 
     CHttpClient(const CHttpClient&) = delete;
     CHttpClient& operator=(const CHttpClient&) = delete;
@@ -61,6 +67,7 @@ private:
     std::string m_errorText;
     struct curl_httppost* m_formFirst = nullptr;
     struct curl_httppost* m_formLast = nullptr;
+    const std::atomic<bool>* m_cancel = nullptr;
 };
 
 }  // namespace Pellmora

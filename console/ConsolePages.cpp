@@ -2,8 +2,8 @@
 #include <new>
 #include <wchar.h>
 #include "CodePage.h"
+#include "ConsoleEvents.h"
 #include "ConsoleGlobals.h"
-#include "TestHook.h"
 #include "UIEdit.h"
 #include "WkeWebkitUI.h"
 
@@ -60,7 +60,7 @@ void CKaiHuDlg::Notify(TNotifyRecord& msg)
         return;
     // The account-opening list is the skin's own; the page only recognises its option.
     if (msg.pSender->GetName() == L"OrderListOpt")
-        testhook::Trace(L"notify", L"click", L"OrderListOpt");
+        consoleevents::Raise(L"notify", L"click", L"OrderListOpt");
 }
 
 CSystempSettingDlg::CSystempSettingDlg() = default;
@@ -101,14 +101,14 @@ void CSystempSettingDlg::DoInit()
         std::wstring text = AnsiToWide(f.value);
         edit->SetText(text.c_str());
         edit->SetReadOnly(f.readOnly);
-        testhook::Trace(L"text", f.name, text);
-        testhook::Trace(L"readonly", f.name, f.readOnly ? L"1" : L"0");
+        consoleevents::Raise(L"text", f.name, text);
+        consoleevents::Raise(L"readonly", f.name, f.readOnly ? L"1" : L"0");
     }
     CControlUI* control = FindInSubtree(this, L"changsuoditu");
     CWkeWebkitUI* map = control ? static_cast<CWkeWebkitUI*>(control->GetInterface(L"WbkWebkitUI")) : nullptr;
     if (map != nullptr) {
         map->SetVisible(true);
         map->Load(AnsiToWide(g_netbarInfo.address_url).c_str());
-        testhook::TraceA(L"map", "changsuoditu", g_netbarInfo.address_url);
+        consoleevents::RaiseA(L"map", "changsuoditu", g_netbarInfo.address_url);
     }
 }

@@ -1,5 +1,5 @@
 #include "ControlAccess.h"
-#include "TestHook.h"
+#include "ConsoleEvents.h"
 
 using namespace Veneer;
 
@@ -20,7 +20,7 @@ void SetText(CPaintManagerUI& manager, const wchar_t* name, const std::wstring& 
     if (control == nullptr)
         return;
     control->SetText(text.c_str());
-    testhook::Trace(L"text", name, text);
+    consoleevents::Raise(L"text", name, text);
 }
 
 void SetVisible(CPaintManagerUI& manager, const wchar_t* name, bool visible)
@@ -29,7 +29,7 @@ void SetVisible(CPaintManagerUI& manager, const wchar_t* name, bool visible)
     if (control == nullptr)
         return;
     control->SetVisible(visible);
-    testhook::Trace(L"visible", name, visible ? L"1" : L"0");
+    consoleevents::Raise(L"visible", name, visible ? L"1" : L"0");
 }
 
 void Show(CPaintManagerUI& manager, const wchar_t* name, const std::wstring& text)

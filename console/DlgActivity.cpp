@@ -3,8 +3,8 @@
 #include <wchar.h>
 #include "CafeProtocol.h"
 #include "CodePage.h"
+#include "ConsoleEvents.h"
 #include "ControlAccess.h"
-#include "TestHook.h"
 #include "WkeWebkitUI.h"
 
 using namespace Veneer;
@@ -33,12 +33,12 @@ LRESULT CDlgActivity::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bH
 {
     CDlgBase::OnCreate(uMsg, wParam, lParam, bHandled);
     SetIcon(132);
-    testhook::Trace(L"icon", L"CDlgActivity", ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) ? L"1" : L"0");
+    consoleevents::Raise(L"icon", L"CDlgActivity", ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) ? L"1" : L"0");
 
     Pellmora::ActivityReply reply = Pellmora::RequestActivity();
     if (reply.Succeeded())
         m_url = reply.url;
-    testhook::TraceA(L"activity", "url", m_url);
+    consoleevents::RaiseA(L"activity", "url", m_url);
     if (m_url.empty())
         return 0;
     CWkeWebkitUI* view = controls::Find<CWkeWebkitUI>(m_pm, L"huodong", L"WbkWebkitUI");
@@ -55,7 +55,7 @@ void CDlgActivity::Notify(TNotifyRecord& msg)
     if (msg.pSender == nullptr || _wcsicmp(msg.sType.GetData(), L"click") != 0)
         return;
     CUIString name = msg.pSender->GetName();
-    testhook::Trace(L"notify", L"click", name.GetData());
+    consoleevents::Raise(L"notify", L"click", name.GetData());
     if (_wcsicmp(name.GetData(), L"cancleBtn") == 0 || _wcsicmp(name.GetData(), L"close_btn") == 0)
         Close(0);
     else if (_wcsicmp(name.GetData(), L"min_btn") == 0)

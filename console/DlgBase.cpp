@@ -1,8 +1,8 @@
 #include "DlgBase.h"
 #include <wchar.h>
 #include "CaptionHitTest.h"
+#include "ConsoleEvents.h"
 #include "ControlAccess.h"
-#include "TestHook.h"
 #include "UIControl.h"
 
 using namespace Veneer;
@@ -15,7 +15,7 @@ CDlgBase::CDlgBase(const wchar_t* title, const wchar_t* text, const wchar_t* ski
 CDlgBase::~CDlgBase()
 {
     DestroyOwnWindow();
-    testhook::ForgetRects(m_pm);
+    consoleevents::ManagerGone(m_pm);
 }
 
 void CDlgBase::DestroyOwnWindow()
@@ -113,7 +113,7 @@ LRESULT CDlgBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (!m_pm.MessageHandler(uMsg, wParam, lParam, lRes))
         lRes = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
     if (uMsg == WM_PAINT)
-        testhook::TraceRects(m_pm);
+        consoleevents::Painted(m_pm);
     return lRes;
 }
 

@@ -3,10 +3,10 @@
 #include <wchar.h>
 #include "CafeProtocol.h"
 #include "CodePage.h"
+#include "ConsoleEvents.h"
 #include "ConsoleGlobals.h"
 #include "ControlAccess.h"
 #include "Ini.h"
-#include "TestHook.h"
 #include "UIOption.h"
 #include "UITabLayout.h"
 
@@ -40,7 +40,7 @@ LRESULT CDlgLogin::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHand
 {
     CDlgBase::OnCreate(uMsg, wParam, lParam, bHandled);
     SetIcon(132);
-    testhook::Trace(L"icon", GetWindowClassName(), ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) ? L"1" : L"0");
+    consoleevents::Raise(L"icon", GetWindowClassName(), ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) ? L"1" : L"0");
     m_pages = controls::Find<CTabLayoutUI>(m_pm, L"NavTabLayout", L"TabLayout");
     m_remember = controls::Find<COptionUI>(m_pm, L"savepassOpt", L"Option");
     SelectPage(0);
@@ -57,7 +57,7 @@ LRESULT CDlgLogin::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHand
     }
     if (m_remember) {
         m_remember->SetSelected(remember, true);
-        testhook::Trace(L"selected", L"savepassOpt", m_remember->IsSelected() ? L"1" : L"0");
+        consoleevents::Raise(L"selected", L"savepassOpt", m_remember->IsSelected() ? L"1" : L"0");
     }
     return 0;
 }
@@ -67,7 +67,7 @@ void CDlgLogin::SelectPage(int index)
     if (m_pages == nullptr)
         return;
     m_pages->SelectItem(index, true);
-    testhook::Trace(L"page", L"NavTabLayout", std::to_wstring(index));
+    consoleevents::Raise(L"page", L"NavTabLayout", std::to_wstring(index));
 }
 
 void CDlgLogin::Notify(TNotifyRecord& msg)
@@ -78,16 +78,16 @@ void CDlgLogin::Notify(TNotifyRecord& msg)
     CUIString name = msg.pSender->GetName();
     const wchar_t* type = msg.sType.GetData();
     if (wcscmp(type, L"selectchanged") == 0 && name == L"savepassOpt") {
-        testhook::Trace(L"notify", type, name.GetData());
+        consoleevents::Raise(L"notify", type, name.GetData());
         if (m_remember) {
             CIni().WriteBool(L"rempwd", m_remember->IsSelected());
-            testhook::Trace(L"selected", L"savepassOpt", m_remember->IsSelected() ? L"1" : L"0");
+            consoleevents::Raise(L"selected", L"savepassOpt", m_remember->IsSelected() ? L"1" : L"0");
         }
         return;
     }
     if (_wcsicmp(type, L"click") != 0)
         return;
-    testhook::Trace(L"notify", L"click", name.GetData());
+    consoleevents::Raise(L"notify", L"click", name.GetData());
     if (name == L"okBtn")
         OnLogin();
     else if (name == L"cancleBtn")
@@ -152,7 +152,7 @@ void CDlgLogin::OnLogin()
         ini.WriteString(L"acc", L"");
         ini.WriteString(L"pwd", L"");
     }
-    testhook::TraceA(L"login", codeA, std::to_string(g_netbarInfo.bar_id));
+    consoleevents::RaiseA(L"login", codeA, std::to_string(g_netbarInfo.bar_id));
     Close(0);
 }
 

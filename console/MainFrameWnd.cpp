@@ -4,6 +4,7 @@
 #include "CaptionHitTest.h"
 #include "CodePage.h"
 #include "ConsoleCoreDataFile.h"
+#include "ConsoleEvents.h"
 #include "ConsoleGlobals.h"
 #include "ConsolePages.h"
 #include "ControlAccess.h"
@@ -12,7 +13,6 @@
 #include "PlayerInfoDlg.h"
 #include "QrCode.h"
 #include "SysHelpers.h"
-#include "TestHook.h"
 #include "UITabLayout.h"
 #include "WkeWebkitUI.h"
 
@@ -28,7 +28,7 @@ CMainFrameWnd::~CMainFrameWnd()
     m_qrWnd = nullptr;
     if (m_hWnd != NULL && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
-    testhook::ForgetRects(m_pm);
+    consoleevents::ManagerGone(m_pm);
 }
 
 const wchar_t* CMainFrameWnd::GetWindowClassName() const { return L"UIMainFrameLOGINDLG"; }
@@ -64,7 +64,7 @@ LRESULT CMainFrameWnd::OnCreate()
         m_pm.AttachDialog(root);
     m_pm.AddNotifier(this);
     SetIcon(132);
-    testhook::Trace(L"icon", GetWindowClassName(), ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) ? L"1" : L"0");
+    consoleevents::Raise(L"icon", GetWindowClassName(), ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) ? L"1" : L"0");
     InitWindow();
     CenterWindow();
     return 0;
@@ -120,7 +120,7 @@ LRESULT CMainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
             return 0;
         return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
     case WM_TIMER:
-        // Every timer of this window is consumed here; id 1 is the customer page's tick.
+        // Every timer of this window is consumed here; one of them is the customer page's tick.
         if (wParam == CPlayerInfoDlg::kTimerId && g_playerInfoDlg != nullptr)
             g_playerInfoDlg->OnTick();
         return 0;
@@ -131,7 +131,7 @@ LRESULT CMainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (!m_pm.MessageHandler(uMsg, wParam, lParam, lRes))
         lRes = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
     if (uMsg == WM_PAINT)
-        testhook::TraceRects(m_pm);
+        consoleevents::Painted(m_pm);
     return lRes;
 }
 
@@ -144,7 +144,7 @@ void CMainFrameWnd::Notify(TNotifyRecord& msg)
     if (wcscmp(type, L"windowinit") == 0)
         return;
     if (wcscmp(type, L"click") == 0) {
-        testhook::Trace(L"notify", type, name.GetData());
+        consoleevents::Raise(L"notify", type, name.GetData());
         if (name == L"close_btn")
             Close(1);
         else if (name == L"min_btn")
@@ -159,7 +159,7 @@ void CMainFrameWnd::Notify(TNotifyRecord& msg)
         return;
     }
     if (wcscmp(type, L"selectchanged") == 0) {
-        testhook::Trace(L"notify", type, name.GetData());
+        consoleevents::Raise(L"notify", type, name.GetData());
         if (m_pages == nullptr)
             return;
         if (name == L"xitongshezhi_btn")
@@ -184,7 +184,7 @@ void CMainFrameWnd::ToggleQrWindow()
         // Written once per window: the code of the login in effect when the window is built.
         std::wstring picture = std::wstring(GetAppDirectory()) + L"wberweima.bmp";
         bool written = WriteQrBitmap(g_loginNetbarCode.c_str(), WideToAnsi(picture).c_str());
-        testhook::Trace(L"qrwindow", L"bitmap", written ? L"written" : L"failed");
+        consoleevents::Raise(L"qrwindow", L"bitmap", written ? L"written" : L"failed");
         m_qrWnd = new (std::nothrow) CMessageBoxExWnd(L"开户二维码", L"123", 0, L"KaiHu.xml", L"", 0, 0, 0, 0);
         if (m_qrWnd == nullptr)
             return;
@@ -193,5 +193,5 @@ void CMainFrameWnd::ToggleQrWindow()
                         0, 0, 0, 0, 0);
     }
     m_qrWnd->ShowWindow(!visible, true);
-    testhook::Trace(L"qrwindow", L"visible", visible ? L"0" : L"1");
+    consoleevents::Raise(L"qrwindow", L"visible", visible ? L"0" : L"1");
 }

@@ -1,8 +1,8 @@
 #include "MessageBoxExWnd.h"
 #include <wchar.h>
 #include "CaptionHitTest.h"
+#include "ConsoleEvents.h"
 #include "ControlAccess.h"
-#include "TestHook.h"
 #include "UIControl.h"
 #include "UIDlgBuilder.h"
 
@@ -19,7 +19,7 @@ CMessageBoxExWnd::~CMessageBoxExWnd()
 {
     if (m_hWnd != NULL && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
-    testhook::ForgetRects(m_pm);
+    consoleevents::ManagerGone(m_pm);
 }
 
 const wchar_t* CMessageBoxExWnd::GetWindowClassName() const { return L"CMessageBoxExWnd"; }
@@ -87,7 +87,7 @@ LRESULT CMessageBoxExWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (!m_pm.MessageHandler(uMsg, wParam, lParam, lRes))
         lRes = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
     if (uMsg == WM_PAINT)
-        testhook::TraceRects(m_pm, GetWindowClassName());
+        consoleevents::Painted(m_pm, GetWindowClassName());
     return lRes;
 }
 

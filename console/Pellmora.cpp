@@ -10,6 +10,9 @@
 #include "MainFrameWnd.h"
 #include "SysHelpers.h"
 #include "UIManager.h"
+#ifdef PELLMORA_TEST_HOOKS
+#include "ConsoleTraceWriter.h"
+#endif
 
 namespace {
 const char kInstanceMutex[] = "{559C3658-1D4F-49b3-8722-075AADA4582E}";
@@ -17,6 +20,10 @@ const char kInstanceMutex[] = "{559C3658-1D4F-49b3-8722-075AADA4582E}";
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
 {
+#ifdef PELLMORA_TEST_HOOKS
+    // The tests' build only: the shipped program writes nowhere an environment variable points.
+    CConsoleTraceWriter::Install();
+#endif
     CNamedMutex instanceMutex(kInstanceMutex);
     if (instanceMutex.AlreadyExists())
         return 0;

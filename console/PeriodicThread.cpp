@@ -1,8 +1,8 @@
 #include "PeriodicThread.h"
 #include <process.h>
 #include <stdlib.h>
+#include "ConsoleEvents.h"
 #include "ConsoleGlobals.h"
-#include "TestHook.h"
 
 namespace Pellmora {
 
@@ -60,7 +60,7 @@ bool CWorkThread3::Stop(uint32_t timeoutMs)
     QueueUserAPC(&CWorkThread3::WakeApcProc, m_thread, 0);
     if (WaitForSingleObject(m_thread, timeoutMs) != WAIT_OBJECT_0) {
         OutputDebugStringW(L"Pellmora: the update thread is still finishing its step");
-        testhook::Trace(L"update", L"stop", L"waiting");
+        consoleevents::Raise(L"update", L"stop", L"waiting");
         WaitForSingleObject(m_thread, INFINITE);
     }
     if (m_timer) {
@@ -70,7 +70,7 @@ bool CWorkThread3::Stop(uint32_t timeoutMs)
     CloseHandle(m_thread);
     m_thread = nullptr;
     m_threadId = 0;
-    testhook::Trace(L"update", L"stop", L"ended");
+    consoleevents::Raise(L"update", L"stop", L"ended");
     return true;
 }
 
@@ -107,7 +107,7 @@ unsigned __stdcall CWorkThread3::ThreadProc(void* param)
         SleepEx(INFINITE, TRUE);
     // No expiry may queue the routine once the thread has gone.
     CancelWaitableTimer(timer);
-    testhook::Trace(L"update", L"thread", L"left");
+    consoleevents::Raise(L"update", L"thread", L"left");
     return 0;
 }
 

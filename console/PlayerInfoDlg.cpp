@@ -6,12 +6,12 @@
 #include "CafeProtocol.h"
 #include "CodePage.h"
 #include "ConsoleDownloader.h"
+#include "ConsoleEvents.h"
 #include "ConsoleGlobals.h"
 #include "ConsolePages.h"
 #include "DesCrypt.h"
 #include "QrCode.h"
 #include "ServerBaseUrl.h"
-#include "TestHook.h"
 #include "WkeWebkitUI.h"
 
 using namespace Veneer;
@@ -37,7 +37,7 @@ CPlayerInfoDlg::CPlayerInfoDlg() : m_directory(GetAppDirectory()) {}
 
 CPlayerInfoDlg::~CPlayerInfoDlg()
 {
-    // The frame's timer 1 and the global pointer are this page's: neither outlives it.
+    // The page's timer on the frame and the global pointer: neither outlives it.
     if (m_timerWindow != nullptr)
         ::KillTimer(m_timerWindow, kTimerId);
     if (g_playerInfoDlg == this)
@@ -109,7 +109,7 @@ void CPlayerInfoDlg::ShowQrCode()
     ScrambleText(plain.c_str(), g_desKeyText, scrambled, sizeof scrambled);
     const std::string path = WideToAnsi(m_directory) + "wberweima.bmp";
     const bool written = WriteQrBitmap(scrambled, path.c_str());
-    testhook::TraceA(L"player", "qrcode", written ? plain : std::string());
+    consoleevents::RaiseA(L"player", "qrcode", written ? plain : std::string());
     CControlUI* picture = FindInSubtree(this, L"netbarcodeimg");
     CPaintManagerUI* manager = GetManager();
     if (!written || picture == nullptr || manager == nullptr)
@@ -132,7 +132,7 @@ jsValue CPlayerInfoDlg::JsCppCall(jsExecState es)
 
 void CPlayerInfoDlg::OnPageEvent(int code, int uid)
 {
-    testhook::Trace(L"player", L"call", Number(code) + L"," + Number(uid));
+    consoleevents::Raise(L"player", L"call", Number(code) + L"," + Number(uid));
     switch (code) {
     case 1:
         m_connected = 1;
@@ -166,7 +166,7 @@ void CPlayerInfoDlg::OnTick()
 void CPlayerInfoDlg::LoadSocketPage()
 {
     const std::wstring url = AnsiToWide(Pellmora::WebSocketPageUrl(g_loginNetbarCode));
-    testhook::Trace(L"player", L"socket", url);
+    consoleevents::Raise(L"player", L"socket", url);
     if (m_socketView != nullptr)
         m_socketView->Load(url.c_str());
 }
@@ -176,9 +176,9 @@ void CPlayerInfoDlg::RequestOpenInfo(int32_t uid)
     // The screen keeps what it shows until the new customer is there.
     m_customer.Reset();
     m_hasPhoto = false;
-    Pellmora::OpenInfoReply reply = Pellmora::RequestOpenInfo(static_cast<uint32_t>(uid));
+    Pellmora::OpenInfoReply reply = Pellmora::RequestOpenInfo(uid);
     if (!reply.Succeeded()) {
-        testhook::Trace(L"player", L"openinfo", Number(uid) + L" failed");
+        consoleevents::Raise(L"player", L"openinfo", Number(uid) + L" failed");
         return;
     }
     m_customer.uname = reply.uname;
@@ -188,14 +188,14 @@ void CPlayerInfoDlg::RequestOpenInfo(int32_t uid)
     m_customer.backPhoto = reply.strsffphoto;
     m_customer.idNumber = reply.bcertificode;
     m_customer.uid = uid;
-    testhook::Trace(L"player", L"openinfo", Number(uid) + L" ok");
+    consoleevents::Raise(L"player", L"openinfo", Number(uid) + L" ok");
 
     // The file goes before any attempt: a previous customer's photo is never shown or sent for
     // this one. The record names the fixed path whatever came of the download.
     const std::string local = PhotoPath();
     ::DeleteFileA(local.c_str());
     m_hasPhoto = !reply.strzmphoto.empty() && DownloadPhoto(reply.strzmphoto, local);
-    testhook::Trace(L"player", L"photo", m_hasPhoto ? L"1" : L"0");
+    consoleevents::Raise(L"player", L"photo", m_hasPhoto ? L"1" : L"0");
     m_customer.portrait = local;
     ShowPlayer(m_customer);
 }
@@ -249,6 +249,7 @@ bool CPlayerInfoDlg::DownloadPhoto(const std::string& remotePath, const std::str
         return false;
     }
     Pellmora::CDownloader downloader;
+    downloader.SetLimits(kPhotoTimeoutSeconds, kPhotoMaxBytes);
     if (!downloader.Init(std::string(g_serverBaseUrl) + path, localPath) || !downloader.Download()) {
         ::OutputDebugStringA("SyncData pic Download Error!");
         return false;
@@ -259,14 +260,13 @@ bool CPlayerInfoDlg::DownloadPhoto(const std::string& remotePath, const std::str
 
 bool CPlayerInfoDlg::PostOpenState(int32_t uid, int32_t state)
 {
-    const uint32_t id = static_cast<uint32_t>(uid);
     Pellmora::CHttpClient client;
-    Pellmora::CafeReply reply = Pellmora::RequestPostOpenState(client, id, state);
-    testhook::TraceA(L"player", "openstate", reply.Failed() ? std::string("failed") : reply.code);
+    Pellmora::CafeReply reply = Pellmora::RequestPostOpenState(client, uid, state);
+    consoleevents::RaiseA(L"player", "openstate", reply.Failed() ? std::string("failed") : reply.code);
     if (reply.status == Pellmora::CafeStatus::Refused) {
         // Once more, on the same client, with both fields again.
-        reply = Pellmora::RequestPostOpenState(client, id, state);
-        testhook::TraceA(L"player", "openstate", reply.Failed() ? std::string("failed") : reply.code);
+        reply = Pellmora::RequestPostOpenState(client, uid, state);
+        consoleevents::RaiseA(L"player", "openstate", reply.Failed() ? std::string("failed") : reply.code);
     }
     return reply.Succeeded();
 }
@@ -275,7 +275,7 @@ bool CPlayerInfoDlg::SendToAgent(const IdCardRecord& record)
 {
     HWND agent = ::FindWindowW(nullptr, kAgentTitle);
     if (agent == nullptr) {
-        testhook::Trace(L"player", L"agent", L"none");
+        consoleevents::Raise(L"player", L"agent", L"none");
         return true;
     }
     CPaintManagerUI* manager = GetManager();
@@ -289,10 +289,10 @@ bool CPlayerInfoDlg::SendToAgent(const IdCardRecord& record)
     if (::SendMessageTimeoutW(agent, WM_COPYDATA, reinterpret_cast<WPARAM>(frame), reinterpret_cast<LPARAM>(&data),
                               SMTO_ABORTIFHUNG, kAgentTimeoutMs, &answer) != 0) {
         ::OutputDebugStringA("Send CopyData");
-        testhook::Trace(L"player", L"agent", L"sent");
+        consoleevents::Raise(L"player", L"agent", L"sent");
     } else {
         ::OutputDebugStringA("Send CopyData failed: QCODE_DIALOG_AGENT did not answer");
-        testhook::Trace(L"player", L"agent", L"failed");
+        consoleevents::Raise(L"player", L"agent", L"failed");
     }
     return true;
 }
@@ -305,7 +305,7 @@ void CPlayerInfoDlg::Notify(TNotifyRecord& msg)
     if (name == L"okBtn") {
         if (m_customer.uid == 0)
             return;
-        testhook::Trace(L"player", L"button", L"okBtn");
+        consoleevents::Raise(L"player", L"button", L"okBtn");
         const bool ok = PostOpenState(m_customer.uid, 1);
         const IdCardRecord record = BuildIdCardRecord(m_customer);
         SendToAgent(record);
@@ -314,7 +314,7 @@ void CPlayerInfoDlg::Notify(TNotifyRecord& msg)
     } else if (name == L"cancleBtn") {
         if (m_customer.uid == 0)
             return;
-        testhook::Trace(L"player", L"button", L"cancleBtn");
+        consoleevents::Raise(L"player", L"button", L"cancleBtn");
         ClearCustomer();
         SetLabel(m_checkresult, L"checkresult", L"取消开户！");
     }
@@ -326,7 +326,7 @@ void CPlayerInfoDlg::SetLabel(CControlUI* label, const wchar_t* name, const std:
     if (label == nullptr)
         return;
     label->SetText(text.c_str());
-    testhook::Trace(L"text", name, text);
+    consoleevents::Raise(L"text", name, text);
 }
 
 void CPlayerInfoDlg::SetPicture(CControlUI* control, const wchar_t* name, const std::wstring& path)
@@ -336,5 +336,5 @@ void CPlayerInfoDlg::SetPicture(CControlUI* control, const wchar_t* name, const 
     control->SetBkImage(path.c_str());
     // The same path as before keeps the description: repaint so that a reloaded file shows.
     control->Invalidate();
-    testhook::Trace(L"image", name, path);
+    consoleevents::Raise(L"image", name, path);
 }

@@ -9,7 +9,7 @@
 //
 // Ownership: the frame's control tree owns the page; the page owns the tree built from its skin and
 // the hidden web view. g_playerInfoDlg points at the page from DoInit until its destructor, which
-// also kills timer 1 of the frame's window (the frame calls OnTick for it). Everything runs on the
+// also kills its timer on the frame's window (the frame calls OnTick for it). Everything runs on the
 // UI thread; the requests block it for their duration.
 #pragma once
 #include <windows.h>
@@ -26,11 +26,16 @@ class CWkeWebkitUI;
 
 class CPlayerInfoDlg : public Veneer::CContainerUI, public Veneer::INotifyUI, public Veneer::IDialogBuilderCallback {
 public:
-    static const UINT kTimerId = 1;
+    // The page's timer on the frame's window: above the ids the paint manager hands its controls
+    // there (0 to 254), so that no control timer takes it over or kills it.
+    static const UINT kTimerId = 0x100;
     static const UINT kTimerMs = 300;
     static const uint32_t kReloadMs = 20000;      // a disconnected page is loaded again after this
     static const uint32_t kClearMs = 120000;      // a customer left alone this long is cleared
     static const UINT kAgentTimeoutMs = 5000;     // the agent window's time to take the record
+    // The photo is fetched on the UI thread: a slow or endless one must not hold the console.
+    static const long kPhotoTimeoutSeconds = 10;
+    static const uint32_t kPhotoMaxBytes = 2 * 1024 * 1024;
 
     typedef uint32_t (*Clock)();
 
@@ -47,7 +52,7 @@ public:
     static jsValue JsCppCall(jsExecState es);
     // 1 connected, 2 or 3 disconnected, 4 an account-opening request for the customer.
     void OnPageEvent(int code, int uid);
-    // Timer 1: reloads a disconnected web-socket page every 20 s, clears a customer after 120 s.
+    // The page's timer: reloads a disconnected web-socket page every 20 s, clears a customer after 120 s.
     void OnTick();
 
     void RequestOpenInfo(int32_t uid);

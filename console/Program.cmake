@@ -3,6 +3,7 @@
 # the skins folder Res (from skins/console), as an installation has them.
 add_library(pellmora_app STATIC
   CaptionHitTest.cpp
+  ConsoleEvents.cpp
   ConsoleGlobals.cpp
   ConsolePages.cpp
   ControlAccess.cpp
@@ -14,7 +15,6 @@ add_library(pellmora_app STATIC
   MessageBoxExWnd.cpp
   PeriodicThread.cpp
   PlayerInfoDlg.cpp
-  TestHook.cpp
   Tollvane.cpp)
 target_include_directories(pellmora_app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(pellmora_app PUBLIC VENEER_USE_DLL
@@ -32,6 +32,18 @@ target_include_directories(Pellmora PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(Pellmora PRIVATE pellmora_app)
 target_link_options(Pellmora PRIVATE -municode)
 
+# The console's events written to the file PELLMORA_TEST_TRACE names: for the tests only.
+add_library(pellmora_trace STATIC ConsoleTraceWriter.cpp)
+target_include_directories(pellmora_trace PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(pellmora_trace PUBLIC pellmora_app)
+
+# The same program with its test hooks (the trace): only the tests run it; the shipped one has none.
+add_executable(Pellmora_testhooks WIN32 Pellmora.cpp Pellmora.rc)
+target_compile_definitions(Pellmora_testhooks PRIVATE PELLMORA_TEST_HOOKS)
+target_include_directories(Pellmora_testhooks PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
+target_link_libraries(Pellmora_testhooks PRIVATE pellmora_trace pellmora_app)
+target_link_options(Pellmora_testhooks PRIVATE -municode)
+
 # The installation beside the program: the framework's DLL and the skins.
 file(GLOB_RECURSE pellmora_skin_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/skins/console/*)
 set(pellmora_res_stamp ${CMAKE_CURRENT_BINARY_DIR}/Res.stamp)
@@ -44,3 +56,4 @@ add_custom_target(pellmora_res ALL DEPENDS ${pellmora_res_stamp})
 add_custom_command(TARGET Pellmora POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Veneer_u> ${CMAKE_CURRENT_BINARY_DIR})
 add_dependencies(Pellmora pellmora_res)
+add_dependencies(Pellmora_testhooks pellmora_res)

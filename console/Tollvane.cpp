@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 #include "ConsoleDownloader.h"
+#include "ConsoleEvents.h"
 #include "ConsoleGlobals.h"
 #include "ConsoleHttpClient.h"
 #include "Md5A.h"
 #include "ProcessControl.h"
 #include "SysHelpers.h"
-#include "TestHook.h"
 
 #ifndef TOLLVANE_UPDATE_HOST
 #define TOLLVANE_UPDATE_HOST "http://update.tollvane.invalid"
@@ -48,7 +48,7 @@ void CTollvane::SetDirectory(const std::wstring& directory)
 void CTollvane::SetState(int32_t state)
 {
     if (state != m_state)
-        testhook::TraceA(L"update", "state", StateName(state));
+        consoleevents::RaiseA(L"update", "state", StateName(state));
     m_state = state;
 }
 
@@ -89,7 +89,7 @@ int32_t CTollvane::OnThreadRun()
         [[fallthrough]];  // the check starts on this tick
     case kCheck:
         if (FindProcess(L"Core.exe")) {
-            testhook::Trace(L"update", L"dropped", L"Core.exe runs");
+            consoleevents::Raise(L"update", L"dropped", L"Core.exe runs");
             EndCheck(now);
             return 1;
         }
@@ -125,13 +125,13 @@ bool CTollvane::CheckUpdate()
 {
     std::string versionText, versionCode;
     if (!m_versionFile.Get(versionText, versionCode)) {
-        testhook::Trace(L"update", L"version-file", L"unreadable");
+        consoleevents::Raise(L"update", L"version-file", L"unreadable");
         return false;
     }
     CCheckUpdateInfo reply;
     if (!RequestUpdateInfo(versionCode, reply))
         return false;
-    testhook::TraceA(L"update", "reply", std::to_string(reply.code));
+    consoleevents::RaiseA(L"update", "reply", std::to_string(reply.code));
     if (reply.code == 101) {
         m_announcement = reply;
         SetUserAnswer(true);
@@ -153,9 +153,11 @@ std::string CTollvane::CheckUpdateUrl(uint32_t netbarId, const std::string& vers
 bool CTollvane::RequestUpdateInfo(const std::string& versionCode, CCheckUpdateInfo& reply)
 {
     std::string url = CheckUpdateUrl(static_cast<uint32_t>(g_netbarInfo.bar_id), versionCode);
-    testhook::TraceA(L"update", "request", url);
+    consoleevents::RaiseA(L"update", "request", url);
     Pellmora::CHttpClient client;
     client.Init();
+    // Stopping the thread ends a request that the service took and never answers.
+    client.SetCancelFlag(GetStopFlag());
     if (!client.Request(url.c_str(), true))
         return false;
     try {
@@ -193,12 +195,12 @@ bool CTollvane::DownloadAndRun()
             OutputDebugStringA("SyncData pic CreateDir Error!");
             return false;
         }
-        testhook::TraceA(L"update", "download", m_announcement.version_update_url);
+        consoleevents::RaiseA(L"update", "download", m_announcement.version_update_url);
         Pellmora::CDownloader downloader;
         downloader.SetCancelFlag(GetStopFlag());
         if (!downloader.Init(m_announcement.version_update_url, newPath) || !downloader.Download()) {
             OutputDebugStringA("SyncData pic Download Error!");
-            testhook::Trace(L"update", L"download", L"failed");
+            consoleevents::Raise(L"update", L"download", L"failed");
             return false;
         }
         downloader.Close();
@@ -206,11 +208,11 @@ bool CTollvane::DownloadAndRun()
             return false;
         std::string got = CMd5A().FileMd5Hex(newPath.c_str());
         if (got.empty() || _stricmp(got.c_str(), wanted.c_str()) != 0) {
-            testhook::TraceA(L"update", "md5-mismatch", got);
+            consoleevents::RaiseA(L"update", "md5-mismatch", got);
             return false;
         }
         if (!CopyFileA(newPath.c_str(), programPath.c_str(), FALSE)) {
-            testhook::Trace(L"update", L"copy", L"failed");
+            consoleevents::Raise(L"update", L"copy", L"failed");
             return false;
         }
     }
@@ -224,7 +226,7 @@ bool CTollvane::DownloadAndRun()
 
 void CTollvane::LaunchUpdater(const std::string& path, const std::string& args)
 {
-    testhook::TraceA(L"update", "launch", "\"" + path + "\" " + args);
+    consoleevents::RaiseA(L"update", "launch", "\"" + path + "\" " + args);
     std::string commandLine = "\"" + path + "\" " + args;
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');

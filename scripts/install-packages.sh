@@ -9,7 +9,7 @@ PACKAGES=(
   libz-mingw-w64-dev cmake ninja-build make
   wine wine32:i386 wine64
   xvfb xauth x11-utils python3 python3-cryptography openssl fonts-wqy-microhei imagemagick
-  libstb-dev googletest dpkg-dev curl ca-certificates qemu-user-static locales
+  libstb-dev googletest dpkg-dev curl ca-certificates qemu-user-static locales zbar-tools
 )
 
 missing=()

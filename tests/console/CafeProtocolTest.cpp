@@ -163,6 +163,27 @@ TEST_F(CafeProtocol, ReplySequenceOnOneClient)
     }
 }
 
+// The page hands over a signed customer id; the service reads it as signed decimal text.
+TEST_F(CafeProtocol, CustomerIdsAreSentAsSignedDecimal)
+{
+    Start(CafeSpec());
+    using P = std::vector<std::pair<std::string, std::string>>;
+    struct { int32_t uid; const char* text; } cases[] = {
+        {-1, "-1"}, {-2147483647 - 1, "-2147483648"}, {2147483647, "2147483647"}, {56, "56"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        CHttpClient client;
+        RequestOpenInfo(client, c.uid);
+        RequestPostOpenState(client, c.uid, -3);
+        auto open = m_scenario->LogFor(kGetOpenInfoPath);
+        auto state = m_scenario->LogFor(kPostOpenStatePath);
+        ASSERT_FALSE(open.empty());
+        ASSERT_FALSE(state.empty());
+        EXPECT_EQ(open.back().fields, (P{{"uid", c.text}}));
+        EXPECT_EQ(state.back().fields, (P{{"uid", c.text}, {"open_state", "-3"}}));
+    }
+}
+
 // After a POST the handle keeps no form: the next request of the client carries only its own
 // fields, and a GET carries none.
 TEST_F(CafeProtocol, ASecondPostCarriesOnlyItsOwnFields)
@@ -207,6 +228,38 @@ TEST_F(CafeProtocol, AnEscapedChineseNameArrivesInGbk)
     EXPECT_NE(client.GetBody().find("\\u5f20\\u4e09"), std::string::npos) << client.GetBody();
     EXPECT_EQ(info.uname, kZhangSanGbk);
     EXPECT_EQ(AnsiToWide(info.uname), L"\u5F20\u4E09");
+}
+
+// Characters whose GBK form ends in the byte of a backslash (淺 9C 5C, 禱 B6 5C, 籠 BB 5C) arrive
+// in the code page like any other, in each of the three replies that are unescaped.
+TEST(CafeReplies, EscapedCharactersEndingInByte5CArriveInGbk)
+{
+    ASSERT_EQ(GetACP(), 936u) << "the tests run with LC_ALL=zh_CN.UTF-8";
+    struct { const char* escaped; std::string gbk; } cases[] = {
+        {R"(\u6dfa)", "\x9c\x5c"},
+        {R"(\u79b1\u7C60)", "\xb6\x5c\xbb\x5c"},
+        {R"(\u5f20\u6dfa\u4e09)", "\xd5\xc5\x9c\x5c\xc8\xfd"},
+        {R"(\u6dfa\u0022x)", "\x9c\x5c\"x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.escaped);
+        const std::string name = c.escaped;
+        std::string body = R"({"code":"101","uname":")" + name + R"(","bsex":"1"})";
+        OpenInfoReply info = ParseOpenInfoReply(body.data(), body.size());
+        ASSERT_TRUE(info.Succeeded());
+        EXPECT_EQ(info.uname, c.gbk);
+        EXPECT_EQ(info.bsex, "1");
+        body = R"({"code":"101","bar_id":"7","strname":")" + name + R"(","address":"a"})";
+        BarLoginReply login = ParseBarLoginReply(body.data(), body.size());
+        ASSERT_TRUE(login.Succeeded());
+        EXPECT_EQ(login.strname, c.gbk);
+        EXPECT_EQ(login.address, "a");
+        body = R"({"code":"101","first":"2","strname":")" + name + R"("})";
+        CheckFirstReply first = ParseCheckFirstReply(body.data(), body.size());
+        ASSERT_TRUE(first.Succeeded());
+        EXPECT_EQ(first.strname, c.gbk);
+        EXPECT_EQ(first.first, "2");
+    }
 }
 
 TEST(ConsoleHttpClient, HeaderLinesOfExtraTextAndBlankedUrls)

@@ -99,6 +99,40 @@ TEST_F(ConsoleDownloader, FailuresLeaveNoFile)
     EXPECT_EQ(ReadFile(target).substr(0, 2), "BM");
 }
 
+// A caller's size cap holds whether the reply announces its length or not; a file of exactly the
+// cap's size still arrives. Nothing is left behind by a refused one.
+TEST_F(ConsoleDownloader, TheSizeCapHoldsWithAndWithoutAnAnnouncedLength)
+{
+    Json::Value spec = CafeSpec();
+    spec["routes"][0]["path"] = "/sized";
+    spec["routes"][0]["body_size"] = 5000;
+    spec["routes"][1]["path"] = "/unsized";
+    spec["routes"][1]["body_size"] = 5000;
+    spec["routes"][1]["no_length"] = true;
+    Start(spec);
+    const struct {
+        const char* path;
+        uint64_t cap;
+        bool ok;
+    } cases[] = {{"/sized", 4999, false}, {"/unsized", 4999, false}, {"/sized", 5000, true}, {"/unsized", 5000, true},
+                 {"/unsized", 0, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " cap " + std::to_string(c.cap));
+        const std::string target = Target(L"capped.bin");
+        DeleteFileA(target.c_str());
+        Pellmora::CDownloader d;
+        d.SetLimits(0, c.cap);
+        ASSERT_TRUE(d.Init(m_scenario->Url(c.path), target));
+        EXPECT_EQ(d.Download(), c.ok);
+        d.Close();
+        EXPECT_EQ(Exists(target), c.ok);
+        EXPECT_FALSE(Exists(target + ".dl"));
+        if (c.ok) {
+            EXPECT_EQ(ReadFile(target).size(), 5000u);
+        }
+    }
+}
+
 TEST_F(ConsoleDownloader, RedirectsAreFollowed)
 {
     Json::Value spec = CafeSpec();

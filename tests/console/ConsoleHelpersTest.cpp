@@ -158,6 +158,9 @@ TEST(ConsoleCodePage, UnescapeUnicodeTable)
         {R"(end\)", R"(end\)"},
         {R"(\n\"\/)", R"(\n\"\/)"},
         {"", ""},
+        // GBK characters whose trail byte is 0x5C: the backslash byte is escaped for the parser.
+        {R"(\u6dfa)", "\x9c\\\\"},
+        {R"(a\u79b1\u7C60b)", "a\xb6\\\\\xbb\\\\b"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(UnescapeUnicode(std::string(c.in)), c.out) << c.in;

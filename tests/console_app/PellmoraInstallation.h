@@ -296,6 +296,58 @@ inline std::vector<BYTE> CaptureWindow(HWND hwnd, const std::wstring& bmpPath, i
     return pixels;
 }
 
+// The text of the QR code in a picture file, read by the host's zbarimg (Debian's zbar-tools).
+// Wine starts a Unix program as it does a Windows one, but hands back no process to wait for: a
+// shell runs zbarimg into a part file and renames it when done, and the test waits for the name.
+// False when zbarimg is missing, finds no code or does not finish within the time.
+inline bool DecodeQrCode(const std::wstring& picture, std::string& text, DWORD timeoutMs = 30000)
+{
+    typedef char*(CDECL * UnixFileName)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr || GetFileAttributesA("Z:\\usr\\bin\\zbarimg") == INVALID_FILE_ATTRIBUTES)
+        return false;
+    wchar_t full[MAX_PATH] = {};
+    GetFullPathNameW(picture.c_str(), MAX_PATH, full, nullptr);
+    const std::wstring result = std::wstring(full) + L".qr.txt";
+    DeleteFileW(result.c_str());
+    // Host paths come back in UTF-8 and go into the command line as they are.
+    auto toUnix = [&](const std::wstring& path) {
+        char* name = unixName(path.c_str());
+        std::wstring out;
+        if (name != nullptr) {
+            int n = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
+            out.resize(n > 0 ? n - 1 : 0);
+            if (n > 1)
+                MultiByteToWideChar(CP_UTF8, 0, name, -1, &out[0], n);
+            HeapFree(GetProcessHeap(), 0, name);
+        }
+        return out;
+    };
+    const std::wstring in = toUnix(full), out = toUnix(result);
+    if (in.empty() || out.empty())
+        return false;
+    std::wstring cmd = L"/bin/sh -c \"/usr/bin/zbarimg --raw -q -Sdisable -Sqrcode.enable '" + in + L"' >'" + out +
+                       L".part' 2>/dev/null; /bin/mv '" + out + L".part' '" + out + L"'\"";
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    if (pi.hThread)
+        CloseHandle(pi.hThread);
+    if (pi.hProcess)
+        CloseHandle(pi.hProcess);
+    if (!WaitFor([&] { return GetFileAttributesW(result.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs))
+        return false;
+    std::string bytes;
+    ReadWholeFile(result, bytes);
+    DeleteFileW(result.c_str());
+    while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r'))
+        bytes.pop_back();
+    text = bytes;
+    return !text.empty();
+}
+
 inline bool PixelNear(const std::vector<BYTE>& pixels, int width, int x, int y, COLORREF rgb)
 {
     int stride = (width * 3 + 3) & ~3;

@@ -429,3 +429,57 @@ TEST_F(PlayerInfoPage, WithoutThePageTheTimerAndTheCallbackDoNothing)
     EXPECT_EQ(consoletest::CountTraced(consoletest::ReadTrace(m_trace), "player", "call"), calls);
     EXPECT_TRUE(sc.LogFor("/index.php?g=home&m=open&a=get_openinfo").empty());
 }
+
+// The paint manager hands its controls Win32 timer ids 0 to 254 on the same window as the page's
+// own timer: however many control timers come and go, the page's timer keeps running.
+TEST_F(PlayerInfoPage, ControlTimersOfTheWindowLeaveThePagesTimerAlone)
+{
+    CPlayerInfoDlg* page = AddPage();
+    ASSERT_EQ(g_playerInfoDlg, page);
+    // Every id the manager can give out, once round (it skips only ids its own timers hold).
+    for (UINT local = 0; local < 254; ++local)
+        ASSERT_TRUE(m_pm->SetTimer(m_root, 1000 + local, 60000)) << local;
+    m_pm->KillTimer(m_root);
+    EXPECT_TRUE(KillTimer(m_wnd, CPlayerInfoDlg::kTimerId)) << "the page's timer was taken over and killed";
+}
+
+// The photo is fetched on the UI thread: a photo too large, or one that trickles in for longer
+// than the page's time limit, fails instead of holding the console; the local file stays absent.
+TEST_F(PlayerInfoPage, APhotoTooLargeOrTooSlowFails)
+{
+    Json::Value large;
+    large["size"] = static_cast<Json::UInt>(CPlayerInfoDlg::kPhotoMaxBytes + 1);
+    Json::Value trickle;
+    trickle["trickle"] = 0.25;
+    const struct {
+        const char* what;
+        Json::Value photo;  // the customer's photo
+        Json::Value rule;   // how the stand-in serves it
+    } cases[] = {
+        {"over the size cap", large, Json::Value(Json::objectValue)},
+        // 4 bytes a second: above the low-speed limit, 64 bytes take 16 s.
+        {"trickling", Json::Value(std::string(64, 'x')), trickle},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Json::Value spec = CafeSpec();
+        spec["cafe"]["customers"]["57"]["photo"] = c.photo;
+        spec["rules"]["photo"] = c.rule;
+        standin::Scenario sc(spec);
+        ASSERT_TRUE(sc.Ok()) << sc.Error();
+        standin::ScopedProxy proxy(sc.Proxy());
+        CPlayerInfoDlg* page = AddPage();
+        const std::string local = WideToAnsi(m_dir / L"photo\\57.jpg");
+        EXPECT_FALSE(page->DownloadPhoto("/upload/face/57.jpg", local));
+        EXPECT_EQ(GetFileAttributesA(local.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetFileAttributesA((local + ".dl").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(sc.LogFor("/upload/face/57.jpg").size(), 1u);
+        ASSERT_TRUE(m_root->Remove(page));
+    }
+    // A photo within the limits still arrives.
+    standin::Scenario sc(CafeSpec());
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    standin::ScopedProxy proxy(sc.Proxy());
+    CPlayerInfoDlg* page = AddPage();
+    EXPECT_TRUE(page->DownloadPhoto("/upload/face/55.jpg", WideToAnsi(m_dir / L"photo\\55.jpg")));
+}

@@ -113,12 +113,14 @@ protected:
 
     // The stand-in announces a new version (code 101) with the MD5 given, and serves the updater
     // stand-in's bytes (or stalls after a few bytes).
-    Json::Value Spec(const std::string& code, const std::string& md5, bool stall = false) const
+    Json::Value Spec(const std::string& code, const std::string& md5, bool stall = false, bool silent = false) const
     {
         Json::Value spec;
         spec["netbarid"] = m_netbarid;
         Json::Value check;
         check["path"] = std::string(kCheckUpdate) + "*";
+        if (silent)
+            check["no_reply"] = true;  // the request is taken and never answered
         Json::Value reply;
         reply["code"] = code;
         reply["msg"] = "new version";
@@ -333,31 +335,34 @@ int HandleCount()
 
 }  // namespace
 
-// The timer thread stopped while a check hangs, 50 times each: in a download that stalls, and in
-// the wait after starting the updater. The stop never takes long, nothing is ended by force and
-// no handle is left behind.
+// The timer thread stopped while a check hangs, many times each: in a check_update that the service
+// takes and never answers, in a download that stalls, and in the wait after starting the updater.
+// The stop never takes long, nothing is ended by force and no handle is left behind.
 TEST_F(UpdateCheck, StoppingTheThreadEndsAHangingCheckPromptly)
 {
     const struct {
         const char* where;
         bool stall;
+        bool silent;
         const char* traced;
+        int rounds;
     } cases[] = {
-        {"download", true, "download"},
-        {"launch wait", false, "launch"},
+        {"check_update", false, true, "request", 10},
+        {"download", true, false, "download", 50},
+        {"launch wait", false, false, "launch", 50},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
-        if (c.stall)
+        if (c.stall || c.silent)
             InstallCoreExe("the old updater");
         else
             InstallCoreExe(m_updaterBytes);
-        standin::Scenario sc(Spec("101", UpdaterMd5(), c.stall));
+        standin::Scenario sc(Spec("101", UpdaterMd5(), c.stall, c.silent));
         ASSERT_TRUE(sc.Ok()) << sc.Error();
         g_now = 200000;
         int handlesBefore = 0;
         DWORD longest = 0;
-        for (int round = 0; round < 50; ++round) {
+        for (int round = 0; round < c.rounds; ++round) {
             DeleteFileW((m_dir / L"trace.txt").c_str());
             g_updateTickCount = 0;
             CTollvane* check = NewCheck();
@@ -379,7 +384,7 @@ TEST_F(UpdateCheck, StoppingTheThreadEndsAHangingCheckPromptly)
             EXPECT_TRUE(consoletest::Traced(trace, "update", "stop", "ended")) << "round " << round;
             EXPECT_FALSE(consoletest::Traced(trace, "update", "stop", "waiting")) << "round " << round;
             m_check.reset();
-            if (!c.stall)
+            if (!c.stall && !c.silent)
                 EndUpdater();
             if (round == 4)
                 handlesBefore = HandleCount();

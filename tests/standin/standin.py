@@ -79,7 +79,8 @@ Scenario JSON (every member optional):
       "body": raw text | "json": any JSON value, served instead of the reply,
       "members": {...} merged over the reply's members (null removes; numbers, arrays and objects
       stay what they are), "raw_members": {name: raw JSON text of the member's value},
-      "gzip": true, "stall": N (N bytes of the body, then silence), "length": N
+      "gzip": true, "stall": N (N bytes of the body, then silence), "length": N,
+      "trickle": S (the body one byte every S seconds), "no_length": true
 
 Café replies are JSON objects whose members are strings; those of check_first, bar_login and
 get_openinfo escape every non-ASCII character as \\uXXXX, as the service's encoder does.
@@ -642,7 +643,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             data = gzip.compress(data)
             headers["Content-Encoding"] = "gzip"
         return self.send(int(rule.get("status", 200)), data, headers, length=rule.get("length"),
-                         short=rule.get("short"), stall=rule.get("stall"), rule=rule)
+                         short=rule.get("short"), stall=rule.get("stall"),
+                         no_length=rule.get("no_length", False), rule=rule)
 
     def update_api(self, sc, q):
         action = q.get("a", [""])[0]
@@ -742,12 +744,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             data = b""
         if short is not None:
             data = data[:int(short)]
+        trickle = float((rule or {}).get("trickle", 0))
         try:
             self.wfile.write(head)
             view = memoryview(data)
             end = len(data) if stall is None else min(int(stall), len(data))
-            for i in range(0, end, 1 << 20):
-                self.wfile.write(view[i:min(end, i + (1 << 20))])
+            step = 1 if trickle else 1 << 20
+            for i in range(0, end, step):
+                self.wfile.write(view[i:min(end, i + step)])
+                if trickle:
+                    if hasattr(self.wfile, "flush"):
+                        self.wfile.flush()
+                    if self.server.stopping:
+                        break
+                    time.sleep(trickle)
             if hasattr(self.wfile, "flush"):
                 self.wfile.flush()
         except OSError:

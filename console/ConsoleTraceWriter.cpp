@@ -1,4 +1,4 @@
-#include "TestHook.h"
+#include "ConsoleTraceWriter.h"
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,7 +10,6 @@
 
 using namespace Veneer;
 
-namespace testhook {
 namespace {
 
 // Read on every use: cheap next to the file write, and a test may set it at any time.
@@ -34,17 +33,6 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
-std::wstring FromAnsi(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(size > 0 ? size : 0, L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
-    return out;
-}
-
 // Tabs and line breaks inside a field would break the line format.
 std::wstring Flatten(std::wstring text)
 {
@@ -52,17 +40,6 @@ std::wstring Flatten(std::wstring text)
         if (c == L'\t' || c == L'\r' || c == L'\n')
             c = L' ';
     return text;
-}
-
-struct RectMemory {
-    std::mutex lock;
-    std::map<const CPaintManagerUI*, std::map<std::wstring, RECT>> seen;
-};
-
-RectMemory& Rects()
-{
-    static RectMemory memory;
-    return memory;
 }
 
 struct RectWalk {
@@ -84,14 +61,10 @@ CControlUI* CALLBACK CollectNamed(CControlUI* control, void* data)
     return nullptr;
 }
 
-}  // namespace
-
 bool Enabled() { return !TracePath().empty(); }
 
 void Trace(const wchar_t* kind, const std::wstring& first, const std::wstring& second)
 {
-    if (!Enabled())
-        return;
     std::string line = Utf8(kind) + "\t" + Utf8(Flatten(first)) + "\t" + Utf8(Flatten(second)) + "\n";
     // FILE_APPEND_DATA: every write lands at the end, also when two threads or two processes trace.
     std::wstring path = TracePath();
@@ -114,13 +87,20 @@ void Trace(const wchar_t* kind, const std::wstring& first, const std::wstring& s
     CloseHandle(file);
 }
 
-void TraceA(const wchar_t* kind, const std::string& first, const std::string& second)
+}  // namespace
+
+void CConsoleTraceWriter::Install()
 {
-    if (Enabled())
-        Trace(kind, FromAnsi(first), FromAnsi(second));
+    static CConsoleTraceWriter writer;
+    consoleevents::SetObserver(&writer);
 }
 
-void TraceRects(CPaintManagerUI& manager, const wchar_t* scope)
+void CConsoleTraceWriter::OnEvent(const wchar_t* kind, const std::wstring& first, const std::wstring& second)
+{
+    Trace(kind, first, second);
+}
+
+void CConsoleTraceWriter::OnPainted(CPaintManagerUI& manager, const wchar_t* scope)
 {
     if (!Enabled() || manager.GetRoot() == nullptr)
         return;
@@ -128,8 +108,8 @@ void TraceRects(CPaintManagerUI& manager, const wchar_t* scope)
     manager.GetRoot()->FindControl(&CollectNamed, &walk, 0);
     std::vector<std::pair<std::wstring, RECT>> changed;
     {
-        std::lock_guard<std::mutex> guard(Rects().lock);
-        auto& seen = Rects().seen[&manager];
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto& seen = m_seen[&manager];
         for (const auto& entry : walk.found) {
             auto it = seen.find(entry.first);
             const RECT& rc = entry.second;
@@ -147,10 +127,8 @@ void TraceRects(CPaintManagerUI& manager, const wchar_t* scope)
     }
 }
 
-void ForgetRects(CPaintManagerUI& manager)
+void CConsoleTraceWriter::OnManagerGone(CPaintManagerUI& manager)
 {
-    std::lock_guard<std::mutex> guard(Rects().lock);
-    Rects().seen.erase(&manager);
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_seen.erase(&manager);
 }
-
-}  // namespace testhook

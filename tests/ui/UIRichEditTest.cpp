@@ -244,6 +244,7 @@ TEST(RichEdit, StyleAttributesBeforeTheHost)
     for (const Case& c : cases) {
         RichEditProbe re;
         for (const auto& a : c.attrs) re.SetAttribute(a.first, a.second);
+        ASSERT_FALSE(c.attrs.empty());
         EXPECT_EQ(c.style, re.m_lTwhStyle) << c.attrs.front().first << "=" << c.attrs.front().second;
     }
     RichEditProbe re;

@@ -169,6 +169,7 @@ TEST_F(WindowImplBaseTest, ClickOnStandardButtonsAndEscape)
 
     // "close_btn" is no standard name: nothing happens.
     CControlUI* body = w.Find(L"body");
+    ASSERT_NE(body, nullptr);
     body->SetName(L"close_btn");
     w.PM().SendNotify(body, L"click");
     Pump();

@@ -49,6 +49,7 @@ TEST(IniFile, SectionsAndKeysSortWithoutRegardToCase)
 
     CIniFile keys;
     CIniSection* s = keys.AddSection("s");
+    ASSERT_NE(s, nullptr);
     for (const char* k : {"time", "Size", "path", "MD5", "_x", "a"})
         s->SetValue(k, "1");
     // Folded to lower case: "_" (0x5F) comes before the letters.
@@ -144,9 +145,11 @@ TEST(IniFile, AddAndFindTrimNames)
 {
     CIniFile ini;
     CIniSection* s = ini.AddSection(" \tmain\t ");
+    ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->GetName(), "main");
     EXPECT_EQ(ini.AddSection("MAIN"), s);
     CIniKey* k = s->AddKey("  acc ");
+    ASSERT_NE(k, nullptr);
     EXPECT_EQ(k->GetName(), "acc");
     EXPECT_EQ(k->GetValue(), "");
     EXPECT_EQ(s->AddKey("ACC"), k);

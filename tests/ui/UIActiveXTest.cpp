@@ -51,6 +51,7 @@ protected:
     template <class I> I* Site(CActiveXUI* ax, REFIID iid)
     {
         IOleObject* obj = Object(ax);
+        if (obj == nullptr) return nullptr;  // Object() has reported it
         IOleClientSite* cs = nullptr;
         obj->GetClientSite(&cs);
         obj->Release();
@@ -65,6 +66,7 @@ protected:
     void Reactivate(CActiveXUI* ax)
     {
         IOleObject* obj = Object(ax);
+        ASSERT_NE(nullptr, obj);
         IOleInPlaceObject* ip = nullptr;
         obj->QueryInterface(IID_IOleInPlaceObject, (void**)&ip);
         ASSERT_NE(nullptr, ip);

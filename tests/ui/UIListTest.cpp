@@ -379,6 +379,7 @@ TEST_F(UIListManaged, ClicksDoubleClicksAndReturn)
     // The owner interface's event slot enters the list's own handler.
     m_log.items.clear();
     IListOwnerUI* pOwner = static_cast<IListOwnerUI*>(list->GetInterface(L"IListOwner"));
+    ASSERT_NE(nullptr, pOwner);
     tagTEventUI down = Ev(UIEVENT_KEYDOWN, 0, 0, 0, VK_DOWN);
     pOwner->DoEvent(down);
     EXPECT_EQ(2, pOwner->GetCurSel());

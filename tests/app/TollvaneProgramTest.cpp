@@ -217,8 +217,10 @@ public:
     ~AppInstallation()
     {
         for (HANDLE process : m_processes) {
-            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
                 TerminateProcess(process, 1);
+                WaitForSingleObject(process, 10000);
+            }
             CloseHandle(process);
         }
         // Every console stand-in of this installation exits when its quit file appears.

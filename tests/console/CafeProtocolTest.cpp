@@ -276,13 +276,17 @@ TEST(ConsoleHttpClient, HeaderLinesOfExtraTextAndBlankedUrls)
         "Connection: Keep-Alive",
     };
     EXPECT_EQ(lines, want);
-    EXPECT_EQ(CHttpClient::HeaderLines("https://only.host", nullptr)[4], "Host: only.host");
+    auto onlyHost = CHttpClient::HeaderLines("https://only.host", nullptr);
+    ASSERT_GE(onlyHost.size(), 5u);
+    EXPECT_EQ(onlyHost[4], "Host: only.host");
     auto noScheme = CHttpClient::HeaderLines("no-scheme/path", nullptr);
-    EXPECT_EQ(noScheme.size(), 5u);
+    ASSERT_EQ(noScheme.size(), 5u);
     EXPECT_EQ(noScheme.back(), "Connection: Keep-Alive");
     // Extra text is cut at 1023 characters before it is split.
     std::string longText = "X-Long: " + std::string(2000, 'a');
-    EXPECT_EQ(CHttpClient::HeaderLines("http://h/", longText.c_str())[1].size(), 1023u);
+    auto longLines = CHttpClient::HeaderLines("http://h/", longText.c_str());
+    ASSERT_GE(longLines.size(), 2u);
+    EXPECT_EQ(longLines[1].size(), 1023u);
 }
 
 // libcurl refuses a URL with leading blanks; the client reports it and keeps no form.

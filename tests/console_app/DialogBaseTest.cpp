@@ -161,6 +161,8 @@ TEST_F(DialogSkin, ModeDecidesTheCancelButtonAndTheLabelsGetTitleAndText)
         Veneer::CControlUI* cancel = dlg.GetPaintManager().FindControl(L"CancelBtn");
         ASSERT_NE(cancel, nullptr);
         EXPECT_EQ(cancel->IsVisible(), c.visible);
+        ASSERT_NE(dlg.GetPaintManager().FindControl(L"TitleLab"), nullptr);
+        ASSERT_NE(dlg.GetPaintManager().FindControl(L"TextLab"), nullptr);
         EXPECT_STREQ(dlg.GetPaintManager().FindControl(L"TitleLab")->GetText().GetData(), L"标题");
         EXPECT_STREQ(dlg.GetPaintManager().FindControl(L"TextLab")->GetText().GetData(), L"正文");
     }

@@ -92,8 +92,10 @@ public:
     ~ConsoleInstallation()
     {
         for (HANDLE process : m_processes) {
-            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
                 TerminateProcess(process, 1);
+                WaitForSingleObject(process, 10000);
+            }
             CloseHandle(process);
         }
         WriteWholeFile(Path(L"Core.exe.quit"), "");

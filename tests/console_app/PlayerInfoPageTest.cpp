@@ -357,6 +357,7 @@ TEST_F(PlayerInfoPage, APreviousCustomersPhotoIsNeverShownForTheNext)
         EXPECT_EQ(Last("player", "photo"), "0");
         EXPECT_EQ(sc.LogFor("/upload/face/").size(), photoRequests + (c.request ? 1 : 0));
         if (c.request) {
+            ASSERT_FALSE(sc.LogFor("/upload/face/").empty());
             EXPECT_EQ(sc.LogFor("/upload/face/").back().target, c.request);
         }
         const IdCardRecord record = BuildIdCardRecord(page->GetCustomer());

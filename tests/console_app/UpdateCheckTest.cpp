@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <memory>
 #include <string>
+#include "ChildProcess.h"
 #include "ConsoleAppSupport.h"
 #include "ConsoleGlobals.h"
 #include "CoreDataFile.h"
@@ -235,7 +236,7 @@ TEST_F(UpdateCheck, AnUnreadableVersionFileOrARunningUpdaterMakesNoRequest)
         STARTUPINFOW si = {sizeof si};
         PROCESS_INFORMATION pi;
         ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-        CloseHandle(pi.hThread);
+        testsupport::ChildProcess updater(pi);
         ASSERT_TRUE(WaitFor([] { return CTollvane::FindProcess(L"Core.exe") != 0; }, 20000));
         CTollvane& check = *NewCheck();
         g_now = 300000;
@@ -244,7 +245,6 @@ TEST_F(UpdateCheck, AnUnreadableVersionFileOrARunningUpdaterMakesNoRequest)
         EXPECT_EQ(check.GetState(), CTollvane::kIdle);
         EXPECT_EQ(check.GetLastEnd(), 300000u);
         EndUpdater();
-        CloseHandle(pi.hProcess);
     }
 }
 

@@ -49,6 +49,7 @@ TEST(IniFile, SectionsAndKeysSortWithoutRegardToCase)
 
     CIniFile keys;
     CIniSection* s = keys.AddSection("s");
+    ASSERT_NE(s, nullptr);
     for (const char* k : {"time", "Size", "path", "MD5", "_x", "a"})
         s->SetValue(k, "1");
     // Folded to lower case: "_" (0x5F) comes before the letters.
@@ -126,11 +127,13 @@ TEST(IniFile, ReadingAgainClearsUnlessKept)
     EXPECT_NE(ini.FindSection("a"), nullptr);
     EXPECT_NE(ini.FindSection("b"), nullptr);
     Parse(ini, "[c]\nz=3\n[a]\nw=4\n", true);
+    ASSERT_NE(ini.FindSection("a"), nullptr);
     EXPECT_EQ(ini.FindSection("a")->GetValue("x"), "1");  // repeated section merges
     EXPECT_EQ(ini.FindSection("a")->GetValue("w"), "4");
     Parse(ini, "[d]\n");
     EXPECT_EQ(ini.FindSection("a"), nullptr);
     EXPECT_NE(ini.FindSection("d"), nullptr);
+    ASSERT_NE(ini.FindSection("d"), nullptr);
     ini.FindSection("d")->SetValue("k", "v");
     ini.FindSection("d")->Clear();
     EXPECT_EQ(Written(ini), "[d]\r\n");
@@ -142,9 +145,11 @@ TEST(IniFile, AddAndFindTrimNames)
 {
     CIniFile ini;
     CIniSection* s = ini.AddSection(" \tmain\t ");
+    ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->GetName(), "main");
     EXPECT_EQ(ini.AddSection("MAIN"), s);
     CIniKey* k = s->AddKey("  acc ");
+    ASSERT_NE(k, nullptr);
     EXPECT_EQ(k->GetName(), "acc");
     EXPECT_EQ(k->GetValue(), "");
     EXPECT_EQ(s->AddKey("ACC"), k);
@@ -173,6 +178,8 @@ TEST(IniFile, SaveAndLoadFilesWithGbkText)
 
     CIniFile back;
     ASSERT_TRUE(back.Load(path, false));
+    ASSERT_NE(back.FindSection("0"), nullptr);
+    ASSERT_NE(back.FindSection("config"), nullptr);
     EXPECT_EQ(back.FindSection("0")->GetValue("path"), gbkPath);
     EXPECT_EQ(back.FindSection("config")->GetValue("FILES"), "2");
 
@@ -199,6 +206,8 @@ TEST(IniFile, LoadAndSaveReportFilesThatCannotBeOpened)
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(ini.Load(WideToAnsi(dir / L"shared.ini"), false));
-    EXPECT_EQ(ini.FindSection("s")->GetValue("k"), "v");
+    CIniSection* s = ini.FindSection("s");
     CloseHandle(other);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->GetValue("k"), "v");
 }

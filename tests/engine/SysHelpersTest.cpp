@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <locale.h>
+#include "ChildProcess.h"
 #include "EngineBaseSupport.h"
 #include "SysHelpers.h"
 
@@ -42,11 +43,13 @@ TEST(SysHelpers, AppDirectoryOfAProgramInADirectoryUnderTheDriveRoot)
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+    BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
     SetEnvironmentVariableW(L"TOLLVANE_PROBE_OUT", nullptr);
-    WaitForSingleObject(pi.hProcess, 60000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    ASSERT_TRUE(started);
+    {
+        testsupport::ChildProcess child(pi);
+        EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    }
     std::string bytes;
     ASSERT_TRUE(enginebase::ReadWholeFile(out, bytes));
     std::wstring reported(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));

@@ -194,8 +194,10 @@ TEST(UpdateFileList, UnchangedFileKeepsItsCachedMd5AndIsNotRead)
     {
         CIniFile ini;
         ASSERT_TRUE(ini.Load(WideToAnsi(tree.Path(L"filelist.ini"))));
-        for (int n = 0; n < 3; ++n)
+        for (int n = 0; n < 3; ++n) {
+            ASSERT_NE(ini.FindSection(std::to_string(n)), nullptr) << n;
             ini.FindSection(std::to_string(n))->SetValue("md5", planted);
+        }
         ASSERT_TRUE(ini.Save(WideToAnsi(tree.Path(L"filelist.ini"))));
     }
     TempTree::SetTime(touched, 1400000005u);
@@ -427,6 +429,7 @@ TEST(UpdateFileList, LoadStopsAtTheFirstMissingSection)
     EXPECT_EQ(one->size, 3);
     EXPECT_EQ(one->time, 7u);
     // 3 GiB read back as a signed 32-bit number: it can never match the real size.
+    ASSERT_EQ(cached.count(L"big.bin"), 1u);
     EXPECT_EQ(cached.at(L"big.bin")->size, int64_t(int32_t(3221225472u)));
     EXPECT_EQ(cached.at(L"big.bin")->time, 0xFFFFFFFFu);
     EXPECT_NE(list.FindUnchangedCached(L"a\\one.txt", 7, 3), nullptr);
@@ -583,6 +586,7 @@ TEST(UpdateFileList, ComparisonFindsWhatMustBeDownloaded)
     EXPECT_EQ(PendingPaths(list), expected);
     EXPECT_EQ(pending, 4);
     EXPECT_EQ(list.GetPendingCount(), 4);
+    ASSERT_FALSE(list.GetPendingList().empty());
     EXPECT_EQ(list.GetPendingList().back()->url, "missing/new.txt");
     EXPECT_EQ(list.GetPendingList().front()->url, "");
 
@@ -658,6 +662,7 @@ TEST(UpdateFileList, ChineseServerListInTheAnsiCodePage)
     EXPECT_EQ(list.GetCompanionPrograms(), apps);
 
     // The url stays ANSI text; the download address is its UTF-8 form, percent-encoded.
+    ASSERT_FALSE(list.GetPendingList().empty());
     const CFileInfo* fresh = list.GetPendingList().front();
     EXPECT_EQ(fresh->url, dirA + "/" + newA);
     std::string url;

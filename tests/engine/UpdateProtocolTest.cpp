@@ -540,6 +540,7 @@ TEST(UpdateProtocol, ScanQueryAndCompare)
     }
     if (GetACP() == 936) {
         std::string url;
+        ASSERT_FALSE(list.GetPendingList().empty());
         UrlEncode(result.info.version_url + list.GetPendingList().back()->url, url);
         EXPECT_EQ(url, sc.Base() + "/release/%E6%95%B0%E6%8D%AE/%E6%96%87%E4%BB%B6.txt");
     }

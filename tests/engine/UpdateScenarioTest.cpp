@@ -7,6 +7,7 @@
 #include <random>
 #include <sddl.h>
 #include "CoreDataFile.h"
+#include "ChildProcess.h"
 #include "EngineBaseSupport.h"
 #include "StandIn.h"
 #include "SysHelpers.h"
@@ -117,8 +118,10 @@ public:
         // Every stand-in of this installation exits when its quit file appears.
         WriteWholeFile(Path(m_console + L".quit"), "");
         if (m_consoleProcess) {
-            if (WaitForSingleObject(m_consoleProcess, 5000) != WAIT_OBJECT_0)
+            if (WaitForSingleObject(m_consoleProcess, 5000) != WAIT_OBJECT_0) {
                 TerminateProcess(m_consoleProcess, 0);
+                WaitForSingleObject(m_consoleProcess, 10000);
+            }
             CloseHandle(m_consoleProcess);
             m_consoleProcess = nullptr;
         }
@@ -142,10 +145,10 @@ public:
             *processOut = pi.hProcess;
             return STILL_ACTIVE;
         }
+        testsupport::ChildProcess driver(pi.hProcess);  // a driver that hangs is ended on the way out
         WaitForSingleObject(pi.hProcess, 180000);
         DWORD code = 0xFFFFFFFF;
         GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
         return code;
     }
     // The last "step error toDownload pending" line the driver wrote.
@@ -389,23 +392,22 @@ TEST(UpdateScenario, ConsoleThatCannotBeStoppedIsErrorFiveAndIsStartedAgain)
     STARTUPINFOW si = {sizeof si};
     PROCESS_INFORMATION pi;
     std::wstring cmd = L"\"" + inst.Path(inst.Console()) + L"\" guarded";
-    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], &sa, nullptr, FALSE, 0, nullptr, inst.Root().c_str(), &si, &pi));
+    BOOL started = CreateProcessW(nullptr, &cmd[0], &sa, nullptr, FALSE, 0, nullptr, inst.Root().c_str(), &si, &pi);
     LocalFree(sd);
-    CloseHandle(pi.hThread);
+    ASSERT_TRUE(started);
+    testsupport::ChildProcess console(pi);
     WaitForInputIdle(pi.hProcess, 5000);
     HANDLE probe = OpenProcess(PROCESS_TERMINATE, FALSE, pi.dwProcessId);
     if (probe) {
         CloseHandle(probe);
         WriteWholeFile(inst.Path(inst.Console() + L".quit"), "");
         WaitForSingleObject(pi.hProcess, 5000);
-        CloseHandle(pi.hProcess);
         GTEST_SKIP() << "this system lets every process of the session be terminated";
     }
 
     DWORD code = inst.RunDriver(sc.Netbarid(), false);
     WriteWholeFile(inst.Path(inst.Console() + L".quit"), "");
     WaitForSingleObject(pi.hProcess, 5000);
-    CloseHandle(pi.hProcess);
 
     EXPECT_EQ(code, 5u) << inst.LastStatus();
     EXPECT_EQ(ReadText(inst.Path(L"app\\replace.dat")), "old content");
@@ -495,11 +497,12 @@ TEST(UpdateScenario, ProgramInADriveRootIsErrorOneWithoutTraffic)
     STARTUPINFOW si = {sizeof si};
     PROCESS_INFORMATION pi;
     ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, 120000);
     DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    {
+        testsupport::ChildProcess child(pi);
+        WaitForSingleObject(pi.hProcess, 120000);
+        GetExitCodeProcess(pi.hProcess, &code);
+    }
     DeleteFileW(driver.c_str());
 
     EXPECT_EQ(code, 1u);
@@ -539,6 +542,7 @@ TEST(UpdateScenario, KilledDuringTheMovesTheNextRunCompletes)
 
         HANDLE driver = nullptr;
         inst.RunDriver(sc.Netbarid(), false, &driver);
+        testsupport::ChildProcess driverGuard(driver);
         // Wait for the move step, then kill after a random delay.
         DWORD waited = 0;
         while (!inst.StatusSaw("6 ") && WaitForSingleObject(driver, 5) == WAIT_TIMEOUT && waited < 120000)
@@ -546,7 +550,7 @@ TEST(UpdateScenario, KilledDuringTheMovesTheNextRunCompletes)
         Sleep(std::uniform_int_distribution<int>(0, 40)(rng));
         TerminateProcess(driver, 9);
         WaitForSingleObject(driver, 10000);
-        CloseHandle(driver);
+        driverGuard.End();
         DeleteFileW(inst.Path(L"status.txt").c_str());
 
         EXPECT_EQ(inst.RunDriver(sc.Netbarid(), false), 0u) << inst.LastStatus();
@@ -669,12 +673,12 @@ TEST(UpdateScenarioConsole, WithoutAConsoleListPellmoraIsStoppedAndStartedOnce)
     spec["release"].removeMember("mainserver");
     standin::Scenario sc(spec);
     ASSERT_TRUE(sc.Ok()) << sc.Error();
-    HANDLE console = StartProgram(inst.Path(L"Pellmora.exe"), inst.Root());
-    ASSERT_NE(console, nullptr);
+    testsupport::ChildProcess console(StartProgram(inst.Path(L"Pellmora.exe"), inst.Root()));
+    ASSERT_TRUE(console);
 
     EXPECT_EQ(inst.RunDriver(sc.Netbarid(), false), 0u) << inst.LastStatus();
-    EXPECT_EQ(WaitForSingleObject(console, 5000), WAIT_OBJECT_0) << "the running console was left running";
-    CloseHandle(console);
+    EXPECT_EQ(WaitForSingleObject(console.Get(), 5000), WAIT_OBJECT_0) << "the running console was left running";
+    console.End();
     EXPECT_EQ(LogLines(inst.Path(L"Pellmora.exe.log")), 2);  // the test's start and the updater's
     EXPECT_EQ(ReadText(inst.Path(L"app\\replace.dat")), "new content of the replaced file");
     WriteWholeFile(inst.Path(L"Pellmora.exe.quit"), "");

@@ -127,8 +127,10 @@ public:
     ~MutexHolderProcess()
     {
         if (m_process) {
-            if (WaitForSingleObject(m_process, 30000) != WAIT_OBJECT_0)
+            if (WaitForSingleObject(m_process, 30000) != WAIT_OBJECT_0) {
                 TerminateProcess(m_process, 1);
+                WaitForSingleObject(m_process, 10000);
+            }
             CloseHandle(m_process);
         }
     }

@@ -51,6 +51,7 @@ protected:
     template <class I> I* Site(CActiveXUI* ax, REFIID iid)
     {
         IOleObject* obj = Object(ax);
+        if (obj == nullptr) return nullptr;  // Object() has reported it
         IOleClientSite* cs = nullptr;
         obj->GetClientSite(&cs);
         obj->Release();
@@ -65,6 +66,7 @@ protected:
     void Reactivate(CActiveXUI* ax)
     {
         IOleObject* obj = Object(ax);
+        ASSERT_NE(nullptr, obj);
         IOleInPlaceObject* ip = nullptr;
         obj->QueryInterface(IID_IOleInPlaceObject, (void**)&ip);
         ASSERT_NE(nullptr, ip);
@@ -245,14 +247,14 @@ TEST_F(UIActiveX, EnumeratorYieldsTheObjectOnceUntilReset)
     EXPECT_EQ(reinterpret_cast<IUnknown*>(0x1), got[0]);
 
     EXPECT_EQ(S_OK, en->Next(1, got, &fetched));
-    EXPECT_EQ(1u, fetched);
+    ASSERT_EQ(1u, fetched);
     EXPECT_EQ(static_cast<IUnknown*>(obj), got[0]);
     got[0]->Release();
     EXPECT_EQ(S_FALSE, en->Next(1, got, &fetched));
     EXPECT_EQ(0u, fetched);
     EXPECT_EQ(S_OK, en->Reset());
     EXPECT_EQ(S_OK, en->Next(1, got, &fetched));
-    EXPECT_EQ(1u, fetched);
+    ASSERT_EQ(1u, fetched);
     got[0]->Release();
     EXPECT_EQ(S_OK, en->Reset());
     EXPECT_EQ(S_OK, en->Skip(1));

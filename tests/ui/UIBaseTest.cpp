@@ -239,6 +239,7 @@ TEST(UIPtrArray, GrowthAddInsertRemove)
     EXPECT_EQ(22, a.Capacity());
     EXPECT_EQ(11, a.GetSize());
     EXPECT_TRUE(a.InsertAt(1, P(100)));
+    ASSERT_EQ(12, a.GetSize());
     EXPECT_EQ(P(100), a[1]);
     EXPECT_EQ(P(2), a[2]);
     EXPECT_FALSE(a.InsertAt(-1, P(5)));
@@ -250,7 +251,7 @@ TEST(UIPtrArray, GrowthAddInsertRemove)
     struct { int i, n; bool ok; } removes[] = {{0, 0, false}, {-1, 1, false}, {11, 2, false}, {1, 1, true}, {10, 1, true}};
     for (auto& r : removes)
         EXPECT_EQ(r.ok, a.Remove(r.i, r.n)) << r.i << "," << r.n;
-    EXPECT_EQ(10, a.GetSize());
+    ASSERT_EQ(10, a.GetSize());
     EXPECT_EQ(P(10), a[9]);
     EXPECT_EQ(22, a.Capacity());  // never shrinks
     a.Empty();
@@ -278,11 +279,12 @@ TEST(UIPtrArray, PreallocResizeAndCopies)
     CUIPtrArray copy(pre);
     EXPECT_EQ(6, copy.GetSize());
     copy.Remove(0, 1);
+    ASSERT_EQ(6, pre.GetSize());
     EXPECT_EQ(P(1), pre[0]);
     CUIPtrArray assigned;
     assigned.Add(P(77));
     assigned = pre;
-    EXPECT_EQ(6, assigned.GetSize());
+    ASSERT_EQ(6, assigned.GetSize());
     EXPECT_EQ(P(6), assigned[5]);
     assigned = assigned;
     EXPECT_EQ(6, assigned.GetSize());

@@ -178,6 +178,7 @@ TEST(UICombo, KeysSelectionAndRemoval)
     EXPECT_TRUE(h.log.items.empty());
 
     // End over an unselectable last row: the last selectable one.
+    ASSERT_NE(nullptr, c->GetItemAt(2));
     c->GetItemAt(2)->SetEnabled(false);
     Key(c, VK_END);
     EXPECT_EQ(1, c->GetCurSel());
@@ -190,12 +191,14 @@ TEST(UICombo, KeysSelectionAndRemoval)
     c->GetItemAt(2)->SetEnabled(true);
     c->SelectItem(1, false, false);
     CControlUI* next = c->GetItemAt(2);
+    ASSERT_NE(nullptr, next);
     h.log.items.clear();
     EXPECT_TRUE(c->RemoveAt(1));
     EXPECT_EQ(1, c->GetCurSel());
     EXPECT_EQ(next, c->GetItemAt(1));
     ASSERT_EQ(1u, h.log.items.size());
     EXPECT_EQ(-1, h.log.items[0].lParam);
+    ASSERT_NE(nullptr, next->GetInterface(L"IListItem"));
     EXPECT_EQ(1, static_cast<IListItemUI*>(next->GetInterface(L"IListItem"))->GetIndex());
     // Inserting before the selection moves it.
     c->AddAt(new CListLabelElementUI, 0);
@@ -229,6 +232,7 @@ TEST_F(UIComboPopup, OpensBelowWithItsHeightAndClosesByKeys)
     EXPECT_EQ(below.y, rc.top);
     EXPECT_EQ(below.x, rc.left);
     // While open the rows live in the pop-up.
+    ASSERT_NE(nullptr, h.combo->GetItemAt(0));
     EXPECT_EQ(&h.Popup()->GetManager(), h.combo->GetItemAt(0)->GetManager());
     EXPECT_EQ(5, h.Popup()->GetBody()->GetCount());
 
@@ -277,6 +281,7 @@ TEST_F(UIComboPopup, OpensAboveNearTheBottomAndRowClicksReachTheHost)
     // A click on a row selects it, closes the pop-up and reaches the host's notifiers later.
     h.log.items.clear();
     CControlUI* row = h.combo->GetItemAt(3);
+    ASSERT_NE(nullptr, row);
     RECT rr = row->GetPos();
     HWND hPopup = h.Popup()->GetHWND();
     ::SendMessageW(hPopup, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM((rr.left + rr.right) / 2, (rr.top + rr.bottom) / 2));
@@ -298,6 +303,7 @@ TEST_F(UIComboPopup, RowsFollowAnOpenComboAndComeBackWhenTheHostGoes)
     EXPECT_EQ(0, body->GetCount());
     for (int i = 0; i < 4; ++i) h->AddRow(i);
     EXPECT_EQ(4, body->GetCount());
+    ASSERT_NE(nullptr, h->combo->GetItemAt(3));
     EXPECT_EQ(&h->Popup()->GetManager(), h->combo->GetItemAt(3)->GetManager());
     h->combo->RemoveAt(0);
     EXPECT_EQ(3, body->GetCount());
@@ -368,6 +374,7 @@ TEST_F(UIComboPopup, CyclesPerClosingPath)
         {"escape", [&] { ::SendMessageW(h.Popup()->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0); }},
         {"row click",
          [&] {
+             ASSERT_NE(nullptr, h.combo->GetItemAt(1));
              RECT rr = h.combo->GetItemAt(1)->GetPos();
              LPARAM at = MAKELPARAM((rr.left + rr.right) / 2, (rr.top + rr.bottom) / 2);
              ::SendMessageW(h.Popup()->GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, at);

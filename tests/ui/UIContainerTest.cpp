@@ -294,6 +294,7 @@ TEST(UIContainer, FindControlAsksCoverAndBarsBeforeTheChildren)
     box->Add(high);
     box->EnableScrollBar(true, false);
     CScrollBarUI* bar = box->GetVerticalScrollBar();
+    ASSERT_NE(nullptr, bar);
     box->SetPos(RECT{0, 0, 100, 100}, false);
     bar->SetPos(RECT{84, 0, 100, 100}, false);
     low->SetPos(RECT{0, 0, 84, 50}, false);
@@ -349,6 +350,7 @@ TEST(UIContainer, FindControlAsksCoverAndBarsBeforeTheChildren)
     box->SetCover(cover2);
     box->EnableScrollBar(true, true);
     CScrollBarUI* hbar = box->GetHorizontalScrollBar();
+    ASSERT_NE(nullptr, hbar);
     Visits v;
     EXPECT_EQ(nullptr, box->FindControl(Visit, &v, 0));
     EXPECT_EQ((std::vector<CControlUI*>{cover2, bar, hbar, low, high, box}), v.order);
@@ -452,6 +454,7 @@ TEST(UIContainerScroll, VerticalBarShownRangedAndHiddenByTheLayout)
     ASSERT_TRUE(w.pm.AttachDialog(root));
     root->EnableScrollBar(true, false);
     CScrollBarUI* bar = root->GetVerticalScrollBar();
+    ASSERT_NE(nullptr, bar);
     CControlUI* kids[3];
     for (auto& k : kids) root->Add(k = Box(50));
     CControlUI* pinned = Box(10, 10);
@@ -523,6 +526,7 @@ TEST(UIContainerScroll, NestedLayoutNeverHidesTheBarItJustShowed)
     ASSERT_TRUE(w.pm.AttachDialog(root));
     root->EnableScrollBar(true, false);
     CScrollBarUI* bar = root->GetVerticalScrollBar();
+    ASSERT_NE(nullptr, bar);
     root->Add(Box(20));
     bar->SetVisible(false);
     // Taller than the view at first, nothing at all once the bar shows.
@@ -551,6 +555,7 @@ TEST(UIContainerScroll, HorizontalBarAloneScrollsByEightAndTakesTheKeys)
     ASSERT_TRUE(w.pm.AttachDialog(root));
     root->EnableScrollBar(false, true);
     CScrollBarUI* bar = root->GetHorizontalScrollBar();
+    ASSERT_NE(nullptr, bar);
     ASSERT_TRUE(bar->IsHorizontal());
     CControlUI* wide = Box(50, 350);
     root->Add(wide);
@@ -625,7 +630,9 @@ TEST(UIContainerScroll, BothBarsShareTheCorner)
     ASSERT_TRUE(w.pm.AttachDialog(root));
     root->EnableScrollBar(true, true);
     CScrollBarUI* v = root->GetVerticalScrollBar();
+    ASSERT_NE(nullptr, v);
     CScrollBarUI* h = root->GetHorizontalScrollBar();
+    ASSERT_NE(nullptr, h);
     v->SetVisible(false);
     h->SetVisible(false);
     CControlUI* big = Box(150, 300);
@@ -706,6 +713,7 @@ TEST(UIContainerScroll, ContainerWithoutChildrenLeavesItsBarsAlone)
     CContainerUI* box = new CContainerUI;
     box->EnableScrollBar(true, false);
     CScrollBarUI* bar = box->GetVerticalScrollBar();
+    ASSERT_NE(nullptr, bar);
     box->SetPos(RECT{0, 0, 100, 100}, false);
     EXPECT_TRUE(bar->IsVisible());  // new bars are visible until a layout decides
     EXPECT_TRUE(RectIs(box->GetClientPos(), 0, 0, 84, 100));
@@ -732,6 +740,7 @@ TEST(UIContainerPaint, ChildrenClippedToTheClientAreaFloatChildrenNot)
     box->Add(green);
     box->EnableScrollBar(true, false);
     CScrollBarUI* bar = box->GetVerticalScrollBar();
+    ASSERT_NE(nullptr, bar);
     bar->SetBkColor(0xFFFFFF00);
     box->SetPos(RECT{0, 0, 100, 100}, false);
     EXPECT_TRUE(RectIs(red->GetPos(), 0, 0, 84, 100)) << Str(red->GetPos());

@@ -674,6 +674,7 @@ TEST_F(UIControlManaged, EventsBecomeNotifications)
     root->SetAttribute(L"menu", L"true");
     root->Event(menu);
     EXPECT_EQ((std::vector<std::wstring>{L"timer", L"menu"}), rec_.types);
+    ASSERT_FALSE(rec_.wparams.empty());
     EXPECT_EQ(10u, rec_.wparams[0]);
 
     tagTEventUI cursor = MakeEvent(UIEVENT_SETCURSOR);

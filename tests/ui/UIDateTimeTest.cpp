@@ -101,6 +101,9 @@ protected:
             NULL, NULL, m_pm);
         ASSERT_NE(nullptr, root);
         m_pm->AttachDialog(root);
+        // The cases take these by name (Dt(), ClickButton()) without looking again.
+        for (const wchar_t* name : {L"dt", L"btn", L"tabs", L"tabbed"})
+            ASSERT_NE(nullptr, m_pm->FindControl(name)) << std::string(name, name + wcslen(name));
         ::ShowWindow(m_wnd, SW_SHOWNORMAL);
         ::SetForegroundWindow(m_wnd);
         ::SetFocus(m_wnd);

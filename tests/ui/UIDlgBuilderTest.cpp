@@ -345,6 +345,7 @@ TEST_F(BuilderTest, CoverReplacesTheChildPlace)
         L"</Button></Container></Window>",
         &host.pm);
     ASSERT_NE(root, nullptr);
+    ASSERT_NE(root->GetInterface(L"IContainer"), nullptr);
     CControlUI* b = static_cast<IContainerUI*>(root->GetInterface(L"IContainer"))->GetItemAt(0);
     ASSERT_NE(b, nullptr);
     ASSERT_NE(b->GetCover(), nullptr);
@@ -365,6 +366,7 @@ TEST_F(BuilderTest, RefusedAndOrphanedChildrenAreDeleted)
     // Two refused by the refuser, one dropped under the plain control (that ends its level).
     EXPECT_EQ(g_probesDeleted, 3);
     IContainerUI* c = static_cast<IContainerUI*>(root->GetInterface(L"IContainer"));
+    ASSERT_NE(c, nullptr);
     ASSERT_EQ(c->GetCount(), 3);
     EXPECT_EQ(c->GetItemAt(2)->GetName(), L"after");
     delete root;
@@ -396,6 +398,7 @@ TEST_F(BuilderTest, IncludeRepeatsAndStopsOnItself)
     CControlUI* root = builder.Create(L"main.xml", NULL, &cb, &host.pm);
     ASSERT_NE(root, nullptr);
     IContainerUI* c = static_cast<IContainerUI*>(root->GetInterface(L"IContainer"));
+    ASSERT_NE(c, nullptr);
     ASSERT_EQ(c->GetCount(), 5);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(c->GetItemAt(i)->GetName(), L"p");
     EXPECT_EQ(c->GetItemAt(3)->GetName(), L"mid");
@@ -416,6 +419,7 @@ TEST_F(BuilderTest, IncludeFromAResourceSkinNamesResources)
     CControlUI* root = builder.Create(302u, L"XML", &cb, &host.pm);
     ASSERT_NE(root, nullptr);
     IContainerUI* c = static_cast<IContainerUI*>(root->GetInterface(L"IContainer"));
+    ASSERT_NE(c, nullptr);
     ASSERT_EQ(c->GetCount(), 2);
     EXPECT_EQ(c->GetItemAt(0)->GetName(), L"root");
     EXPECT_EQ(c->GetItemAt(1)->GetName(), L"root");

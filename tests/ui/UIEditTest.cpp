@@ -190,6 +190,9 @@ protected:
             NULL, NULL, m_pm);
         ASSERT_NE(nullptr, root);
         m_pm->AttachDialog(root);
+        // The cases take these by name (Edit(), FindControl()) without looking again.
+        for (const wchar_t* name : {L"first", L"pw", L"btn", L"box", L"inner", L"tabs", L"tabbed"})
+            ASSERT_NE(nullptr, m_pm->FindControl(name)) << std::string(name, name + wcslen(name));
         ::ShowWindow(m_wnd, SW_SHOWNORMAL);
         ::SetForegroundWindow(m_wnd);
         ::SetFocus(m_wnd);
@@ -327,6 +330,7 @@ TEST_F(UIEditWindow, TypingNotifiesEachChangeAndReturnInsertsNothing)
         EXPECT_EQ(expect, WindowText(h));
     }
     EXPECT_EQ(3, Count(L"textchanged"));
+    ASSERT_FALSE(m_log.items.empty());
     EXPECT_EQ(L"first", m_log.items.back().sender);
     ::SendMessageW(h, WM_CHAR, VK_BACK, 1);
     EXPECT_EQ(L"a1", std::wstring(e->GetText().GetData()));

@@ -17,6 +17,12 @@ using namespace Veneer;
 // A place on the display where no test window lies: the cursor parks there.
 const POINT kParkedCursor = {1270, 20};
 
+// Puts the cursor back at its parking place when a case that moved it ends, however it ends, so
+// that it does not stay over the windows of the tests that run after it.
+struct ParkCursorOnExit {
+    ~ParkCursorOnExit() { ::SetCursorPos(kParkedCursor.x, kParkedCursor.y); }
+};
+
 // A top-level popup in a corner of the display that other tests' windows leave free, so that the
 // (shared) cursor they move does not wander over it.
 struct Host {

@@ -225,6 +225,7 @@ TEST(VerticalLayout, SharesMinimumsMaximumsAndPaddings)
             controls.push_back(p);
         }
         layout.SetPos(RECT{0, 0, 200, c.height}, false);
+        ASSERT_EQ(c.expected.size(), controls.size());
         for (size_t i = 0; i < controls.size(); ++i) {
             SCOPED_TRACE(i);
             const RECT& rc = controls[i]->GetPos();
@@ -494,6 +495,7 @@ TEST(HorizontalLayout, SharesAndStretchableChildren)
             controls.push_back(p);
         }
         layout.SetPos(RECT{0, 0, c.width, 60}, false);
+        ASSERT_EQ(c.expected.size(), controls.size());
         for (size_t i = 0; i < controls.size(); ++i) {
             SCOPED_TRACE(i);
             EXPECT_EQ(c.expected[i].first, controls[i]->GetPos().left);
@@ -619,6 +621,7 @@ TEST(TileLayout, GridColumnsGapsAndNeededSize)
         EXPECT_EQ(c.expectRows, tile.Rows());
         EXPECT_EQ(c.neededWidth, tile.needed.cx);
         EXPECT_EQ(c.neededHeight, tile.needed.cy);
+        ASSERT_GE(children.size(), 2u);
         EXPECT_TRUE(RectIs(children[0]->GetPos(), 0, 0, 80, 80));
         if (c.expectColumns > 1) {
             EXPECT_TRUE(RectIs(children[1]->GetPos(), c.secondLeft, 0, c.secondLeft + 80, 80));
@@ -626,6 +629,7 @@ TEST(TileLayout, GridColumnsGapsAndNeededSize)
             EXPECT_TRUE(RectIs(children[1]->GetPos(), 0, 80 + c.childVPadding, 80, 160 + c.childVPadding));
         }
         if (c.fourthTop >= 0) {
+            ASSERT_GE(children.size(), 4u);
             EXPECT_TRUE(RectIs(children[3]->GetPos(), 0, c.fourthTop, 80, c.fourthTop + 80));
         }
     }
@@ -640,6 +644,7 @@ TEST(TileLayout, HiddenChildLeavesAHole)
         children.push_back(new CControlUI);
         tile.Add(children.back());
     }
+    ASSERT_EQ(4u, children.size());
     children[1]->SetVisible(false);
     tile.SetPos(RECT{0, 0, 300, 300}, false);
     EXPECT_TRUE(RectIs(children[0]->GetPos(), 0, 0, 80, 80));
@@ -841,6 +846,7 @@ TEST(TabLayout, TabSelectNotification)
     EXPECT_EQ(2, recorder.items[1].lParam);
 
     host.Paint();
+    ASSERT_NE(nullptr, tab->GetItemAt(0));
     EXPECT_TRUE(RectIs(tab->GetItemAt(0)->GetPos(), 0, 0, 200, 150));
     host.pm.RemoveNotifier(&recorder);
 }
@@ -961,6 +967,8 @@ TEST(LayoutSkins, TagsBuildTheLayouts)
     EXPECT_EQ(2u, host.pm.FindControl(L"row")->GetControlFlags());
     EXPECT_EQ(2u, host.pm.FindControl(L"v")->GetControlFlags());
 
+    for (const wchar_t* name : {L"p0", L"p1", L"p2", L"t0", L"t1", L"t2"})
+        ASSERT_NE(nullptr, host.pm.FindControl(name)) << name;
     // Page 0 was selected as it was added, pages 1 and 2 hidden; the attribute then showed page 1.
     EXPECT_FALSE(host.pm.FindControl(L"p0")->IsVisible());
     EXPECT_TRUE(host.pm.FindControl(L"p1")->IsVisible());
@@ -1066,6 +1074,7 @@ TEST(LayoutSeparators, DragResizesThroughMouseMessages)
         else
             EXPECT_EQ(100, sizeDuring);
 
+        ASSERT_FALSE(c.moves.empty());
         host.Mouse(WM_LBUTTONUP, c.moves.back(), 0);
         host.Paint();
         const RECT& rc = dragged->GetPos();

@@ -291,7 +291,18 @@ protected:
         CControlUI* root = m_pm->GetRoot();
         root->SetPos(RECT{0, 0, 400, 300}, false);
     }
-    CControlUI* Row(int i) { return static_cast<CListUI*>(m_pm->GetRoot())->GetItemAt(i); }
+    // Row i of the list; a missing row fails the test and a detached stand-in is handed out, so
+    // that the lines after it report rather than crash.
+    CControlUI* Row(int i)
+    {
+        CListUI* list = static_cast<CListUI*>(m_pm->GetRoot());
+        CControlUI* row = list != nullptr ? list->GetItemAt(i) : nullptr;
+        if (row == nullptr) {
+            ADD_FAILURE() << "the list has no row " << i;
+            return &m_missingRow;
+        }
+        return row;
+    }
     void Key(CControlUI* target, wchar_t key)
     {
         tagTEventUI e = Ev(UIEVENT_KEYDOWN, 0, 0, 0, key);
@@ -303,6 +314,8 @@ protected:
         tagTEventUI e = Ev(type, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, wParam);
         target->Event(e);
     }
+
+    CListLabelElementUI m_missingRow;
 };
 
 } // namespace
@@ -366,6 +379,7 @@ TEST_F(UIListManaged, ClicksDoubleClicksAndReturn)
     // The owner interface's event slot enters the list's own handler.
     m_log.items.clear();
     IListOwnerUI* pOwner = static_cast<IListOwnerUI*>(list->GetInterface(L"IListOwner"));
+    ASSERT_NE(nullptr, pOwner);
     tagTEventUI down = Ev(UIEVENT_KEYDOWN, 0, 0, 0, VK_DOWN);
     pOwner->DoEvent(down);
     EXPECT_EQ(2, pOwner->GetCurSel());
@@ -540,6 +554,7 @@ TEST_F(UIListManaged, ColumnsFromTheHeader)
     EXPECT_EQ(60, rc3.left);
     EXPECT_EQ(80, rc3.right);
     EXPECT_EQ(rc3.top, rc3.bottom);
+    ASSERT_NE(nullptr, list->GetHeader()->GetItemAt(0));
     EXPECT_FALSE(list->GetHeader()->GetItemAt(0)->IsVisible());
     EXPECT_EQ(0, Row(0)->GetPos().top);
     m_pm->SetFocus(NULL);
@@ -553,6 +568,7 @@ TEST_F(UIListManaged, HorizontalScrollMovesHeaderAndColumns)
     Layout();
     ASSERT_TRUE(list->GetHorizontalScrollBar()->IsVisible());
     CControlUI* h1 = list->GetHeader()->GetItemAt(1);
+    ASSERT_NE(nullptr, h1);
     const int left = h1->GetPos().left;
     const int colLeft = list->GetListInfo()->rcColumn[1].left;
     const int rowLeft = Row(0)->GetPos().left;

@@ -246,6 +246,7 @@ TEST(PaintManagerTimers, FirstWin32IdIs17AndThe239thIs0)
 
     ASSERT_TRUE(w.pm.SetTimer(root, 1, 20));
     ASSERT_TRUE(PumpUntil([&] { return root->CountEvents(UIEVENT_TIMER) > 0; }));
+    ASSERT_FALSE(w.rawTimers.empty());
     EXPECT_EQ(17u, w.rawTimers.front());
     EXPECT_EQ(1u, root->events.back().wParam);  // the control's own id
     EXPECT_TRUE(w.pm.KillTimer(root, 1));
@@ -256,6 +257,7 @@ TEST(PaintManagerTimers, FirstWin32IdIs17AndThe239thIs0)
     root->events.clear();
     ASSERT_TRUE(w.pm.SetTimer(root, 239, 20));
     ASSERT_TRUE(PumpUntil([&] { return root->CountEvents(UIEVENT_TIMER) > 0; }));
+    ASSERT_FALSE(w.rawTimers.empty());
     EXPECT_EQ(0u, w.rawTimers.front());
     EXPECT_EQ(239u, root->events.back().wParam);
 }
@@ -276,6 +278,7 @@ TEST(PaintManagerTimers, RunningTimerRefusedKilledTimerReArmedWithItsOldId)
     w.rawTimers.clear();
     EXPECT_TRUE(w.pm.SetTimer(root, 5, 20));
     ASSERT_TRUE(PumpUntil([&] { return rec.Count(L"timer") > 0; }));
+    ASSERT_FALSE(w.rawTimers.empty());
     EXPECT_EQ(17u, w.rawTimers.front());
     EXPECT_EQ(5u, rec.seen.back().wParam);
     EXPECT_EQ(root, rec.seen.back().pSender);
@@ -331,6 +334,7 @@ TEST(PaintManagerNotify, SynchronousOrderSenderListenersFirstThenNotifiersInOrde
     w.pm.SendNotify(root, L"click", 7, 9);
     std::vector<std::wstring> expected = {L"d1:click", L"d2:click", L"a:click", L"b:click"};
     EXPECT_EQ(expected, g_log);
+    ASSERT_FALSE(a.seen.empty());
     EXPECT_EQ(7u, a.seen[0].wParam);
     EXPECT_EQ(9, a.seen[0].lParam);
 
@@ -421,6 +425,7 @@ TEST(PaintManagerNotify, SenderGoneBeforeOrDuringDeliveryArrivesAsNull)
     ASSERT_EQ(2u, second.seen.size());
     EXPECT_EQ(NULL, second.seen[0].pSender);
     EXPECT_EQ(NULL, second.seen[1].pSender);
+    ASSERT_FALSE(first.seen.empty());
     EXPECT_EQ(NULL, first.seen[0].pSender);
 }
 
@@ -588,6 +593,7 @@ TEST(PaintManagerFocus, SetFocusEventsAndRefusals)
     w.pm.SetFocus(b, false);
     std::vector<std::wstring> expected = {L"a:event-killfocus", L"n:killfocus", L"b:event-setfocus", L"n:setfocus"};
     EXPECT_EQ(expected, g_log);
+    ASSERT_FALSE(a->events.empty());
     EXPECT_EQ(b, a->events.back().sender);  // killfocus names the control that gets the focus
 
     Probe foreign(L"foreign");

@@ -47,6 +47,7 @@ TEST(PaintManagerInput, PressDragOffAndReleaseKeepTheClickControlAndFreezeHover)
     EXPECT_TRUE(s.host.pm.IsCaptured());
     EXPECT_EQ(s.host.hwnd, ::GetCapture());
     EXPECT_EQ(s.a, s.host.pm.GetFocus());
+    ASSERT_FALSE(s.a->events.empty());
     EXPECT_EQ(MK_LBUTTON, s.a->events.back().wKeyState);
     Log().clear();
 
@@ -54,11 +55,13 @@ TEST(PaintManagerInput, PressDragOffAndReleaseKeepTheClickControlAndFreezeHover)
     s.host.Send(WM_MOUSEMOVE, 120, 20, MK_LBUTTON);
     s.host.Send(WM_MOUSEMOVE, 250, 150, MK_LBUTTON);
     EXPECT_EQ((Lines{L"A:move", L"A:move"}), Log());
+    ASSERT_FALSE(s.a->events.empty());
     EXPECT_EQ(250, s.a->events.back().ptMouse.x);
     Log().clear();
 
     s.host.Send(WM_LBUTTONUP, 120, 20);
     EXPECT_EQ((Lines{L"A:up"}), Log());
+    ASSERT_FALSE(s.a->events.empty());
     EXPECT_EQ(120, s.a->events.back().ptMouse.x);
     EXPECT_FALSE(s.host.pm.IsCaptured());
     EXPECT_EQ(NULL, ::GetCapture());
@@ -79,6 +82,7 @@ TEST(PaintManagerInput, RightButtonThenContextMenuAndDoubleClick)
 
     s.host.SendScreen(WM_CONTEXTMENU, 112, 22, reinterpret_cast<WPARAM>(s.host.hwnd));
     EXPECT_EQ((Lines{L"B:menu"}), Log());
+    ASSERT_FALSE(s.b->events.empty());
     const TEventUI& menu = s.b->events.back();
     EXPECT_EQ(0u, menu.wParam);
     EXPECT_EQ(reinterpret_cast<LPARAM>(s.b), menu.lParam);
@@ -92,6 +96,7 @@ TEST(PaintManagerInput, RightButtonThenContextMenuAndDoubleClick)
 
     s.host.Send(WM_LBUTTONDBLCLK, 20, 20, MK_LBUTTON);
     EXPECT_EQ((Lines{L"A:dbl"}), Log());
+    ASSERT_FALSE(s.a->events.empty());
     EXPECT_EQ(0u, s.a->events.back().wParam);
     EXPECT_EQ(0, s.a->events.back().lParam);
     EXPECT_TRUE(s.host.pm.IsCaptured());
@@ -118,6 +123,7 @@ TEST(PaintManagerInput, WheelScrollsTheControlUnderTheMouseThenHoverFollows)
         LRESULT r = s.host.SendScreen(WM_MOUSEWHEEL, 30, 25, MAKEWPARAM(0, (WORD)c.delta));
         EXPECT_EQ(0, r);
         EXPECT_EQ((Lines{L"A:wheel", L"A:enter", L"A:move"}), Log()) << c.delta;
+        ASSERT_FALSE(s.a->events.empty()) << c.delta;
         ASSERT_EQ(UIEVENT_SCROLLWHEEL, s.a->events[0].Type);
         EXPECT_EQ(c.expected, s.a->events[0].wParam);
         POINT screen = s.host.ToScreen(30, 25);
@@ -157,6 +163,7 @@ TEST(PaintManagerInput, MouseLeaveListenersHearFirstFromASnapshotAndTheWindowLea
     Log().clear();
     s.host.Send(WM_MOUSEMOVE, 120, 20);
     EXPECT_EQ((Lines{L"L1:leave", L"L2:leave", L"A:leave", L"B:enter", L"B:move"}), Log());
+    ASSERT_FALSE(second->events.empty());
     EXPECT_EQ(s.a, second->events.back().pSender);
 
     // A listener that deletes another one during the call: the deleted one is not called.
@@ -180,6 +187,7 @@ TEST(PaintManagerInput, MouseLeaveListenersHearFirstFromASnapshotAndTheWindowLea
 
 TEST(PaintManagerInput, TrackedLeaveArrivesWhenTheCursorIsOutside)
 {
+    ParkCursorOnExit park;
     Scene s;
     // Tracking starts while the cursor is over the window; then the cursor goes away.
     POINT over = s.host.ToScreen(20, 20);
@@ -251,6 +259,7 @@ TEST(PaintManagerInput, HoverShowsTheControlsToolTipWithLanguageTokensExpanded)
     Log().clear();
     EXPECT_TRUE(s.host.pm.MessageHandler(WM_MOUSEHOVER, 0, MAKELPARAM(21, 22), lRes));
     EXPECT_EQ((Lines{L"A:hover"}), Log());
+    ASSERT_FALSE(s.a->events.empty());
     EXPECT_EQ(21, s.a->events.back().ptMouse.x);
     EXPECT_EQ(20, s.host.pm.GetMousePos().x);  // the hover point is not stored
     HWND tip = FindToolTip(s.host.hwnd);
@@ -280,6 +289,7 @@ TEST(PaintManagerInput, HoverShowsTheControlsToolTipWithLanguageTokensExpanded)
 
 TEST(PaintManagerInput, SetCursorGoesOnlyToControlsThatAskForIt)
 {
+    ParkCursorOnExit park;
     Host host(900, 450);
     Canvas* root = new Canvas(0xFFFFFFFF);
     Probe* wants = root->Add(new Probe(L"W", 0, UIFLAG_SETCURSOR), 10, 10, 60, 40);
@@ -310,6 +320,7 @@ TEST(PaintManagerInput, SetCursorGoesOnlyToControlsThatAskForIt)
         size_t after = wants->events.size() + plain->events.size();
         EXPECT_EQ(before + (c.receiver ? 1 : 0), after);
         if (c.receiver != NULL) {
+            ASSERT_FALSE(c.receiver->events.empty()) << c.x << "," << c.y;
             EXPECT_EQ(UIEVENT_SETCURSOR, c.receiver->events.back().Type);
             EXPECT_EQ(c.x, c.receiver->events.back().ptMouse.x);
             EXPECT_EQ(c.y, c.receiver->events.back().ptMouse.y);
@@ -465,6 +476,7 @@ void SendMouse(DWORD flags, POINT screen)
 
 TEST(PaintManagerInput, SystemInputPressDragAndReleaseWithCapture)
 {
+    ParkCursorOnExit park;
     Scene s;
     SendMouse(0, s.host.ToScreen(20, 20));
     ASSERT_TRUE(PumpUntil([&] { return s.a->Count(UIEVENT_MOUSEENTER) == 1; }));
@@ -482,6 +494,7 @@ TEST(PaintManagerInput, SystemInputPressDragAndReleaseWithCapture)
     EXPECT_EQ(0, s.b->Count(UIEVENT_MOUSEENTER));
     EXPECT_EQ(0, s.a->Count(UIEVENT_MOUSELEAVE));
     EXPECT_EQ(NULL, ::GetCapture());
+    ASSERT_FALSE(s.a->events.empty());
     EXPECT_EQ(-100, s.a->events.back().ptMouse.x);
     ::SetCursorPos(kParkedCursor.x, kParkedCursor.y);
 }

@@ -4,6 +4,7 @@
 // layered windows), the message filter's life, the run without the engine and many cycles.
 #include "UIControlsTestSupport.h"
 #include "UIInputTestSupport.h"
+#include "ChildProcess.h"
 #include "UIRichEdit.h"
 #include "UITxtWinHost.h"
 #include "UIScrollBar.h"
@@ -243,6 +244,7 @@ TEST(RichEdit, StyleAttributesBeforeTheHost)
     for (const Case& c : cases) {
         RichEditProbe re;
         for (const auto& a : c.attrs) re.SetAttribute(a.first, a.second);
+        ASSERT_FALSE(c.attrs.empty());
         EXPECT_EQ(c.style, re.m_lTwhStyle) << c.attrs.front().first << "=" << c.attrs.front().second;
     }
     RichEditProbe re;
@@ -666,10 +668,9 @@ TEST(RichEditNoEngineRun, ChildWithoutMsftedit)
     if (hOut != INVALID_HANDLE_VALUE) ::CloseHandle(hOut);
     DWORD code = 1;
     if (ok) {
+        testsupport::ChildProcess guard(pi);  // ended here also when it hangs
         EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(pi.hProcess, 120000));
         ::GetExitCodeProcess(pi.hProcess, &code);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
     }
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
     ::DeleteFileW(child.c_str());

@@ -130,15 +130,19 @@ TEST(SampleSkinList, TreeSelectionAndPixels)
     EXPECT_EQ(5, list->GetCurSel());
     CControlUI* rows[6];
     for (int i = 0; i < 6; ++i) rows[i] = list->GetItemAt(i);
+    for (CControlUI* row : rows) ASSERT_NE(nullptr, row);
     EXPECT_STREQ(L"ListHBoxElement", rows[3]->GetClass());
     EXPECT_FALSE(rows[4]->IsEnabled());
     CListHeaderItemUI* col2 = static_cast<CListHeaderItemUI*>(w.PM().FindControl(L"col2"));
     ASSERT_NE(nullptr, col2);
     EXPECT_EQ(-4, col2->GetSepWidth());
+    ASSERT_NE(nullptr, w.PM().FindControl(L"col3"));
     EXPECT_FALSE(static_cast<CListHeaderItemUI*>(w.PM().FindControl(L"col3"))->IsDragable());
     // The hbox row's button sits in the first column, the check box in the second.
     CControlUI* btn = w.PM().FindControl(L"lbtn");
     CControlUI* check = w.PM().FindControl(L"lcheck");
+    ASSERT_NE(nullptr, btn);
+    ASSERT_NE(nullptr, check);
     EXPECT_EQ(list->GetListInfo()->rcColumn[0].left, btn->GetPos().left);
     EXPECT_EQ(list->GetListInfo()->rcColumn[1].left, check->GetPos().left);
 
@@ -211,6 +215,7 @@ TEST(SampleSkinList, TreeSelectionAndPixels)
     ::ReleaseDC(NULL, hScreen);
     SaveBmp(screen, BuildPath(L"screenshots\\sample-combo-open.bmp"), kShotHeight);
     // The selected row (the second) in the pop-up carries the selected colour.
+    ASSERT_NE(nullptr, combo->GetItemAt(1));
     RECT rcRow1 = combo->GetItemAt(1)->GetPos();
     ASSERT_LT(rcPopup.bottom, kShotHeight);
     EXPECT_EQ(0xC1E3FFu, screen[(size_t)(rcPopup.top + rcRow1.top + 3) * kWidth + rcPopup.left + rcRow1.left + 40]);
@@ -218,6 +223,7 @@ TEST(SampleSkinList, TreeSelectionAndPixels)
     start = ::GetTickCount();
     while (combo->GetDropWindow() != NULL && ::GetTickCount() - start < 3000) Pump(20);
     EXPECT_EQ(nullptr, combo->GetDropWindow());
+    ASSERT_NE(nullptr, combo->GetItemAt(0));
     EXPECT_EQ(&w.PM(), combo->GetItemAt(0)->GetManager());
 
     ::DestroyWindow(h);
@@ -247,6 +253,7 @@ TEST(SampleSkinList, ThreeLevelTreeWithACollapsedNode)
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(order[i]);
         nodes[i] = static_cast<CTreeNodeUI*>(tree->GetItemAt(i));
+        ASSERT_NE(nullptr, nodes[i]);
         EXPECT_STREQ(order[i], nodes[i]->GetName());
         EXPECT_EQ(lines[i], nodes[i]->GetDottedLine()->GetFixedWidth());
         EXPECT_EQ(shown[i], nodes[i]->IsVisible());

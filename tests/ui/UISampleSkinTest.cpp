@@ -216,6 +216,8 @@ TEST(SampleSkin, FolderZipAndZipResourceGiveTheSameTreeAndPicture)
     EXPECT_TRUE(res.shot.px == folder.shot.px);
 
     const Shot& s = folder.shot;
+    ASSERT_EQ(sizeof(kMarks) / sizeof(kMarks[0]), folder.marks.size());
+    ASSERT_GE(folder.marks.size(), 10u);
     const RECT* m = folder.marks.data();
     auto mid = [](const RECT& rc) { return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}; };
     // Title bar colour, away from its text; the close button's colour beside its glyph.

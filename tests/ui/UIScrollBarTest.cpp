@@ -407,6 +407,7 @@ TEST(UIScrollBarInput, OwnedBarScrollsItsOwnerOnly)
     ASSERT_TRUE(bar->IsVisible());
     ASSERT_EQ(260, bar->GetScrollRange());
     CControlUI* first = root->GetItemAt(0);
+    ASSERT_NE(nullptr, first);
     const int line = w.pm.GetDefaultFontInfo()->tm.tmHeight + 8;
 
     // The owner's line step (font height + 8), not the bar's own 8; the children move along.
@@ -481,6 +482,7 @@ TEST_F(UIScrollBarWindow, HeldButtonRepeatsAfterTheDelayAndStopsOnRelease)
     int held = bar->GetScrollPos();
     Pump(300);
     EXPECT_EQ(held, bar->GetScrollPos());
+    ASSERT_NE(nullptr, root->GetItemAt(0));
     EXPECT_EQ(-held, root->GetItemAt(0)->GetPos().top);
 }
 
@@ -497,6 +499,7 @@ TEST_F(UIScrollBarWindow, ThumbDragMovesTheContentOnTheTimer)
     const int want = 40 * 1260 / free;
     EXPECT_TRUE(PumpUntil([&] { return bar->GetScrollPos() != 0; }));
     EXPECT_EQ(want, bar->GetScrollPos());
+    ASSERT_NE(nullptr, root->GetItemAt(0));
     EXPECT_EQ(-want, root->GetItemAt(0)->GetPos().top);
     // The mouse may leave the bar while the button is held: the drag goes on.
     w.Send(WM_MOUSEMOVE, 100, grip.y + 80, MK_LBUTTON);

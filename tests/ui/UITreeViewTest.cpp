@@ -67,6 +67,13 @@ protected:
         if (root == NULL) return NULL;
         Attach(root);
         m_tree = static_cast<CTreeViewUI*>(root->GetInterface(L"TreeView"));
+        // Every node of the skin is there, so that the cases may take them by name with N().
+        for (const wchar_t* name : {L"a", L"a1", L"a11", L"a111", L"a12", L"a2", L"b"}) {
+            if (m_tree != NULL && N(name) == NULL) {
+                ADD_FAILURE() << "the tree has no node named " << std::string(name, name + wcslen(name));
+                return NULL;
+            }
+        }
         return m_tree;
     }
     CTreeNodeUI* N(const wchar_t* name) { return static_cast<CTreeNodeUI*>(m_pm->FindControl(name)); }
@@ -306,6 +313,7 @@ TEST_F(TreeViewTest, AddAtPastTheLastChildFollowsTheLastDescendant)
     // Past the last child of the node that ends the tree: appended.
     CTreeNodeUI* b1 = Node(L"b1");
     ASSERT_TRUE(N(L"b")->AddAt(b1, 3));
+    ASSERT_FALSE(Order().empty());
     EXPECT_EQ(L"b1", Order().back());
 }
 

@@ -234,6 +234,7 @@ TEST_F(UIWebBrowser, HomePageNavigatedAtCreationOnlyWithAutoNavi)
         if (c.navigates) {
             Pump(5000, [&] { return m_sink.Saw(DISPID_BEFORENAVIGATE2); });
             ASSERT_TRUE(m_sink.Saw(DISPID_BEFORENAVIGATE2));
+            ASSERT_FALSE(m_sink.beforeUrls.empty());
             EXPECT_EQ(L"about:blank", m_sink.beforeUrls.at(0));
         } else {
             Settle();

@@ -2,6 +2,7 @@
 // non-client answers, default keys and buttons, maximise and restore, the missing-skin exit, and the
 // routing of notifications through message maps.
 #include <gtest/gtest.h>
+#include "ChildProcess.h"
 
 #include "WindowImplBase.h"
 #include "UIControl.h"
@@ -168,6 +169,7 @@ TEST_F(WindowImplBaseTest, ClickOnStandardButtonsAndEscape)
 
     // "close_btn" is no standard name: nothing happens.
     CControlUI* body = w.Find(L"body");
+    ASSERT_NE(body, nullptr);
     body->SetName(L"close_btn");
     w.PM().SendNotify(body, L"click");
     Pump();
@@ -242,6 +244,7 @@ TEST_F(WindowImplBaseTest, MissingSkinShowsABoxAndExitsWithOne)
     STARTUPINFOW si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(::CreateProcessW(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi));
+    testsupport::ChildProcess child(pi);
 
     // Find the box of the child, read its text and answer it.
     std::wstring text;
@@ -264,8 +267,6 @@ TEST_F(WindowImplBaseTest, MissingSkinShowsABoxAndExitsWithOne)
     EXPECT_EQ(::WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
     DWORD code = 0;
     ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
     EXPECT_TRUE(answered);
     EXPECT_EQ(text, L"加载资源文件失败");
     EXPECT_EQ(code, 1u);

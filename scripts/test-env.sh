@@ -8,22 +8,44 @@ export WINEDEBUG=-all
 # No crash debugger: a crashing test program ends at once with its own report (winedbg would wait).
 export WINEDLLOVERRIDES='mscoree,mshtml=;winedbg.exe=d'
 _root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+_xvfb_pids=()
+
+# Starts a private Xvfb display; its name in _xvfb_display.
+_xvfb_start() {
+  local fdfile; fdfile=$(mktemp)
+  Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp >"$fdfile" 2>/dev/null &
+  _xvfb_pids+=($!)
+  for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
+  _xvfb_display=":$(head -n1 "$fdfile")"
+  rm -f "$fdfile"
+}
+
+# Makes the prefix ready (see wine-prefix.sh) with the tests' drive T:, a drive whose root is an
+# empty folder (the updater refuses to run from a drive root).
+_prefix_start() {
+  WINEPREFIX=$1 bash "$_root/scripts/wine-prefix.sh" >/dev/null
+  mkdir -p "$_build/driveroot"
+  ln -sfn "$_build/driveroot" "$1/dosdevices/t:"
+}
 
 test_env_start() {
   if [ -z "${TOLLVANE_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
-    local fdfile; fdfile=$(mktemp)
-    Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp >"$fdfile" 2>/dev/null &
-    _xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
-    export DISPLAY=":$(head -n1 "$fdfile")"
-    rm -f "$fdfile"
+    _xvfb_start
+    export DISPLAY=$_xvfb_display
   fi
-  bash "$_root/scripts/wine-prefix.sh" >/dev/null
-  # A drive whose root is an empty folder: the updater refuses to run from a drive root.
-  mkdir -p "$_build/driveroot"
-  ln -sfn "$_build/driveroot" "$WINEPREFIX/dosdevices/t:"
+  _prefix_start "$WINEPREFIX"
   export TOLLVANE_ROOT_DRIVE=T:
   _standin_start
+}
+
+# A second display with a Wine prefix of its own (and so a wineserver, a cursor and a foreground
+# window of its own), for a test run beside the main one: the cases that need the display alone
+# run alone on theirs. Sets SECOND_DISPLAY and SECOND_WINEPREFIX.
+test_env_second_desktop() {
+  _xvfb_start
+  SECOND_DISPLAY=$_xvfb_display
+  SECOND_WINEPREFIX=$_build/wineprefix-second
+  _prefix_start "$SECOND_WINEPREFIX"
 }
 
 # The stand-in of the vendor's update service on a free loopback port. Programs under test reach
@@ -70,14 +92,17 @@ _leftover_wine_processes() {
 }
 
 test_env_stop() {
-  local left
-  left=$(_leftover_wine_processes)
-  if [ -n "$left" ]; then
-    echo "test-env: ended Wine processes that the tests left running:" >&2
-    sed 's/^/  /' <<<"$left" >&2
-  fi
-  wineserver -k >/dev/null 2>&1 || true
-  [ -n "${_xvfb_pid:-}" ] && kill "$_xvfb_pid" 2>/dev/null || true
+  local left prefix pid
+  for prefix in "$WINEPREFIX" ${SECOND_WINEPREFIX:+"$SECOND_WINEPREFIX"}; do
+    left=$(WINEPREFIX=$prefix _leftover_wine_processes)
+    if [ -n "$left" ]; then
+      echo "test-env: ended Wine processes that the tests left running:" >&2
+      sed 's/^/  /' <<<"$left" >&2
+    fi
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  done
+  for pid in "${_xvfb_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  _xvfb_pids=()
   if [ -n "${_standin_pid:-}" ]; then
     kill "$_standin_pid" 2>/dev/null || true
     wait "$_standin_pid" 2>/dev/null || true

@@ -51,8 +51,12 @@ pid32=
 if [ -n "${TOLLVANE_SKIP_32:-}" ]; then
   echo "32-bit test run skipped (TOLLVANE_SKIP_32)" >"$log32"
 elif [ "$i386" = emulated ]; then
-  # Each emulated process keeps a core busy: at most half the cores, beside the 64-bit run.
-  (cd "$out/i686" && ctest --output-on-failure "${limit[@]}" -j $(( jobs > 3 ? jobs / 2 : 1 )) "$@" >"$log32" 2>&1) &
+  # On a display and a Wine prefix of its own, so that it never shares them with a case of the
+  # 64-bit run that needs them alone. Each emulated process keeps a core busy: at most half the
+  # cores, beside the 64-bit run.
+  test_env_second_desktop
+  (cd "$out/i686" && DISPLAY=$SECOND_DISPLAY WINEPREFIX=$SECOND_WINEPREFIX TOLLVANE_WINEPREFIX=$SECOND_WINEPREFIX \
+    ctest --output-on-failure "${limit[@]}" -j $(( jobs > 3 ? jobs / 2 : 1 )) "$@" >"$log32" 2>&1) &
   pid32=$!
 else
   echo "32-bit programs cannot run on this machine: the 32-bit build is compiled, not run" >"$log32"

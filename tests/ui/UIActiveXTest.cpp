@@ -134,7 +134,7 @@ TEST_F(UIActiveX, CreatedAtFirstLayoutAfterShowActiveX)
     EXPECT_EQ(1, Counters().initNews);
     EXPECT_EQ(m_wnd, ax->GetNativeWindow());  // windowless: the skinned window hosts it
     EXPECT_EQ(1u, ax->GetControlFlags());
-    EXPECT_STREQ(L"ActiveXUI", ax->GetClass());
+    EXPECT_STREQ(L"ActiveX", ax->GetClass());
     EXPECT_EQ(ax, ax->GetInterface(L"ActiveX"));
 
     ax->SetPos(kRect);  // no second creation
@@ -478,4 +478,44 @@ TEST_F(UIActiveX, TwoHundredCreateDestroyCyclesLeaveNothingBehind)
         EXPECT_LE(::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS), user0 + 2);
         EXPECT_LE(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS), gdi0 + 2);
     }
+}
+
+// An object that keeps the in-place frame past its control (as one that releases late does) gets
+// E_UNEXPECTED from the frame's window query, not an answer read from the freed control.
+TEST_F(UIActiveX, FrameKeptPastItsControlAnswersUnexpected)
+{
+    static bool s_gone = false;
+    class GoneActiveX : public CActiveXUI {
+    public:
+        ~GoneActiveX() override { s_gone = true; }
+    };
+    s_gone = false;
+    CActiveXUI* ax = new GoneActiveX;
+    m_pm->AttachDialog(ax);
+    ax->SetAttribute(L"modulename", ModulePath().c_str());
+    ax->SetAttribute(L"clsid", kWindowlessClsid);
+    ax->SetPos(kRect);
+    IOleInPlaceSite* site = Site<IOleInPlaceSite>(ax, IID_IOleInPlaceSite);
+    ASSERT_NE(nullptr, site);
+    IOleInPlaceFrame* frame = nullptr;
+    IOleInPlaceUIWindow* doc = nullptr;
+    RECT pos = {}, clip = {};
+    OLEINPLACEFRAMEINFO info = {};
+    info.cb = sizeof(info);
+    ASSERT_EQ(S_OK, site->GetWindowContext(&frame, &doc, &pos, &clip, &info));
+    ASSERT_NE(nullptr, frame);
+    HWND hFrame = NULL;
+    EXPECT_EQ(S_OK, frame->GetWindow(&hFrame));
+    EXPECT_EQ(m_wnd, hFrame);
+
+    // The control is deleted; the frame and the site stay referenced from here.
+    m_pm->AttachDialog(new CControlUI);
+    Pump(3000, [] { return s_gone; });
+    ASSERT_TRUE(s_gone);
+    hFrame = (HWND)1;
+    EXPECT_EQ(E_UNEXPECTED, frame->GetWindow(&hFrame));
+    EXPECT_EQ(E_UNEXPECTED, site->GetWindow(&hFrame));
+    frame->Release();
+    site->Release();
+    Pump(3000, [&] { return Counters().liveObjects == m_live0; });
 }

@@ -418,3 +418,74 @@ TEST_F(UIComboPopup, CyclesPerClosingPath)
     }
     EXPECT_EQ(windows0, ThreadWindows());
 }
+
+// A layout of the host while the pop-up is open (a text change, a timer) leaves the rows where the
+// pop-up shows them: painted and clickable.
+TEST_F(UIComboPopup, HostLayoutWhileOpenKeepsTheRowsInThePopup)
+{
+    ComboHost h(3);
+    ASSERT_TRUE(h.Open());
+    CControlUI* row = h.combo->GetItemAt(1);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsRectEmpty(&row->GetPos()); }));
+    const RECT before = row->GetPos();
+
+    h.root->NeedUpdate();
+    ::InvalidateRect(h.host.hwnd, NULL, FALSE);
+    ::UpdateWindow(h.host.hwnd);
+    ASSERT_TRUE(PumpUntil([&] { return !h.host.pm.IsUpdateNeeded(); }));
+    ASSERT_NE(nullptr, h.Popup());
+    EXPECT_TRUE(::EqualRect(&before, &row->GetPos()));
+
+    // The row still takes the click.
+    LPARAM at = MAKELPARAM((before.left + before.right) / 2, (before.top + before.bottom) / 2);
+    HWND hPopup = h.Popup()->GetHWND();
+    ::SendMessageW(hPopup, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(hPopup, WM_LBUTTONUP, 0, at);
+    ASSERT_TRUE(h.WaitClosed());
+    EXPECT_EQ(1, h.combo->GetCurSel());
+    EXPECT_TRUE(h.RowsOnHost());
+}
+
+namespace {
+
+// Takes the pop-up's window class for the duration: a class whose windows refuse to be created.
+struct RefusingPopupClass {
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+    {
+        if (uMsg == WM_NCCREATE) return FALSE;
+        return ::DefWindowProcW(hwnd, uMsg, wParam, lParam);
+    }
+    RefusingPopupClass()
+    {
+        ::UnregisterClassW(L"ComboWnd", CPaintManagerUI::GetInstance());
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = CPaintManagerUI::GetInstance();
+        wc.lpszClassName = L"ComboWnd";
+        registered = ::RegisterClassW(&wc) != 0;
+    }
+    ~RefusingPopupClass() { ::UnregisterClassW(L"ComboWnd", CPaintManagerUI::GetInstance()); }
+    bool registered = false;
+};
+
+} // namespace
+
+// A pop-up whose window cannot be created is not kept: the combo opens again once windows can be
+// created.
+TEST_F(UIComboPopup, PopupThatCannotBeCreatedIsNotKept)
+{
+    ComboHost h(3);
+    {
+        RefusingPopupClass refusing;
+        ASSERT_TRUE(refusing.registered);
+        EXPECT_FALSE(h.combo->Activate());
+        EXPECT_EQ(nullptr, h.Popup());
+        EXPECT_TRUE(h.RowsOnHost());
+        EXPECT_EQ(0, h.log.Count(L"dropdown"));
+    }
+    ASSERT_TRUE(h.Open());
+    EXPECT_EQ(1, h.log.Count(L"dropdown"));
+    ::SendMessageW(h.Popup()->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(h.WaitClosed());
+    EXPECT_TRUE(h.RowsOnHost());
+}

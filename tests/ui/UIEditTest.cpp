@@ -666,3 +666,65 @@ TEST_F(ManagedFixture, EditStateImagesFollowDisabledFocusedAndHot)
     // Cursor events: the I-beam while enabled only; a disabled edit takes no cursor events.
     EXPECT_EQ(0u, e->GetControlFlags());
 }
+
+namespace {
+
+// Removes the sender of one notification type from the root; records whether the sender's native
+// window still existed when the removal returned.
+struct EditRemover : INotifyUI {
+    CContainerUI* root;
+    const wchar_t* type;
+    HWND native = NULL;
+    int seen = 0;
+    bool windowLivedThrough = false;
+    EditRemover(CContainerUI* r, const wchar_t* t) : root(r), type(t) {}
+    void Notify(TNotifyRecord& msg) override
+    {
+        if (msg.sType != type || msg.pSender == NULL) return;
+        ++seen;
+        root->Remove(msg.pSender);
+        windowLivedThrough = ::IsWindow(native) != FALSE;
+    }
+};
+
+} // namespace
+
+// A listener that destroys the edit from its own "textchanged" or "return": the native window is
+// not destroyed inside its own message (the native edit is still in its WM_CHAR then); it closes
+// by itself once that message is done, and nothing of the edit is left.
+TEST_F(UIEditWindow, ListenerThatDestroysTheEditFromItsNotification)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* type;
+        UINT msg;
+        WPARAM key;
+    } cases[] = {
+        {"textchanged", L"textchanged", WM_CHAR, L'x'},
+        {"return", L"return", WM_KEYDOWN, VK_RETURN},
+    };
+    CContainerUI* root = static_cast<CContainerUI*>(m_pm->GetRoot());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CEditUI* temp = new CEditUI;
+        temp->SetName(L"temp");
+        temp->SetText(L"temporary");
+        root->AddAt(temp, 0);
+        RECT rc = {0, 0, 200, 30};
+        temp->SetPos(rc, false);
+        m_pm->SetFocus(temp, true);
+        HWND h = temp->GetNativeWindow();
+        ASSERT_NE((HWND)NULL, h);
+        EditRemover remover(root, c.type);
+        remover.native = h;
+        m_pm->AddNotifier(&remover);
+        ::SendMessageW(h, c.msg, c.key, 1);
+        m_pm->RemoveNotifier(&remover);
+        EXPECT_EQ(1, remover.seen);
+        EXPECT_TRUE(remover.windowLivedThrough);
+        EXPECT_EQ(nullptr, m_pm->FindControl(L"temp"));
+        Pump(2000, [h] { return !::IsWindow(h); });
+        EXPECT_FALSE(::IsWindow(h));
+        EXPECT_EQ(0, CountChildren(m_wnd, L"EditWnd"));
+    }
+}

@@ -8,9 +8,26 @@
 #include "UIZipTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
+#include <cstring>
+#include <new>
 
 using namespace Veneer;
 using namespace controlstest;
+
+namespace {
+// The largest array allocation of this process since the last reset: a 64-bit test process finds
+// room for buffers that a 32-bit one cannot, so the size asked for is what tells.
+std::atomic<size_t> g_largestArrayNew{0};
+} // namespace
+
+void* operator new[](std::size_t n)
+{
+    size_t seen = g_largestArrayNew.load();
+    while (n > seen && !g_largestArrayNew.compare_exchange_weak(seen, n)) {
+    }
+    return ::operator new(n);
+}
 
 namespace {
 
@@ -263,4 +280,61 @@ TEST_F(UIGifAnim, DelaysAreReadOnlyWithinTheTableAndNoFramesNeverDivide)
     g->DoInit();
     EXPECT_EQ(3u, g->m_nFrameCount);
     EXPECT_NE(nullptr, g->m_pPropertyItem);
+}
+
+namespace {
+
+// Sets the uncompressed size of the named member in both its local and its central header.
+void ClaimUncompressedSize(std::string& zip, const std::string& name, uint32_t size)
+{
+    auto put = [&](size_t at) { memcpy(&zip[at], &size, 4); };
+    for (size_t i = 0; i + 46 <= zip.size(); ++i) {
+        uint32_t sig;
+        memcpy(&sig, &zip[i], 4);
+        if (sig == 0x04034b50 && zip.compare(i + 30, name.size(), name) == 0) put(i + 22);
+        if (sig == 0x02014b50 && zip.compare(i + 46, name.size(), name) == 0) put(i + 24);
+    }
+}
+
+} // namespace
+
+// A zip member whose header claims 2 GB and a file of 200 MB are refused before a buffer of their
+// size is taken; images of a sane size still load from both places.
+TEST_F(UIGifAnim, ImagesPastTheSizeCapAreRefusedBeforeAnyBufferIsTaken)
+{
+    const size_t kLarge = 100u * 1024 * 1024;
+    std::vector<BYTE> gif = giftest::MakeGif(16, 16, Rgb());
+    std::string bytes(gif.begin(), gif.end());
+    std::string zip = ziptest::BuildZip({ziptest::Make("huge.gif", bytes), ziptest::Make("fine.gif", bytes)});
+    ClaimUncompressedSize(zip, "huge.gif", 0x7FFFFF00u);
+    rendertest::WriteBytes(m_dir + L"skin.zip", std::vector<BYTE>(zip.begin(), zip.end()));
+
+    CPaintManagerUI::SetResourceZip(L"skin.zip", false);
+    g_largestArrayNew = 0;
+    GifProbe* huge = Make(L"huge.gif");
+    EXPECT_EQ(kWhite, Shown(huge));  // paints (and so tries to load again) without throwing
+    EXPECT_EQ(nullptr, huge->m_pGifImage);
+    EXPECT_LT(g_largestArrayNew.load(), kLarge);
+    GifProbe* fine = Make(L"fine.gif");
+    CPaintManagerUI::SetResourceZip(L"", false);
+    ASSERT_NE(nullptr, fine->m_pGifImage);
+    EXPECT_EQ(kRed, Shown(fine));
+
+    // A file of 200 MB (sparse: nothing is written) in the resource folder.
+    HANDLE hFile = ::CreateFileW((m_dir + L"big.gif").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
+    DWORD written = 0;
+    ::WriteFile(hFile, gif.data(), (DWORD)gif.size(), &written, NULL);
+    LARGE_INTEGER end;
+    end.QuadPart = 200ll * 1024 * 1024;
+    ASSERT_TRUE(::SetFilePointerEx(hFile, end, NULL, FILE_BEGIN));
+    ASSERT_TRUE(::SetEndOfFile(hFile));
+    ::CloseHandle(hFile);
+    g_largestArrayNew = 0;
+    GifProbe* big = Make(L"big.gif");
+    EXPECT_EQ(kWhite, Shown(big));
+    EXPECT_EQ(nullptr, big->m_pGifImage);
+    EXPECT_LT(g_largestArrayNew.load(), kLarge);
+    ::DeleteFileW((m_dir + L"big.gif").c_str());
 }

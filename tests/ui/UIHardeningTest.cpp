@@ -7,10 +7,14 @@
 #include "UIButton.h"
 #include "UIChildLayout.h"
 #include "UIContainer.h"
+#include "UIList.h"
+#include "UIListElement.h"
+#include "UIListHeader.h"
 #include "UIMarkup.h"
 #include "UIOption.h"
 #include "UIScrollBar.h"
 #include "UISlider.h"
+#include "UITreeView.h"
 #include "UIVerticalLayout.h"
 #include "UIWindow.h"
 
@@ -242,6 +246,136 @@ TEST(FrameworkFaults, ControlsDestroyedByTheirOwnNotificationAreNotTouchedAfterI
             c.act(s.host);
             EXPECT_EQ(1, remover.seen);
             EXPECT_EQ(nullptr, s.host.pm.FindControl(L"victim"));
+            ASSERT_EQ(1u, Graveyard::Graves().size());
+            EXPECT_TRUE(Graveyard::Untouched());
+            s.host.pm.RemoveNotifier(&remover);
+        }
+        Graveyard::Clear();
+    }
+}
+
+TEST(FrameworkFaults, ListPartsDestroyedByTheirOwnNotificationAreNotTouchedAfterIt)
+{
+    enum Part { kRow, kHeaderItem, kNode };
+    enum Act { kDown, kRDown, kDbl, kReturnOnRow, kReturnOnList };
+    struct Case {
+        const char* what;
+        const wchar_t* type;
+        std::function<CControlUI*()> make;
+        Part part;
+        Act act;
+    };
+    auto label = [] { return new Buried<CListLabelElementUI>; };
+    auto text = [] { return new Buried<CListTextElementUI>; };
+    auto box = [] { return new Buried<CListContainerElementUI>; };
+    const Case cases[] = {
+        {"label row itemclick", L"itemclick", label, kRow, kDown},
+        {"label row itemclick, right button", L"itemclick", label, kRow, kRDown},
+        {"label row itemactivate", L"itemactivate", label, kRow, kDbl},
+        {"label row itemactivate by Return", L"itemactivate", label, kRow, kReturnOnRow},
+        {"text row itemclick", L"itemclick", text, kRow, kDown},
+        {"text row itemactivate", L"itemactivate", text, kRow, kDbl},
+        {"container row itemclick", L"itemclick", box, kRow, kDown},
+        {"container row itemclick, right button", L"itemclick", box, kRow, kRDown},
+        {"container row itemactivate", L"itemactivate", box, kRow, kDbl},
+        {"container row itemactivate by Return", L"itemactivate", box, kRow, kReturnOnRow},
+        {"Return on the list", L"itemactivate", label, kRow, kReturnOnList},
+        {"header item headerclick", L"headerclick", [] { return new Buried<CListHeaderItemUI>; }, kHeaderItem, kDown},
+        {"header item headerclick by double click", L"headerclick", [] { return new Buried<CListHeaderItemUI>; },
+         kHeaderItem, kDbl},
+        {"tree node itemdbclick", L"itemdbclick", [] { return new Buried<CTreeNodeUI>; }, kNode, kDbl},
+        {"tree node itemactivate", L"itemactivate", [] { return new Buried<CTreeNodeUI>; }, kNode, kDbl},
+        {"tree node itemclick", L"itemclick", [] { return new Buried<CTreeNodeUI>; }, kNode, kDown},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            LayoutScene s;
+            CListUI* list = c.part == kNode ? new CTreeViewUI : new CListUI;
+            s.Add(list, 150);
+            CControlUI* p = c.make();
+            p->SetName(L"victim");
+            if (c.part == kHeaderItem)
+                p->SetFixedWidth(100);
+            else if (c.part == kRow)
+                p->SetFixedHeight(20);
+            ASSERT_TRUE(list->Add(p));
+            s.host.pm.NeedUpdate();
+            PumpUntil([&] { return !s.host.pm.IsUpdateNeeded(); });
+            const RECT rc = p->GetPos();
+            ASSERT_LT(rc.left, rc.right);
+            ASSERT_LT(rc.top, rc.bottom);
+            Remover remover(list, c.type);
+            s.host.pm.AddNotifier(&remover);
+            const int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+            tagTEventUI e = {};
+            e.ptMouse = POINT{x, y};
+            e.dwTimestamp = ::GetTickCount();
+            switch (c.act) {
+            case kDown: e.Type = UIEVENT_BUTTONDOWN; p->Event(e); break;
+            case kRDown: e.Type = UIEVENT_RBUTTONDOWN; p->Event(e); break;
+            case kDbl: e.Type = UIEVENT_DBLCLICK; p->Event(e); break;
+            case kReturnOnRow:
+                e.Type = UIEVENT_KEYDOWN;
+                e.chKey = VK_RETURN;
+                p->Event(e);
+                break;
+            case kReturnOnList:
+                ASSERT_TRUE(list->SelectItem(0, false, false));
+                e.Type = UIEVENT_KEYDOWN;
+                e.chKey = VK_RETURN;
+                list->Event(e);
+                break;
+            }
+            EXPECT_EQ(1, remover.seen);
+            EXPECT_EQ(nullptr, s.host.pm.FindControl(L"victim"));
+            ASSERT_EQ(1u, Graveyard::Graves().size());
+            EXPECT_TRUE(Graveyard::Untouched());
+            s.host.pm.RemoveNotifier(&remover);
+        }
+        Graveyard::Clear();
+    }
+}
+
+// Removes the row that an "itemselect" names (its wParam) from the list that sent it.
+struct SelectedRowRemover : INotifyUI {
+    int seen = 0;
+    void Notify(TNotifyRecord& msg) override
+    {
+        if (msg.sType != L"itemselect" || msg.pSender == NULL) return;
+        ++seen;
+        CListUI* list = static_cast<CListUI*>(msg.pSender->GetInterface(L"List"));
+        if (list != NULL) list->RemoveAt((int)msg.wParam);
+    }
+};
+
+TEST(FrameworkFaults, RowRemovedByTheSelectionItsClickMadeIsNotTouchedAfterIt)
+{
+    const std::function<CControlUI*()> makers[] = {
+        [] { return new Buried<CListLabelElementUI>; },
+        [] { return new Buried<CListContainerElementUI>; },
+    };
+    for (const auto& make : makers) {
+        {
+            LayoutScene s;
+            CListUI* list = new CListUI;
+            s.Add(list, 150);
+            CControlUI* p = make();
+            p->SetName(L"victim");
+            p->SetFixedHeight(20);
+            ASSERT_TRUE(list->Add(p));
+            s.host.pm.NeedUpdate();
+            PumpUntil([&] { return !s.host.pm.IsUpdateNeeded(); });
+            SelectedRowRemover remover;
+            s.host.pm.AddNotifier(&remover);
+            const RECT rc = p->GetPos();
+            tagTEventUI e = {};
+            e.Type = UIEVENT_BUTTONDOWN;
+            e.ptMouse = POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+            p->Event(e);
+            EXPECT_EQ(1, remover.seen);
+            EXPECT_EQ(nullptr, s.host.pm.FindControl(L"victim"));
+            EXPECT_EQ(0, list->GetCount());
             ASSERT_EQ(1u, Graveyard::Graves().size());
             EXPECT_TRUE(Graveyard::Untouched());
             s.host.pm.RemoveNotifier(&remover);

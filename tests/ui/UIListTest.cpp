@@ -906,3 +906,176 @@ TEST_F(UIListManaged, RowsMeasureOnlyWhenAnInputChanged)
     EXPECT_EQ(2, multi->measured);
     EXPECT_GT(narrow.cy, wide.cy);
 }
+
+namespace {
+
+// Expandable container rows c0.. of 20 pixels in a list laid out on the window.
+std::vector<CListContainerElementUI*> AddExpandableRows(CListUI* list, int n)
+{
+    std::vector<CListContainerElementUI*> rows;
+    for (int i = 0; i < n; ++i) {
+        CListContainerElementUI* row = new CListContainerElementUI;
+        row->SetName((L"c" + std::to_wstring(i)).c_str());
+        row->SetExpandable(true);
+        row->SetFixedHeight(20);
+        list->Add(row);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Names of the rows whose expanded flag is set, each followed by a blank.
+std::wstring ExpandedRows(CListUI* list)
+{
+    std::wstring out;
+    for (int i = 0; i < list->GetCount(); ++i) {
+        IListItemUI* item = static_cast<IListItemUI*>(list->GetItemAt(i)->GetInterface(L"IListItem"));
+        if (item != NULL && item->IsExpanded()) out += list->GetItemAt(i)->GetName().GetData() + std::wstring(L" ");
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(UIListManaged, ExpandItemOpensAndClosesRowsFromTheList)
+{
+    ListProbe* list = MakeList(0);
+    AddExpandableRows(list, 4);
+    Layout();
+
+    // A row that is not expanded yet: it opens once and tells the application once.
+    EXPECT_TRUE(list->ExpandItem(2, true));
+    EXPECT_EQ(2, list->GetExpandedItem());
+    EXPECT_EQ(L"c2 ", ExpandedRows(list));
+    EXPECT_EQ((std::vector<std::wstring>{L"itemexpand:c2:0,0"}), Log(m_log));
+
+    // Another row: the open one closes first.
+    m_log.items.clear();
+    EXPECT_TRUE(list->ExpandItem(0, true));
+    EXPECT_EQ(0, list->GetExpandedItem());
+    EXPECT_EQ(L"c0 ", ExpandedRows(list));
+    EXPECT_EQ((std::vector<std::wstring>{L"itemcollapse:c2:0,0", L"itemexpand:c0:0,0"}), Log(m_log));
+
+    // Closing from the list.
+    m_log.items.clear();
+    EXPECT_TRUE(list->ExpandItem(0, false));
+    EXPECT_EQ(-1, list->GetExpandedItem());
+    EXPECT_EQ(L"", ExpandedRows(list));
+    EXPECT_EQ((std::vector<std::wstring>{L"itemcollapse:c0:0,0"}), Log(m_log));
+
+    // With multi-expanding the list opens a second row and keeps the first.
+    m_log.items.clear();
+    list->SetMultiExpanding(true);
+    EXPECT_TRUE(list->ExpandItem(1, true));
+    EXPECT_TRUE(list->ExpandItem(3, true));
+    EXPECT_EQ(3, list->GetExpandedItem());
+    EXPECT_EQ(L"c1 c3 ", ExpandedRows(list));
+    EXPECT_EQ((std::vector<std::wstring>{L"itemexpand:c1:0,0", L"itemexpand:c3:0,0"}), Log(m_log));
+}
+
+TEST_F(UIListManaged, ExpandedIndexFollowsItsRowThroughInsertionsMovesAndRemovals)
+{
+    ListProbe* list = MakeList(0);
+    std::vector<CListContainerElementUI*> c = AddExpandableRows(list, 5);
+    Layout();
+    ASSERT_TRUE(c[3]->Expand(true));
+    ASSERT_EQ(3, list->GetExpandedItem());
+
+    CListContainerElementUI* x = new CListContainerElementUI;
+    x->SetName(L"x");
+    ASSERT_TRUE(list->AddAt(x, 0));
+    EXPECT_EQ(c[3], list->GetItemAt(list->GetExpandedItem()));
+    ASSERT_TRUE(list->SetItemIndex(c[3], 1));
+    EXPECT_EQ(c[3], list->GetItemAt(list->GetExpandedItem()));
+    ASSERT_TRUE(list->SetMultiItemIndex(list->GetItemAt(0), 2, 3));
+    EXPECT_EQ(c[3], list->GetItemAt(list->GetExpandedItem()));
+    ASSERT_TRUE(list->Remove(c[0]));
+    EXPECT_EQ(c[3], list->GetItemAt(list->GetExpandedItem()));
+    ASSERT_TRUE(list->RemoveAt(list->GetItemIndex(x)));
+    EXPECT_EQ(c[3], list->GetItemAt(list->GetExpandedItem()));
+
+    // Without multi-expanding, opening another row closes the one that was open: one row open.
+    ASSERT_TRUE(c[1]->Expand(true));
+    EXPECT_EQ(L"c1 ", ExpandedRows(list));
+    EXPECT_EQ(c[1], list->GetItemAt(list->GetExpandedItem()));
+
+    // The expanded row removed: none is expanded, and a row opened later is the only one.
+    ASSERT_TRUE(list->Remove(c[1]));
+    EXPECT_EQ(-1, list->GetExpandedItem());
+    ASSERT_TRUE(c[4]->Expand(true));
+    EXPECT_EQ(L"c4 ", ExpandedRows(list));
+}
+
+TEST_F(UIListManaged, TheHeaderIsTheListsChildOnceAndStays)
+{
+    ListProbe* list = MakeList(2);
+    CListHeaderUI* header = list->GetHeader();
+    // Added again, with or without items: it is already there.
+    EXPECT_FALSE(list->Add(header));
+    list->Add(Column(L"a", 50));
+    EXPECT_FALSE(list->Add(header));
+    EXPECT_FALSE(list->AddAt(header, 1));
+    EXPECT_EQ(2, list->CContainerUI::GetCount());
+    EXPECT_EQ(0, list->GetItemIndex(header));
+
+    // Removing it is refused: the list keeps a header (hidden when a list should show none).
+    EXPECT_FALSE(list->Remove(header));
+    EXPECT_FALSE(list->Remove(header, true));
+    EXPECT_EQ(header, list->GetHeader());
+    EXPECT_EQ(2, list->CContainerUI::GetCount());
+    list->SetAttribute(L"header", L"hidden");
+    list->SetAttribute(L"headerbkimage", L"none.png");
+    Layout();
+    list->Move(SIZE{0, 1}, false);
+    EXPECT_EQ(1, list->GetListInfo()->nColumns);
+    EXPECT_EQ(2, list->GetCount());
+}
+
+namespace {
+
+// A list that records the types of the events that reach its handler.
+class EventListProbe : public CListUI {
+public:
+    std::vector<int> types;
+    void DoEvent(tagTEventUI& event) override
+    {
+        types.push_back(event.Type);
+        CListUI::DoEvent(event);
+    }
+    int Count(int type) const
+    {
+        int n = 0;
+        for (int t : types) n += t == type;
+        return n;
+    }
+};
+
+} // namespace
+
+TEST_F(UIListManaged, RowsPassMouseEnterAndLeaveOnToTheList)
+{
+    EventListProbe* list = new EventListProbe;
+    CListLabelElementUI* label = Label(L"label");
+    CListContainerElementUI* box = new CListContainerElementUI;
+    box->SetName(L"box");
+    box->SetFixedHeight(20);
+    list->Add(label);
+    list->Add(box);
+    Attach(list);
+    Layout();
+    for (CControlUI* row : {static_cast<CControlUI*>(label), static_cast<CControlUI*>(box)}) {
+        SCOPED_TRACE(row->GetName().GetData());
+        list->types.clear();
+        RECT rc = row->GetPos();
+        tagTEventUI enter = Ev(UIEVENT_MOUSEENTER, rc.left + 2, rc.top + 2);
+        row->Event(enter);
+        EXPECT_EQ(1, list->Count(UIEVENT_MOUSEENTER));
+        // Leaving: passed on once the point is outside; a leave while still inside stops at the row.
+        tagTEventUI stillInside = Ev(UIEVENT_MOUSELEAVE, rc.left + 2, rc.top + 2);
+        row->Event(stillInside);
+        EXPECT_EQ(0, list->Count(UIEVENT_MOUSELEAVE));
+        tagTEventUI leave = Ev(UIEVENT_MOUSELEAVE, rc.right + 500, rc.bottom + 500);
+        row->Event(leave);
+        EXPECT_EQ(1, list->Count(UIEVENT_MOUSELEAVE));
+    }
+}

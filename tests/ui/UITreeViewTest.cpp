@@ -386,3 +386,57 @@ TEST_F(TreeViewTest, ScreenshotOfTheTree)
 }
 
 } // namespace
+
+// A node taken out without being destroyed and put back brings its subtree along, each row once;
+// a node already in the tree is not taken in again. Deleting the tree then frees every node once.
+TEST_F(TreeViewTest, MovedNodeTakesItsSubtreeAlongAndNoRowIsListedTwice)
+{
+    ASSERT_NE(nullptr, BuildTree());
+    CTreeNodeUI* a1 = N(L"a1");
+    auto indexesFollowPositions = [&] {
+        for (int i = 0; i < m_tree->GetCount(); ++i) {
+            IListItemUI* item = static_cast<IListItemUI*>(m_tree->GetItemAt(i)->GetInterface(L"IListItem"));
+            if (item == NULL || item->GetIndex() != i) return false;
+        }
+        return true;
+    };
+
+    ASSERT_TRUE(m_tree->Remove(a1, true));
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"a11", L"a111", L"a12", L"a2", L"b"}), Order());
+    ASSERT_TRUE(m_tree->Add(a1));
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"a2", L"b", L"a1", L"a11", L"a111", L"a12"}), Order());
+    EXPECT_TRUE(indexesFollowPositions());
+
+    ASSERT_TRUE(m_tree->Remove(a1, true));
+    ASSERT_TRUE(m_tree->AddAt(a1, m_tree->GetItemIndex(N(L"b"))));
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"a2", L"a1", L"a11", L"a111", L"a12", L"b"}), Order());
+    EXPECT_TRUE(indexesFollowPositions());
+
+    // Under another node: the subtree follows it there.
+    ASSERT_TRUE(m_tree->Remove(a1, true));
+    ASSERT_TRUE(N(L"a2")->Add(a1));
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"a2", L"a1", L"a11", L"a111", L"a12", L"b"}), Order());
+    EXPECT_EQ(N(L"a2"), a1->GetParentNode());
+    EXPECT_TRUE(indexesFollowPositions());
+
+    // Already in the tree: refused, by any way in.
+    EXPECT_FALSE(m_tree->Add(N(L"b")));
+    EXPECT_FALSE(m_tree->AddAt(N(L"b"), 0));
+    EXPECT_EQ(-1, m_tree->InsertNodeAt(a1, 0));
+    EXPECT_EQ(7, m_tree->GetCount());
+
+    // Each node is destroyed once with the tree.
+    g_nodesDeleted = 0;
+    CountedNode* counted = new CountedNode;
+    counted->SetName(L"counted");
+    CTreeNodeUI* leaf = new CountedNode;
+    counted->Add(leaf);
+    ASSERT_TRUE(m_tree->Add(counted));
+    ASSERT_TRUE(m_tree->Remove(counted, true));
+    ASSERT_TRUE(m_tree->Add(counted));
+    EXPECT_EQ(9, m_tree->GetCount());
+    m_pm->AttachDialog(new CControlUI);  // the old root goes at the next message
+    m_tree = nullptr;
+    Pump(3000, [] { return g_nodesDeleted >= 2; });
+    EXPECT_EQ(2, g_nodesDeleted);
+}

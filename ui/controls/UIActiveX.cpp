@@ -32,7 +32,7 @@ CActiveXUI::~CActiveXUI()
 
 const wchar_t* CActiveXUI::GetClass() const
 {
-    return L"ActiveXUI";
+    return L"ActiveX";
 }
 
 void* CActiveXUI::GetInterface(const wchar_t* pstrName)

@@ -436,7 +436,7 @@ STDMETHODIMP CActiveXCtrl::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPl
         ::GetClientRect(*m_pWindow, lprcPosRect);
         ::GetClientRect(*m_pWindow, lprcClipRect);
     }
-    *ppFrame = new CActiveXFrameWnd(m_pOwner);
+    *ppFrame = new CActiveXFrameWnd(this);
     if (lpFrameInfo != NULL) {
         if (m_hAccel == NULL) {
             ACCEL ac = {};
@@ -573,11 +573,15 @@ HRESULT CActiveXCtrl::CreateActiveXWnd()
 // ---------------------------------------------------------------------------------------------
 // CActiveXFrameWnd
 
-CActiveXFrameWnd::CActiveXFrameWnd(CActiveXUI* pOwner) : m_dwRef(1), m_pOwner(pOwner), m_pActiveObject(NULL) {}
+CActiveXFrameWnd::CActiveXFrameWnd(CActiveXCtrl* pSite) : m_dwRef(1), m_pSite(pSite), m_pActiveObject(NULL)
+{
+    m_pSite->AddRef();
+}
 
 CActiveXFrameWnd::~CActiveXFrameWnd()
 {
     if (m_pActiveObject != NULL) m_pActiveObject->Release();
+    m_pSite->Release();
 }
 
 STDMETHODIMP CActiveXFrameWnd::QueryInterface(REFIID riid, void** ppvObject)
@@ -607,8 +611,9 @@ STDMETHODIMP_(ULONG) CActiveXFrameWnd::Release()
 STDMETHODIMP CActiveXFrameWnd::GetWindow(HWND* phwnd)
 {
     if (phwnd == NULL) return E_POINTER;
-    if (m_pOwner == NULL || m_pOwner->GetManager() == NULL) return E_UNEXPECTED;
-    *phwnd = m_pOwner->GetManager()->GetPaintWindow();
+    CActiveXUI* pOwner = m_pSite->m_pOwner;
+    if (pOwner == NULL || pOwner->GetManager() == NULL) return E_UNEXPECTED;
+    *phwnd = pOwner->GetManager()->GetPaintWindow();
     return S_OK;
 }
 

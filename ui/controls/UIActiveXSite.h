@@ -42,6 +42,7 @@ class CActiveXCtrl final : public IOleClientSite,
 {
     friend class CActiveXUI;
     friend class CActiveXWnd;
+    friend class CActiveXFrameWnd;
 
 public:
     CActiveXCtrl();
@@ -138,7 +139,9 @@ protected:
 class CActiveXFrameWnd final : public IOleInPlaceFrame
 {
 public:
-    explicit CActiveXFrameWnd(CActiveXUI* pOwner);
+    // Holds a reference to the site and reaches the control through it: the control clears the
+    // site's link when it lets go, and an object may keep the frame longer than that.
+    explicit CActiveXFrameWnd(CActiveXCtrl* pSite);
 
     STDMETHOD(QueryInterface)(REFIID riid, void** ppvObject) override;
     STDMETHOD_(ULONG, AddRef)() override;
@@ -159,7 +162,7 @@ public:
 private:
     ~CActiveXFrameWnd();
     ULONG m_dwRef;
-    CActiveXUI* m_pOwner;
+    CActiveXCtrl* m_pSite;
     IOleInPlaceActiveObject* m_pActiveObject;
 };
 

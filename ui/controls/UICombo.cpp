@@ -434,8 +434,16 @@ bool CComboUI::Activate()
     if (m_pWindow != NULL) return true;
     // The pop-up hangs below the host window: without one there is nothing to open it on.
     if (m_pManager == NULL || m_pManager->GetPaintWindow() == NULL) return false;
-    m_pWindow = new CComboWnd;
-    m_pWindow->Init(this);
+    CComboWnd* pWindow = new CComboWnd;
+    m_pWindow = pWindow;
+    pWindow->Init(this);
+    // A window that could not be created is not kept, or the combo would never open again.
+    if (m_pWindow != pWindow) return false;  // created and gone again: it deleted itself
+    if (pWindow->GetHWND() == NULL) {
+        m_pWindow = NULL;
+        delete pWindow;
+        return false;
+    }
     if (m_pManager != NULL) m_pManager->SendNotify(this, L"dropdown", 0, 0, false, true);
     Invalidate();
     return true;
@@ -505,9 +513,12 @@ void CComboUI::SetDisabledImage(const wchar_t* pStrImage) { ReplaceButtonImage(m
 
 void CComboUI::SetPos(RECT rc, bool bNeedInvalidate)
 {
-    // The rows take no room in the host window.
-    RECT rcNull = {0, 0, 0, 0};
-    for (int i = 0; i < m_items.GetSize(); ++i) static_cast<CControlUI*>(m_items[i])->SetPos(rcNull, false);
+    // The rows take no room in the host window; while the pop-up shows them they keep the places
+    // its layout gave them.
+    if (m_pWindow == NULL || m_pWindow->m_bHandedBack) {
+        RECT rcNull = {0, 0, 0, 0};
+        for (int i = 0; i < m_items.GetSize(); ++i) static_cast<CControlUI*>(m_items[i])->SetPos(rcNull, false);
+    }
     CControlUI::SetPos(rc, bNeedInvalidate);
 }
 

@@ -35,12 +35,21 @@ DWORD InvertedColor(DWORD dwColor)
 // ---------------------------------------------------------------------------------------------
 // Native window
 
-CEditWnd::CEditWnd() : m_pOwner(NULL), m_hBkBrush(NULL), m_bInit(false), m_bDrawCaret(false) {}
+CEditWnd::CEditWnd() : m_pOwner(NULL), m_hBkBrush(NULL), m_bInit(false), m_bDrawCaret(false), m_nNotifying(0) {}
 
 const wchar_t* CEditWnd::GetWindowClassName() const { return L"EditWnd"; }
 const wchar_t* CEditWnd::GetSuperClassName() const { return L"Edit"; }
 
 void CEditWnd::DetachOwner() { m_pOwner = NULL; }
+bool CEditWnd::IsNotifying() const { return m_nNotifying > 0; }
+
+void CEditWnd::NotifyOwner(const wchar_t* pstrType)
+{
+    if (m_pOwner == NULL || m_pOwner->GetManager() == NULL) return;
+    ++m_nNotifying;
+    m_pOwner->GetManager()->SendNotify(m_pOwner, pstrType);
+    --m_nNotifying;
+}
 
 bool CEditWnd::IsLayeredHost() const
 {
@@ -110,10 +119,9 @@ LRESULT CEditWnd::OnEditChanged()
     ::GetWindowTextW(m_hWnd, pstr, cchLen);
     m_pOwner->m_sText = pstr;
     delete[] pstr;
-    CEditUI* pOwner = m_pOwner;
-    if (pOwner->GetManager() != NULL) pOwner->GetManager()->SendNotify(pOwner, L"textchanged");
-    // A listener may have moved the focus away, which closes and deletes this window.
-    if (pOwner->m_pWindow == this && IsLayeredHost()) pOwner->Invalidate();
+    NotifyOwner(L"textchanged");
+    // A listener that destroyed the control detached it; the window itself closes later.
+    if (m_pOwner != NULL && IsLayeredHost()) m_pOwner->Invalidate();
     return 0;
 }
 
@@ -159,8 +167,13 @@ LRESULT CEditWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
         CPaintManagerUI* pManager = m_pOwner->GetManager();
         if (pManager != NULL && reinterpret_cast<HWND>(wParam) != pManager->GetPaintWindow())
             ::SendMessageW(pManager->GetPaintWindow(), WM_KILLFOCUS, wParam, lParam);
-        // Closing destroys the window and deletes this object before SendMessage returns.
-        if (::IsWindow(m_hWnd)) SendMessage(WM_CLOSE);
+        // Closing destroys the window and deletes this object before SendMessage returns; a
+        // listener that moved the focus away lets the running notification end first.
+        if (!::IsWindow(m_hWnd)) return lRes;
+        if (IsNotifying())
+            PostMessage(WM_CLOSE);
+        else
+            SendMessage(WM_CLOSE);
         return lRes;
     }
     case WM_COMMAND + kReflect:
@@ -173,7 +186,7 @@ LRESULT CEditWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_KEYDOWN:
         if (wParam == VK_RETURN && m_pOwner != NULL) {
-            if (m_pOwner->GetManager() != NULL) m_pOwner->GetManager()->SendNotify(m_pOwner, L"return");
+            NotifyOwner(L"return");
             return 0;
         }
         break;
@@ -251,10 +264,12 @@ CEditUI::~CEditUI()
     HWND hWnd = pWindow->GetHWND();
     if (m_pManager != NULL) m_pManager->RemoveNativeWindow(hWnd);
     pWindow->DetachOwner();
-    if (::IsWindow(hWnd))
-        ::DestroyWindow(hWnd);   // deletes pWindow
-    else
+    if (!::IsWindow(hWnd))
         delete pWindow;
+    else if (pWindow->IsNotifying())
+        ::PostMessageW(hWnd, WM_CLOSE, 0, 0);   // a listener of the window's own notification
+    else
+        ::DestroyWindow(hWnd);   // deletes pWindow
 }
 
 const wchar_t* CEditUI::GetClass() const { return L"Edit"; }

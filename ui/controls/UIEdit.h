@@ -27,6 +27,9 @@ public:
     RECT CalcWindowRect();
     // The control goes away before the window: it is not called back any more.
     void DetachOwner();
+    // Whether the window is inside a notification to the owner's listeners; it must not be
+    // destroyed from there (its own message, and the native edit's, are still running).
+    bool IsNotifying() const;
 
     const wchar_t* GetWindowClassName() const override;
     const wchar_t* GetSuperClassName() const override;
@@ -35,6 +38,7 @@ public:
 
 protected:
     LRESULT OnEditChanged();
+    void NotifyOwner(const wchar_t* pstrType);
     LRESULT OnCtlColor(HDC hDC);
     bool IsLayeredHost() const;
 
@@ -42,6 +46,7 @@ protected:
     HBRUSH m_hBkBrush;
     bool m_bInit;
     bool m_bDrawCaret;
+    int m_nNotifying;
 };
 
 class VENEER_API CEditUI : public CLabelUI

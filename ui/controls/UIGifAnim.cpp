@@ -4,6 +4,7 @@
 
 #include <objidl.h>
 #include <gdiplus.h>
+#include <new>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -15,6 +16,11 @@ namespace {
 const GUID kFrameDimensionTime = {0x6aedbd6d, 0x3fb5, 0x418a, {0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72}};
 const PROPID kPropertyTagFrameDelay = 0x5100;
 
+// The largest image file the control reads (and then copies once more for GDI+). A skin's
+// animation is far smaller; a larger size, from a file or a zip header, is refused before any
+// buffer is taken, since a 32-bit process may not find that much room at all.
+const ULONGLONG kMaxImageBytes = 64ull * 1024 * 1024;
+
 // A whole file into a new buffer (freed by the caller with delete[]).
 bool ReadWholeFile(const wchar_t* pstrPath, BYTE*& pData, DWORD& dwSize)
 {
@@ -22,10 +28,13 @@ bool ReadWholeFile(const wchar_t* pstrPath, BYTE*& pData, DWORD& dwSize)
                                  FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size;
-    bool ok = ::GetFileSizeEx(hFile, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF;
+    bool ok = ::GetFileSizeEx(hFile, &size) && size.QuadPart > 0 && (ULONGLONG)size.QuadPart <= kMaxImageBytes;
     BYTE* pBuffer = NULL;
     if (ok) {
-        pBuffer = new BYTE[(size_t)size.QuadPart];
+        pBuffer = new (std::nothrow) BYTE[(size_t)size.QuadPart];
+        ok = pBuffer != NULL;
+    }
+    if (ok) {
         DWORD dwRead = 0;
         ok = ::ReadFile(hFile, pBuffer, (DWORD)size.QuadPart, &dwRead, NULL) && dwRead == (DWORD)size.QuadPart;
     }
@@ -55,9 +64,11 @@ bool ReadZipItem(const wchar_t* pstrName, BYTE*& pData, DWORD& dwSize)
     int index = -1;
     TZipEntry ze;
     ::ZeroMemory(&ze, sizeof(ze));
-    if (FindZipEntry(hz, pstrName, true, &index, &ze) == ZR_OK && ze.unc_size > 0 && ze.unc_size < 0x7FFFFFFF) {
-        BYTE* pBuffer = new BYTE[ze.unc_size];
-        ZRESULT res = ExtractZipEntry(hz, index, pBuffer, ze.unc_size, ZIP_MEMORY);
+    if (FindZipEntry(hz, pstrName, true, &index, &ze) == ZR_OK && ze.unc_size > 0 &&
+        (ULONGLONG)ze.unc_size <= kMaxImageBytes) {
+        BYTE* pBuffer = new (std::nothrow) BYTE[ze.unc_size];
+        ZRESULT res = ZR_ARGS;
+        if (pBuffer != NULL) res = ExtractZipEntry(hz, index, pBuffer, ze.unc_size, ZIP_MEMORY);
         if (res == ZR_OK || res == ZR_MORE) {
             pData = pBuffer;
             dwSize = ze.unc_size;

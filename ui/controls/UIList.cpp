@@ -195,7 +195,13 @@ bool SetListInfoAttribute(TListItemInfoUI& info, const wchar_t* pstrName, const 
 // List
 
 CListUI::CListUI()
-    : m_bScrollSelect(false), m_iCurSel(-1), m_iExpandedItem(-1), m_pCallback(NULL), m_pList(NULL), m_pHeader(NULL)
+    : m_bScrollSelect(false),
+      m_iCurSel(-1),
+      m_iExpandedItem(-1),
+      m_iExpandingItem(-1),
+      m_pCallback(NULL),
+      m_pList(NULL),
+      m_pHeader(NULL)
 {
     m_pList = new CListBodyUI(this);
     m_pHeader = new CListHeaderUI;
@@ -250,9 +256,11 @@ bool CListUI::SetItemIndex(CControlUI* pControl, int iNewIndex)
     if (iOrginIndex == -1) return false;
     if (iOrginIndex == iNewIndex) return true;
     IListItemUI* pSelectedListItem = m_iCurSel >= 0 ? AsListItem(GetItemAt(m_iCurSel)) : NULL;
+    IListItemUI* pExpandedListItem = m_iExpandedItem >= 0 ? AsListItem(GetItemAt(m_iExpandedItem)) : NULL;
     if (!m_pList->SetItemIndex(pControl, iNewIndex)) return false;
     Reindex(std::min(iOrginIndex, iNewIndex), std::max(iOrginIndex, iNewIndex));
     if (m_iCurSel >= 0 && pSelectedListItem != NULL) m_iCurSel = pSelectedListItem->GetIndex();
+    if (pExpandedListItem != NULL) m_iExpandedItem = pExpandedListItem->GetIndex();
     return true;
 }
 
@@ -267,9 +275,11 @@ bool CListUI::SetMultiItemIndex(CControlUI* pStartControl, int iCount, int iNewS
     if (iStartIndex == iNewStartIndex) return true;
     if (iStartIndex + iCount > GetCount() || iNewStartIndex + iCount > GetCount()) return false;
     IListItemUI* pSelectedListItem = m_iCurSel >= 0 ? AsListItem(GetItemAt(m_iCurSel)) : NULL;
+    IListItemUI* pExpandedListItem = m_iExpandedItem >= 0 ? AsListItem(GetItemAt(m_iExpandedItem)) : NULL;
     if (!m_pList->SetMultiItemIndex(pStartControl, iCount, iNewStartIndex)) return false;
     Reindex(std::min(iStartIndex, iNewStartIndex), std::max(iStartIndex, iNewStartIndex) + iCount - 1);
     if (m_iCurSel >= 0 && pSelectedListItem != NULL) m_iCurSel = pSelectedListItem->GetIndex();
+    if (pExpandedListItem != NULL) m_iExpandedItem = pExpandedListItem->GetIndex();
     return true;
 }
 
@@ -280,6 +290,8 @@ bool CListUI::Add(CControlUI* pControl)
     if (pControl == NULL) return false;
     ListKind kind = KindOf(pControl);
     if (kind == kHeader) {
+        // A header that is already one of the list's children would be listed (and freed) twice.
+        if (CVerticalLayoutUI::GetItemIndex(pControl) >= 0) return false;
         if (m_pHeader != pControl && m_pHeader != NULL && m_pHeader->GetCount() == 0) {
             CVerticalLayoutUI::Remove(m_pHeader, false);
             m_pHeader = static_cast<CListHeaderUI*>(pControl->GetInterface(L"ListHeader"));
@@ -320,6 +332,7 @@ bool CListUI::AddAt(CControlUI* pControl, int iIndex)
     }
     Reindex(iIndex + 1, GetCount() - 1);
     if (m_iCurSel >= iIndex) m_iCurSel += 1;
+    if (m_iExpandedItem >= iIndex) m_iExpandedItem += 1;
     return true;
 }
 
@@ -327,7 +340,12 @@ bool CListUI::Remove(CControlUI* pControl, bool bDoNotDestroy)
 {
     if (pControl == NULL) return false;
     ListKind kind = KindOf(pControl);
-    if (kind == kHeader) return CVerticalLayoutUI::Remove(pControl, bDoNotDestroy);
+    if (kind == kHeader) {
+        // The list keeps its own header (a list shows none by hiding it): every layout, move and
+        // header attribute works on it.
+        if (pControl == m_pHeader) return false;
+        return CVerticalLayoutUI::Remove(pControl, bDoNotDestroy);
+    }
     if (kind == kHeaderItem) return m_pHeader->Remove(pControl, bDoNotDestroy);
     int iIndex = m_pList->GetItemIndex(pControl);
     if (iIndex == -1) return false;
@@ -338,6 +356,10 @@ bool CListUI::RemoveAt(int iIndex, bool bDoNotDestroy)
 {
     if (!m_pList->RemoveAt(iIndex, bDoNotDestroy)) return false;
     Reindex(iIndex, GetCount() - 1);
+    if (iIndex == m_iExpandedItem)
+        m_iExpandedItem = -1;
+    else if (iIndex < m_iExpandedItem)
+        m_iExpandedItem -= 1;
     if (iIndex == m_iCurSel && m_iCurSel >= 0) {
         m_iCurSel = -1;
         SelectItem(FindSelectable(iIndex, false), false, true);
@@ -521,11 +543,23 @@ bool CListUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent)
 
 TListItemInfoUI* CListUI::GetListInfo() { return &m_ListInfo; }
 
+bool CListUI::ExpandRow(IListItemUI* pItem, int iIndex, bool bExpand)
+{
+    const int iOuter = m_iExpandingItem;
+    m_iExpandingItem = iIndex;
+    bool bResult = pItem->Expand(bExpand);
+    m_iExpandingItem = iOuter;
+    return bResult;
+}
+
 bool CListUI::ExpandItem(int iIndex, bool bExpand)
 {
+    // The row this list is opening or closing reports its change back: already under way.
+    if (m_iExpandingItem >= 0 && iIndex == m_iExpandingItem) return true;
     if (m_iExpandedItem >= 0 && !m_ListInfo.bMultiExpandable) {
-        IListItemUI* pItem = AsListItem(GetItemAt(m_iExpandedItem));
-        if (pItem != NULL) pItem->Expand(false);
+        const int iOld = m_iExpandedItem;
+        IListItemUI* pItem = AsListItem(GetItemAt(iOld));
+        if (pItem != NULL) ExpandRow(pItem, iOld, false);
         m_iExpandedItem = -1;
     }
     if (bExpand) {
@@ -534,7 +568,7 @@ bool CListUI::ExpandItem(int iIndex, bool bExpand)
         IListItemUI* pItem = AsListItem(pControl);
         if (pItem == NULL) return false;
         m_iExpandedItem = iIndex;
-        if (!pItem->Expand(true)) {
+        if (!ExpandRow(pItem, iIndex, true)) {
             m_iExpandedItem = -1;
             return false;
         }

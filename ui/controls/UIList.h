@@ -204,10 +204,14 @@ protected:
     void PlaceColumns(int left, int right);
     // Sets every row from iFrom to iTo (inclusive, clamped) to its position.
     void Reindex(int iFrom, int iTo);
+    // Tells a row to open or close for ExpandItem; the row's own call back into ExpandItem for
+    // that change finds it under way and does nothing.
+    bool ExpandRow(IListItemUI* pItem, int iIndex, bool bExpand);
 
     bool m_bScrollSelect;
     int m_iCurSel;
     int m_iExpandedItem;
+    int m_iExpandingItem;  // the row ExpandItem is opening or closing, -1 outside it
     IListTextCallbackUI* m_pCallback;
     CListBodyUI* m_pList;
     CListHeaderUI* m_pHeader;

@@ -76,7 +76,8 @@ IListOwnerUI* OwnerOf(CControlUI* pOwner)
     return static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner"));
 }
 
-// Mouse enter and leave of a row; answers whether the event was one of them.
+// Mouse enter and leave of a row. Answers true when the event ends at the row (a leave while the
+// point is still inside); otherwise the event goes on to the row's owner.
 bool TrackHot(CControlUI* pRow, UINT& uButtonState, tagTEventUI& event, void (*invalidate)(CControlUI*))
 {
     if (event.Type == UIEVENT_MOUSEENTER) {
@@ -84,7 +85,7 @@ bool TrackHot(CControlUI* pRow, UINT& uButtonState, tagTEventUI& event, void (*i
             uButtonState |= UISTATE_HOT;
             invalidate(pRow);
         }
-        return true;
+        return false;
     }
     if (event.Type == UIEVENT_MOUSELEAVE) {
         CPaintManagerUI* pManager = pRow->GetManager();
@@ -97,9 +98,28 @@ bool TrackHot(CControlUI* pRow, UINT& uButtonState, tagTEventUI& event, void (*i
             invalidate(pRow);
         }
         if (pManager != NULL) pManager->RemoveMouseLeaveListener(pRow);
-        return true;
+        return false;
     }
     return false;
+}
+
+// "itemactivate", then the row's repaint, unless a listener destroyed the row.
+template <class Row> void ActivateAndRepaint(Row* pRow)
+{
+    CControlWatch watch(pRow);
+    pRow->Activate();
+    if (watch.IsAlive()) pRow->InvalidateInContainer();
+}
+
+// "itemclick", the selection and the repaint of a pressed row; a listener of either notification
+// may destroy the row, which then is not touched again.
+template <class Row> void ClickAndSelect(Row* pRow)
+{
+    CControlWatch watch(pRow);
+    if (pRow->GetManager() != NULL) pRow->GetManager()->SendNotify(pRow, L"itemclick");
+    if (!watch.IsAlive()) return;
+    pRow->Select(true, true);
+    if (watch.IsAlive()) pRow->InvalidateInContainer();
 }
 
 } // namespace
@@ -157,7 +177,12 @@ bool CListElementUI::Select(bool bSelect, bool bTakeFocus)
     if (!IsEnabled()) return false;
     if (bSelect == m_bSelected) return true;
     m_bSelected = bSelect;
-    if (bSelect && m_pOwner != NULL) m_pOwner->SelectItem(m_iIndex, bTakeFocus, true);
+    if (bSelect && m_pOwner != NULL) {
+        // An "itemselect" listener may destroy this row.
+        CControlWatch watch(this);
+        m_pOwner->SelectItem(m_iIndex, bTakeFocus, true);
+        if (!watch.IsAlive()) return true;
+    }
     InvalidateInContainer();
     return true;
 }
@@ -185,15 +210,11 @@ void CListElementUI::DoEvent(tagTEventUI& event)
         return;
     }
     if (event.Type == UIEVENT_DBLCLICK) {
-        if (IsEnabled()) {
-            Activate();
-            InvalidateInContainer();
-        }
+        if (IsEnabled()) ActivateAndRepaint(this);
         return;
     }
     if (event.Type == UIEVENT_KEYDOWN && IsKeyboardEnabled() && IsEnabled() && event.chKey == VK_RETURN) {
-        Activate();
-        InvalidateInContainer();
+        ActivateAndRepaint(this);
         return;
     }
     if (m_pOwner != NULL)
@@ -269,9 +290,7 @@ void CListLabelElementUI::DoEvent(tagTEventUI& event)
     }
     if (event.Type == UIEVENT_BUTTONDOWN || event.Type == UIEVENT_RBUTTONDOWN) {
         if (IsEnabled()) {
-            if (m_pManager != NULL) m_pManager->SendNotify(this, L"itemclick");
-            Select(true, true);
-            InvalidateInContainer();
+            ClickAndSelect(this);
             return;
         }
     }
@@ -634,7 +653,12 @@ bool CListContainerElementUI::Select(bool bSelect, bool bTakeFocus)
     if (!IsEnabled()) return false;
     if (bSelect == m_bSelected) return true;
     m_bSelected = bSelect;
-    if (bSelect && m_pOwner != NULL) m_pOwner->SelectItem(m_iIndex, bTakeFocus, true);
+    if (bSelect && m_pOwner != NULL) {
+        // An "itemselect" listener may destroy this row.
+        CControlWatch watch(this);
+        m_pOwner->SelectItem(m_iIndex, bTakeFocus, true);
+        if (!watch.IsAlive()) return true;
+    }
     InvalidateInContainer();
     return true;
 }
@@ -676,22 +700,16 @@ void CListContainerElementUI::DoEvent(tagTEventUI& event)
         return;
     }
     if (event.Type == UIEVENT_DBLCLICK) {
-        if (IsEnabled()) {
-            Activate();
-            InvalidateInContainer();
-        }
+        if (IsEnabled()) ActivateAndRepaint(this);
         return;
     }
     if (event.Type == UIEVENT_KEYDOWN && IsKeyboardEnabled() && IsEnabled() && event.chKey == VK_RETURN) {
-        Activate();
-        InvalidateInContainer();
+        ActivateAndRepaint(this);
         return;
     }
     if (event.Type == UIEVENT_BUTTONDOWN || event.Type == UIEVENT_RBUTTONDOWN) {
         if (IsEnabled()) {
-            if (m_pManager != NULL) m_pManager->SendNotify(this, L"itemclick");
-            Select(true, true);
-            InvalidateInContainer();
+            ClickAndSelect(this);
             return;
         }
     }

@@ -250,7 +250,10 @@ void CListHeaderItemUI::DoEvent(tagTEventUI& event)
         RECT rcSeparator = GetSeparatorRect();
         if (!::PtInRect(&rcSeparator, event.ptMouse)) {
             m_uButtonState |= UISTATE_PUSHED;
+            // A "headerclick" listener may destroy this item.
+            CControlWatch watch(this);
             if (m_pManager != NULL) m_pManager->SendNotify(this, L"headerclick");
+            if (!watch.IsAlive()) return;
             Invalidate();
         } else if (m_bDragable) {
             m_uButtonState |= UISTATE_CAPTURED;

@@ -98,12 +98,16 @@ void CTreeNodeUI::DoEvent(tagTEventUI& event)
             CContainerUI::DoEvent(event);
         return;
     }
+    // Listeners of the row's notifications ("itemclick", "itemactivate", "itemdbclick") may
+    // destroy this node: then nothing more is done.
+    CControlWatch watch(this);
     CListContainerElementUI::DoEvent(event);
+    if (!watch.IsAlive()) return;
 
     if (event.Type == UIEVENT_DBLCLICK) {
         if (IsEnabled()) {
             if (m_pManager != NULL) m_pManager->SendNotify(this, L"itemdbclick");
-            InvalidateInContainer();
+            if (watch.IsAlive()) InvalidateInContainer();
         }
         return;
     }
@@ -361,14 +365,7 @@ bool CTreeViewUI::Add(CControlUI* pControl)
 {
     CTreeNodeUI* pNode = AsTreeNode(pControl);
     if (pNode == NULL) return false;
-    WireNode(pNode);
-    if (!CListUI::Add(pNode)) return false;
-    pNode->SetOwnerTree(this);
-    for (int i = 0; i < pNode->GetChildCount(); ++i) {
-        CTreeNodeUI* pChild = pNode->GetChildAt(i);
-        if (pChild != NULL) Add(pChild);
-    }
-    return true;
+    return InsertNodeAt(pNode, GetCount()) >= 0;
 }
 
 bool CTreeViewUI::AddAt(CControlUI* pControl, int iIndex)
@@ -384,12 +381,28 @@ int CTreeViewUI::InsertNodeAt(CTreeNodeUI* pNode, int iIndex)
     // The position after the last item appends, so that the node whose subtree ends the tree
     // can take a child.
     if (iIndex < 0 || iIndex > GetCount()) return -1;
-    WireNode(pNode);
-    if (!CListUI::AddAt(pNode, iIndex)) return -1;
+    // A node in the list already would be listed, and destroyed, twice.
+    if (GetItemIndex(pNode) >= 0) return -1;
+    return PlaceSubtree(pNode, iIndex);
+}
+
+int CTreeViewUI::PlaceSubtree(CTreeNodeUI* pNode, int iIndex)
+{
+    const int iOld = GetItemIndex(pNode);
+    if (iOld >= 0) {
+        // Taken out of its place, the rows after it close up by one.
+        if (iOld < iIndex) --iIndex;
+        if (!CListUI::SetItemIndex(pNode, iIndex)) return -1;
+    } else {
+        WireNode(pNode);
+        if (!CListUI::AddAt(pNode, iIndex)) return -1;
+    }
     pNode->SetOwnerTree(this);
     int iNext = iIndex + 1;
     for (int i = 0; i < pNode->GetChildCount(); ++i) {
-        iNext = InsertNodeAt(pNode->GetChildAt(i), iNext);
+        CTreeNodeUI* pChild = pNode->GetChildAt(i);
+        if (pChild == NULL) continue;
+        iNext = PlaceSubtree(pChild, iNext);
         if (iNext < 0) return -1;
     }
     return iNext;

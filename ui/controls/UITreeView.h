@@ -138,6 +138,10 @@ public:
 protected:
     // Joins the tree's delegates to the node and gives it the tree-wide settings.
     void WireNode(CTreeNodeUI* pNode);
+    // Puts the node's row at iIndex and its descendants' rows after it, depth first; answers the
+    // position after the last of them, or -1. A descendant row that is already in the list (it
+    // stayed when its ancestor was taken out) is moved there, not listed a second time.
+    int PlaceSubtree(CTreeNodeUI* pNode, int iIndex);
 
     UINT m_uItemMinWidth;
     bool m_bVisibleFolderBtn;

@@ -11,7 +11,7 @@ cache=${TOLLVANE_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tollvane-deps}
 mkdir -p "$cache"
 
 # The versions apt would fetch, without fetching: they key the cache.
-uris=$(cd "$cache" && apt-get source --print-uris --download-only curl libjsoncpp qrencode zlib duktape libxml2 2>/dev/null | grep "^'" | awk '{print $2}' | sort)
+uris=$(cd "$cache" && apt-get source --print-uris --download-only curl libjsoncpp qrencode zlib duktape libxml2 netsurf 2>/dev/null | grep "^'" | awk '{print $2}' | sort)
 [ -n "$uris" ] || { echo "apt-get source knows none of the source packages (deb-src missing?)" >&2; exit 1; }
 key=$( { echo "$uris"; echo "$arch"; cat "$0" "$here/cmake/toolchain-$arch-mingw.cmake" "$here/cmake/mingw-common.cmake" \
          "$here/cmake/deps/minizip/CMakeLists.txt"; \
@@ -28,8 +28,8 @@ work=$(mktemp -d "$cache/work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 # Some .debian.tar.xz files may be missing from the archive: the .orig tarballs are enough.
-apt-get source --download-only curl libjsoncpp qrencode zlib duktape libxml2 >&2 || true
-for pkg in curl libjsoncpp qrencode zlib duktape libxml2; do
+apt-get source --download-only curl libjsoncpp qrencode zlib duktape libxml2 netsurf >&2 || true
+for pkg in curl libjsoncpp qrencode zlib duktape libxml2 netsurf; do
   orig=$(ls ${pkg}_*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -n1 || true)
   [ -n "$orig" ] || { echo "no upstream tarball for $pkg" >&2; exit 1; }
   mkdir -p "src/$pkg"
@@ -54,7 +54,8 @@ build jsoncpp src/libjsoncpp -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_
 build qrencode src/qrencode -DWITH_TOOLS=OFF -DBUILD_SHARED_LIBS=OFF -DWITH_TESTS=OFF
 build curl src/curl -DBUILD_SHARED_LIBS=OFF -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DBUILD_CURL_EXE=OFF \
   -DBUILD_TESTING=OFF -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF -DCURL_USE_LIBPSL=OFF -DCURL_ZLIB=ON -DHTTP_ONLY=ON \
-  -DCURL_DISABLE_LDAP=ON -DENABLE_MANUAL=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF
+  -DCURL_DISABLE_LDAP=ON -DENABLE_MANUAL=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF \
+  -DENABLE_WEBSOCKETS=ON
 build minizip "$here/cmake/deps/minizip" -DMINIZIP_SOURCE_DIR="$work/src/zlib/contrib/minizip"
 build googletest /usr/src/googletest -DBUILD_GMOCK=ON -Dgtest_force_shared_crt=ON -DINSTALL_GTEST=ON
 # The web view's script engine: the amalgamation, with the interrupt counter and a time-out check
@@ -75,6 +76,25 @@ cp src/duktape/src/duktape.h src/duktape/src/duk_config.h "$prefix/include/dukta
 build libxml2 src/libxml2 -DBUILD_SHARED_LIBS=OFF -DLIBXML2_WITH_ICONV=OFF -DLIBXML2_WITH_ZLIB=OFF \
   -DLIBXML2_WITH_LZMA=OFF -DLIBXML2_WITH_HTTP=OFF -DLIBXML2_WITH_FTP=OFF -DLIBXML2_WITH_PYTHON=OFF \
   -DLIBXML2_WITH_PROGRAMS=OFF -DLIBXML2_WITH_TESTS=OFF -DLIBXML2_WITH_MODULES=OFF -DLIBXML2_WITH_ICU=OFF
+# The web view's HTML5 parser, DOM and CSS cascade: NetSurf's MIT-licensed libraries, from the
+# tarball Debian's netsurf source package bundles them in (its browser itself is not built).
+# No iconv on mingw: libparserutils keeps its own UTF-8/16, 8859 and Windows-125x codecs; the web
+# view converts GBK itself. libdom's expat binding is not wanted (hubbub is the parser).
+ns=src/netsurf
+# Mutation events (deprecated, and never offered to pages) would otherwise be built and sent over
+# the whole ancestor chain on every insertion while parsing: quadratic in a page's nesting depth.
+sed -i 's|^\(\t*\)err = _dom_mutation_event_create(&evt);|\1*success = true; return DOM_NO_ERR;\n&|' \
+  "$ns/libdom/src/events/dispatch.c"
+[ "$(grep -c 'success = true; return DOM_NO_ERR;' "$ns/libdom/src/events/dispatch.c")" = 5 ]
+for lib in buildsystem libwapcaplet libparserutils libcss libhubbub libdom; do
+  cflags=-O2
+  [ "$lib" = libparserutils ] && cflags="-O2 -DWITHOUT_ICONV_FILTER"
+  CFLAGS="$cflags" PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH= \
+    make -C "$ns/$lib" install -j "$jobs" HOST="$triple" CC="$triple-gcc-posix" AR="$triple-ar" PREFIX="$prefix" \
+      GCCSDK_INSTALL_ENV="$prefix" NSSHARED="$work/$ns/buildsystem" Q= DESTDIR= PKGCONFIG=pkg-config \
+      WITH_EXPAT_BINDING=no >&2
+done
+sed -i 's/ *-lexpat//' "$prefix/lib/pkgconfig/libdom.pc"
 mkdir -p "$prefix/include/stb"
 cp /usr/include/stb/stb_image.h "$prefix/include/stb/"
 touch "$prefix/.complete"

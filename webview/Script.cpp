@@ -2,8 +2,11 @@
 
 #include <duktape/duktape.h>
 
+#include <cstdlib>
 #include <cstring>
 
+#include "ScriptHost.h"
+#include "ScriptWindow.h"
 #include "Text.h"
 #include "View.h"
 
@@ -21,26 +24,28 @@ const DWORD kBudgetMs = 2000;  // one call into a page's script
 const char kPrelude[] =
 #include "ScriptPrelude.inc"
     ;
+const char kDomPrelude[] =
+#include "ScriptDomPrelude.inc"
+    ;
+const char kEventsPrelude[] =
+#include "ScriptEventsPrelude.inc"
+    ;
+const char kWindowPrelude[] =
+#include "ScriptWindowPrelude.inc"
+    ;
 
-enum Op {
-    OpLog, OpGet, OpSet, OpAttr, OpSetAttr, OpParent, OpById, OpBody, OpRoot, OpNavigate, OpReload, OpHref,
-    OpResolve, OpTimer, OpClearTimer, OpXhr, OpXhrAbort
-};
+enum Op { OpLog, OpNavigate, OpReload, OpHref, OpResolve, OpTimer, OpClearTimer, OpXhr, OpXhrAbort };
 const struct {
     const char* name;
     Op op;
 } kNatives[] = {
-    {"log", OpLog},         {"get", OpGet},       {"set", OpSet},           {"attr", OpAttr},
-    {"setAttr", OpSetAttr}, {"parent", OpParent}, {"byId", OpById},         {"body", OpBody},
-    {"root", OpRoot},       {"navigate", OpNavigate}, {"reload", OpReload}, {"href", OpHref},
+    {"log", OpLog},         {"navigate", OpNavigate}, {"reload", OpReload}, {"href", OpHref},
     {"resolve", OpResolve}, {"timer", OpTimer},   {"clearTimer", OpClearTimer}, {"xhr", OpXhr},
     {"xhrAbort", OpXhrAbort},
 };
 
 Script* ScriptOf(duk_context* ctx) {
-    duk_memory_functions mf;
-    duk_get_memory_functions(ctx, &mf);
-    return static_cast<Script*>(mf.udata);
+    return Script::Of(ctx);
 }
 
 std::string Arg(duk_context* ctx, int i) {
@@ -58,133 +63,24 @@ void PushString(duk_context* ctx, const std::string& s) {
     duk_push_lstring(ctx, s.data(), s.size());
 }
 
-bool IsVoid(const std::string& t) {
-    static const char* kVoid[] = {"br", "img", "hr", "meta", "link", "input", "area", "base", "col", "wbr"};
-    for (const char* v : kVoid)
-        if (t == v) return true;
-    return false;
-}
-
-void Escape(const std::string& s, std::string& out, bool attr) {
-    for (char c : s) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '"' && attr) out += "&quot;";
-        else out += c;
-    }
-}
-
-void Serialize(const Node* n, std::string& out) {
-    for (const auto& cp : n->children) {
-        const Node* c = cp.get();
-        if (!c->element) {
-            if (n->tag == "script" || n->tag == "style") out += c->text;
-            else Escape(c->text, out, false);
-            continue;
-        }
-        out += "<" + c->tag;
-        for (const auto& a : c->attrs) {
-            out += " " + a.first + "=\"";
-            Escape(a.second, out, true);
-            out += "\"";
-        }
-        out += ">";
-        if (IsVoid(c->tag)) continue;
-        Serialize(c, out);
-        out += "</" + c->tag + ">";
-    }
-}
-
-// Replaces or adds one declaration of a script-set style.
-void SetOverride(Node* n, const std::string& decl) {
-    Declarations cur = ParseDeclarations(n->styleOverride);
-    Declarations add = ParseDeclarations(decl);
-    for (const auto& kv : add.items) {
-        bool found = false;
-        for (auto& c : cur.items)
-            if (c.first == kv.first) c.second = kv.second, found = true;
-        if (!found) cur.items.push_back(kv);
-    }
-    std::string s;
-    for (const auto& kv : cur.items) s += kv.first + ":" + kv.second + ";";
-    n->styleOverride = s;
-}
-
-std::string GetOverride(const Node* n, const std::string& prop) {
-    std::string v;
-    for (const std::string* src : {n->Attr("style"), &n->styleOverride}) {
-        if (!src) continue;
-        for (const auto& kv : ParseDeclarations(*src).items)
-            if (kv.first == prop) v = kv.second;
-    }
-    return v;
-}
-
 duk_ret_t Native(duk_context* ctx) {
     Script* s = ScriptOf(ctx);
     WvView* v = s->View();
-    Document& doc = v->doc;
-    Node* n = doc.ById(IdArg(ctx, 0));
     switch ((Op)duk_get_current_magic(ctx)) {
     case OpLog:
         Log(v, Arg(ctx, 0));
         return 0;
-    case OpGet: {
-        std::string what = Arg(ctx, 1), r;
-        if (n && what == "html") Serialize(n, r);
-        else if (n && what == "text") r = n->TextContent();
-        else if (n && what == "tag") r = n->tag;
-        else if (n && what.compare(0, 4, "css:") == 0) r = GetOverride(n, what.substr(4));
-        PushString(ctx, r);
-        return 1;
-    }
-    case OpSet: {
-        if (!n) return 0;
-        std::string what = Arg(ctx, 1), value = Arg(ctx, 2);
-        if (what == "html") doc.SetInnerHtml(n, value);
-        else if (what == "text") doc.SetTextContent(n, value);
-        else if (what == "css") SetOverride(n, value);
-        MarkLayout(v);
-        return 0;
-    }
-    case OpAttr: {
-        const std::string* a = n && n->element ? n->Attr(Arg(ctx, 1).c_str()) : nullptr;
-        if (a) PushString(ctx, *a);
-        else duk_push_null(ctx);
-        return 1;
-    }
-    case OpSetAttr:
-        if (n && n->element) {
-            n->SetAttr(Arg(ctx, 1), Arg(ctx, 2));
-            MarkLayout(v);
-        }
-        return 0;
-    case OpParent:
-        duk_push_uint(ctx, n && n->parent ? n->parent->id : 0);
-        return 1;
-    case OpById: {
-        Node* e = doc.ElementById(Arg(ctx, 0));
-        duk_push_uint(ctx, e ? e->id : 0);
-        return 1;
-    }
-    case OpBody:
-        duk_push_uint(ctx, doc.Body()->id);
-        return 1;
-    case OpRoot:
-        duk_push_uint(ctx, doc.Root()->id);
-        return 1;
     case OpNavigate:
-        Navigate(v, ResolveUrl(doc.Url(), Arg(ctx, 0)), WKE_NAVIGATION_OTHER, duk_get_boolean_default(ctx, 1, 0) != 0);
+        Navigate(v, ResolveUrl(v->url, Arg(ctx, 0)), WKE_NAVIGATION_OTHER, duk_get_boolean_default(ctx, 1, 0) != 0);
         return 0;
     case OpReload:
         ReloadView(v);
         return 0;
     case OpHref:
-        PushString(ctx, doc.Url());
+        PushString(ctx, v->url);
         return 1;
     case OpResolve:
-        PushString(ctx, ResolveUrl(doc.Url(), Arg(ctx, 0)));
+        PushString(ctx, ResolveUrl(v->url, Arg(ctx, 0)));
         return 1;
     case OpTimer:
         AddTimer(v, (int)IdArg(ctx, 0), duk_get_int_default(ctx, 1, 0), duk_get_boolean_default(ctx, 2, 0) != 0);
@@ -193,7 +89,7 @@ duk_ret_t Native(duk_context* ctx) {
         ClearTimer(v, (int)IdArg(ctx, 0));
         return 0;
     case OpXhr:
-        StartXhr(v, (int)IdArg(ctx, 0), Arg(ctx, 1), ResolveUrl(doc.Url(), Arg(ctx, 2)), Arg(ctx, 3));
+        StartXhr(v, (int)IdArg(ctx, 0), Arg(ctx, 1), ResolveUrl(v->url, Arg(ctx, 2)), Arg(ctx, 3));
         return 0;
     case OpXhrAbort:
         AbortXhr(v, (int)IdArg(ctx, 0));
@@ -227,35 +123,83 @@ duk_ret_t ToIntSafe(duk_context* ctx, void* udata) {
     return 0;
 }
 
+Script* Script::Of(duk_context* ctx) {
+    duk_memory_functions mf;
+    duk_get_memory_functions(ctx, &mf);
+    return static_cast<Script*>(mf.udata);
+}
+
+namespace {
+
+// Runs one prelude (a function expression) with the values pushed by push(); leaves its result.
+template <class F> bool RunPrelude(duk_context* ctx, const char* code, int nargs, F push) {
+    if (duk_peval_string(ctx, code) != 0) return false;
+    push();
+    return duk_pcall(ctx, nargs) == 0;
+}
+
+}  // namespace
+
 Script::Script(WvView* view) : m_view(view) {
+    m_document = DocumentOf(view);
+    if (m_document) dom_node_ref(m_document);
     m_ctx = duk_create_heap(nullptr, nullptr, nullptr, this, Fatal);
     if (!m_ctx) return;
     duk_context* ctx = m_ctx;
-    duk_push_global_stash(ctx);                                   // stash
-    if (duk_peval_string(ctx, kPrelude) != 0) {                    // stash prelude
+    duk_push_global_stash(ctx);                                    // stash
+    // The document's preludes share S; the events prelude returns the input entry points.
+    duk_push_object(ctx);                                          // stash S
+    bool ok = RunPrelude(ctx, kDomPrelude, 3, [&] {
+        PushDomNatives(ctx);
+        duk_push_global_object(ctx);
+        duk_dup(ctx, 1);
+    });
+    if (ok) {
+        duk_pop(ctx);
+        ok = RunPrelude(ctx, kWindowPrelude, 4, [&] {
+            PushWindowNatives(ctx);
+            PushDomNatives(ctx);
+            duk_push_global_object(ctx);
+            duk_dup(ctx, 1);
+        });
+    }
+    if (ok) {
+        duk_pop(ctx);
+        ok = RunPrelude(ctx, kEventsPrelude, 3, [&] {
+            PushDomNatives(ctx);
+            duk_push_global_object(ctx);
+            duk_dup(ctx, 1);
+        });                                                        // stash S events
+    }
+    if (ok) {
+        duk_remove(ctx, 1);                                        // stash events
+        ok = RunPrelude(ctx, kPrelude, 2, [&] {
+            duk_push_object(ctx);
+            for (const auto& n : kNatives) {
+                duk_push_c_function(ctx, Native, DUK_VARARGS);
+                duk_set_magic(ctx, -1, n.op);
+                duk_put_prop_string(ctx, -2, n.name);
+            }
+            duk_push_global_object(ctx);
+        });                                                        // stash events entries
+    }
+    if (!ok) {
         Report("prelude");
-        duk_pop_2(ctx);
+        duk_set_top(ctx, 0);
         return;
     }
-    duk_push_object(ctx);                                          // stash prelude N
-    for (const auto& n : kNatives) {
-        duk_push_c_function(ctx, Native, DUK_VARARGS);
-        duk_set_magic(ctx, -1, n.op);
-        duk_put_prop_string(ctx, -2, n.name);
-    }
-    duk_push_global_object(ctx);                                   // stash prelude N G
-    if (duk_pcall(ctx, 2) != 0) {                                  // stash entries
-        Report("prelude");
-        duk_pop_2(ctx);
-        return;
-    }
-    duk_put_prop_string(ctx, -2, "entries");
+    duk_enum(ctx, 1, DUK_ENUM_OWN_PROPERTIES_ONLY);                // stash events entries enum
+    while (duk_next(ctx, 3, 1)) duk_put_prop(ctx, 2);
     duk_pop(ctx);
+    duk_put_prop_string(ctx, 0, "entries");
+    duk_set_top(ctx, 0);
     for (size_t i = 0; i < Bindings().size(); ++i) DefineBinding(i);
 }
 
 Script::~Script() {
+    // Wrappers' finalizers release their nodes while the document is still held.
     if (m_ctx) duk_destroy_heap(m_ctx);
+    if (m_document) dom_node_unref(m_document);
 }
 
 namespace {
@@ -283,6 +227,22 @@ void Script::PauseBudget(DWORD elapsed) {
 
 bool Script::OverBudget() const {
     return m_depth > 0 && GetTickCount() - m_start > kBudgetMs;
+}
+
+// A script that does not compile: one line naming the file (its URL, or "inline") and the line.
+void Script::ReportSyntax(const std::string& source) {
+    std::string msg = duk_safe_to_string(m_ctx, -1);
+    long line = 0;
+    size_t at = msg.rfind("(line ");
+    if (at != std::string::npos) {
+        line = strtol(msg.c_str() + at + 6, nullptr, 10);
+        msg.erase(msg.find_last_not_of(' ', at - 1) + 1);
+    } else if (duk_is_object(m_ctx, -1)) {
+        duk_get_prop_string(m_ctx, -1, "lineNumber");
+        line = (long)duk_get_int_default(m_ctx, -1, 0);
+        duk_pop(m_ctx);
+    }
+    Log(m_view, "script error in " + source + " at line " + std::to_string(line) + ": " + msg);
 }
 
 void Script::Report(const char* where) {
@@ -322,7 +282,7 @@ void Script::Run(const std::string& code, const std::string& source) {
     CallbackScope scope;
     duk_push_lstring(m_ctx, source.data(), source.size());
     if (duk_pcompile_lstring_filename(m_ctx, 0, code.data(), code.size()) != 0) {
-        Report("compile");
+        ReportSyntax(source);
         duk_pop(m_ctx);
         return;
     }
@@ -337,21 +297,32 @@ void Script::FireLoad() {
     if (m_ctx) CallEntry("load", 0, nullptr);
 }
 
-int Script::Click(uint32_t node) {
-    if (!m_ctx) return 0;
+int Script::Mouse(dom_node* target, const char* type, const MouseInit& m) {
+    if (!m_ctx || !target) return 0;
     int r = 0;
-    duk_push_uint(m_ctx, node);
-    CallEntry("click", 1, &r);
+    PushNode(m_ctx, target);
+    duk_push_string(m_ctx, type);
+    const int values[] = {m.clientX, m.clientY, m.offsetX, m.offsetY, m.button, m.buttons, m.detail};
+    for (int v : values) duk_push_int(m_ctx, v);
+    PushNode(m_ctx, m.related);
+    duk_push_uint(m_ctx, m.flags);
+    CallEntry("mouse", 11, &r);
     return r;
 }
 
-bool Script::Key(const char* type, unsigned code) {
-    if (!m_ctx) return false;
+int Script::Key(dom_node* target, const char* type, const KeyInit& k) {
+    if (!m_ctx) return 0;
     int r = 0;
+    PushNode(m_ctx, target);
     duk_push_string(m_ctx, type);
-    duk_push_uint(m_ctx, code);
-    CallEntry("key", 2, &r);
-    return r != 0;
+    PushString(m_ctx, k.key);
+    PushString(m_ctx, k.code);
+    duk_push_uint(m_ctx, k.keyCode);
+    duk_push_uint(m_ctx, k.charCode);
+    duk_push_boolean(m_ctx, k.repeat);
+    duk_push_uint(m_ctx, k.modifiers);
+    CallEntry("key", 8, &r);
+    return r;
 }
 
 void Script::FireTimer(int id) {

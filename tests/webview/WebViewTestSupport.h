@@ -1,10 +1,12 @@
 // Shared pieces of the web-view tests: message pumping, a recording binding of
-// "window_external_CppCall", loading-finished records and stand-in pages.
+// "window_external_CppCall", loading-finished records, stand-in pages and the library's debug
+// lines.
 #pragma once
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -86,6 +88,60 @@ inline bool QueueEvent(const standin::Scenario& sc, int code, const std::string&
     if (twoArgs) q += "&two=1";
     return standin::Control(q, nullptr, reply);
 }
+
+// Records this process's debug lines (OutputDebugString) while it lives: the debug-print
+// exceptions reach a vectored handler before any debugger would.
+class DebugLines {
+public:
+    DebugLines() {
+        Lines().clear();
+        m_handle = ::AddVectoredExceptionHandler(1, &DebugLines::Handler);
+    }
+    ~DebugLines() {
+        if (m_handle) ::RemoveVectoredExceptionHandler(m_handle);
+    }
+    DebugLines(const DebugLines&) = delete;
+    DebugLines& operator=(const DebugLines&) = delete;
+
+    static std::vector<std::string>& Lines() {
+        static std::vector<std::string> lines;
+        return lines;
+    }
+    // The first line holding every one of the parts; empty when none does.
+    static std::string Find(std::initializer_list<const char*> parts) {
+        for (const std::string& l : Lines()) {
+            bool all = true;
+            for (const char* p : parts) all = all && l.find(p) != std::string::npos;
+            if (all) return l;
+        }
+        return std::string();
+    }
+    static std::string All() {
+        std::string r;
+        for (const std::string& l : Lines()) r += l + (l.empty() || l.back() != '\n' ? "\n" : "");
+        return r;
+    }
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* e) {
+        const EXCEPTION_RECORD* r = e->ExceptionRecord;
+        const DWORD kWide = 0x4001000A, kNarrow = 0x40010006;
+        if ((r->ExceptionCode != kWide && r->ExceptionCode != kNarrow) || r->NumberParameters < 2)
+            return EXCEPTION_CONTINUE_SEARCH;
+        if (r->ExceptionCode == kWide) {
+            const wchar_t* w = reinterpret_cast<const wchar_t*>(r->ExceptionInformation[1]);
+            int n = w ? ::WideCharToMultiByte(CP_UTF8, 0, w, -1, NULL, 0, NULL, NULL) : 0;
+            std::string s(n > 0 ? n - 1 : 0, '\0');
+            if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, NULL, NULL);
+            Lines().push_back(s);
+        } else {
+            const char* a = reinterpret_cast<const char*>(r->ExceptionInformation[1]);
+            Lines().push_back(a ? a : "");
+        }
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    PVOID m_handle = nullptr;
+};
 
 inline size_t CountGets(const standin::Scenario& sc, const std::string& target) {
     size_t n = 0;

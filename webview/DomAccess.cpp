@@ -283,6 +283,10 @@ void SerializeInto(dom_node* n, const std::string& parentTag, std::string& out) 
 
 }  // namespace
 
+void SerializeIn(dom_node* n, const std::string& parentTag, std::string& out) {
+    SerializeInto(n, parentTag, out);
+}
+
 void SerializeChildren(dom_node* n, std::string& out) {
     std::string tag = Tag(n);
     for (NodeRef c = FirstChild(n); c; c = Next(c.get())) SerializeInto(c.get(), tag, out);

@@ -109,6 +109,8 @@ template <class F> void Descendants(dom_node* root, F keep, std::vector<NodeRef>
 // Markup of the node's children (innerHTML) or of the node itself (outerHTML).
 void SerializeChildren(dom_node* n, std::string& out);
 void Serialize(dom_node* n, std::string& out);
+// n as it serialises inside an element of tag parentTag (text in <script> and <style> is raw).
+void SerializeIn(dom_node* n, const std::string& parentTag, std::string& out);
 
 }  // namespace dom
 }  // namespace webview

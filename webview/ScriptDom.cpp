@@ -122,21 +122,24 @@ bool ValidName(const std::string& s) {
 }
 
 // Replaces the children of n by the parse of html (in n's context). When html extends the markup
-// the previous read handed out and nothing changed since, only the new tail is parsed.
+// the previous read handed out and nothing changed since, only the new tail is parsed and
+// appended, and the cached markup grows by the tail's own serialisation: `el.innerHTML += more`
+// costs in proportion to `more`, not to what the element already holds.
 void SetInnerHtml(duk_context* ctx, dom_node* n, const std::string& html) {
     Script* s = Owner(ctx);
     DomState& st = s->dom;
     bool append = st.htmlNode == n && st.htmlAt == st.mutations && html.size() >= st.html.size() &&
                   html.compare(0, st.html.size(), st.html) == 0;
-    std::string tail = append ? html.substr(st.html.size()) : html;
     if (!append) {
+        st.htmlNode = nullptr;
         while (NodeRef c = dom::FirstChild(n)) {
             dom_node* gone = nullptr;
             if (dom_node_remove_child(n, c.get(), &gone) != DOM_NO_ERR) break;
             if (gone) dom_node_unref(gone);
         }
     }
-    NodeRef frag = ParseFragment(s->View(), n, tail);
+    NodeRef frag = ParseFragment(s->View(), n, append ? html.substr(st.html.size()) : html);
+    std::string added;
     if (frag) {
         NodeRef first = dom::FirstChild(frag.get());
         NodeRef last = dom::LastChild(n);
@@ -145,17 +148,21 @@ void SetInnerHtml(duk_context* ctx, dom_node* n, const std::string& html) {
             dom::SetNodeValue(last.get(), dom::NodeValue(last.get()) + dom::NodeValue(first.get()));
             dom_node* gone = nullptr;
             dom_node_remove_child(frag.get(), first.get(), &gone);
-            if (gone) dom_node_unref(gone);
+            if (gone) {
+                if (append) dom::Serialize(gone, added);  // serialised in the fragment: escaped as text
+                dom_node_unref(gone);
+            }
+        }
+        if (append) {
+            std::string tag = dom::Tag(n);
+            for (NodeRef c = dom::FirstChild(frag.get()); c; c = dom::Next(c.get())) dom::SerializeIn(c.get(), tag, added);
         }
         Insert(n, frag.get(), nullptr);
     }
     Changed(ctx, n, ChangeKind::Children);
-    // The markup now equals html (modulo serialisation), so a following read-append still chains.
     if (append) {
-        st.html = html;
+        st.html += added;
         st.htmlAt = st.mutations;
-    } else {
-        st.htmlNode = nullptr;
     }
 }
 
@@ -282,17 +289,20 @@ duk_ret_t Native(duk_context* ctx) {
         }
         return 0;
     case OpHtml: {
-        std::string out;
         if (duk_get_boolean_default(ctx, 1, 0)) {
+            std::string out;
             dom::Serialize(n, out);
-        } else {
-            dom::SerializeChildren(n, out);
-            DomState& st = Owner(ctx)->dom;
+            PushStr(ctx, out);
+            return 1;
+        }
+        DomState& st = Owner(ctx)->dom;
+        if (st.htmlNode != n || st.htmlAt != st.mutations) {
+            st.html.clear();
+            dom::SerializeChildren(n, st.html);
             st.htmlNode = n;
             st.htmlAt = st.mutations;
-            st.html = out;
         }
-        PushStr(ctx, out);
+        PushStr(ctx, st.html);
         return 1;
     }
     case OpSetHtml:

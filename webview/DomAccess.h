@@ -3,7 +3,7 @@
 // reference that is released when it goes out of scope. Every getter of libdom hands out a new
 // reference; these helpers take ownership of it so callers never unref by hand.
 #pragma once
-#include "LibDom.h"
+#include "DomApi.h"
 
 #include <string>
 #include <utility>

@@ -3,7 +3,7 @@
 // universal, #id, .class, [attr], [attr=v] with ^= $= *= ~= |=, :first-child, :last-child,
 // :only-child, :nth-child(an+b), :not(), and the combinators descendant, >, + and ~.
 #pragma once
-#include "LibDom.h"
+#include "DomApi.h"
 
 #include <string>
 #include <vector>

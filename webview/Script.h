@@ -6,7 +6,7 @@
 #pragma once
 #include <windows.h>
 
-#include "LibDom.h"
+#include "DomApi.h"
 
 #include <cstdint>
 #include <string>

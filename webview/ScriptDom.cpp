@@ -229,14 +229,14 @@ duk_ret_t Native(duk_context* ctx) {
         if (!dom::IsElement(n)) return Fail(ctx, "TypeError");
         if (!ValidName(name)) return Fail(ctx, "InvalidCharacterError");
         if (!dom::SetAttr(n, name, Arg(ctx, 2))) return Fail(ctx, "Error");
-        Changed(ctx, n, name == "style" ? ChangeKind::Style : ChangeKind::Attribute);
+        Changed(ctx, n, ChangeKind::Attribute);
         return 0;
     }
     case OpRemoveAttr: {
         std::string name = Arg(ctx, 1);
         if (dom::GetAttr(n, name, nullptr)) {
             dom::RemoveAttr(n, name);
-            Changed(ctx, n, name == "style" ? ChangeKind::Style : ChangeKind::Attribute);
+            Changed(ctx, n, ChangeKind::Attribute);
         }
         return 0;
     }
@@ -468,7 +468,7 @@ duk_ret_t Native(duk_context* ctx) {
     case OpBox: {
         // [left, top, width, height] of the border box in the viewport, or null without a box.
         BoxInfo b;
-        if (!n || !NodeBox(ViewOf(ctx), n, b)) {
+        if (!n || !ViewportBox(ViewOf(ctx), n, b)) {
             duk_push_null(ctx);
             return 1;
         }

@@ -10,7 +10,7 @@
 // Document, style, classList, dataset) over them. Natives never throw: a failure comes back as
 // the name of the DOM error, which the prelude throws.
 #pragma once
-#include "LibDom.h"
+#include "DomApi.h"
 
 #include <string>
 

@@ -55,7 +55,7 @@ int DispatchMouse(WvView* v, dom_node* target, const char* type, int x, int y, i
     m.clientX = x;
     m.clientY = y;
     BoxInfo box;
-    if (NodeBox(v, target, box)) {
+    if (ViewportBox(v, target, box)) {
         m.offsetX = x - box.padding.left;
         m.offsetY = y - box.padding.top;
     }

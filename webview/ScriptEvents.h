@@ -6,7 +6,7 @@
 #pragma once
 #include <string>
 
-#include "LibDom.h"
+#include "DomApi.h"
 
 struct WvView;
 

@@ -178,7 +178,7 @@ enum { RelParent, RelFirst, RelLast, RelNext, RelPrev, RelParentEl, RelFirstEl, 
        RelOwner, RelRoot, RelBody, RelHead };
 
 duk_ret_t Native(duk_context* ctx) {
-    dom_node* n = NodeAt(ctx, 0);
+    dom_node* n = WrappedNode(ctx, 0);
     switch ((Op)duk_get_current_magic(ctx)) {
     case OpType:
         duk_push_int(ctx, dom::Type(n));
@@ -351,22 +351,21 @@ duk_ret_t Native(duk_context* ctx) {
         return 1;
     }
     case OpInsert: {
-        dom_node* node = NodeAt(ctx, 1);
-        dom_node* ref = NodeAt(ctx, 2);
+        dom_node* node = WrappedNode(ctx, 1);
+        dom_node* ref = WrappedNode(ctx, 2);
+        if (!node) return Fail(ctx, "TypeError");
         if (!IsContainer(n) || !IsInserted(node)) return Fail(ctx, "HierarchyRequestError");
         if (!duk_is_null_or_undefined(ctx, 2) && !ref) return Fail(ctx, "TypeError");
-        bool fragment = dom::Type(node) == DOM_DOCUMENT_FRAGMENT_NODE;
         NodeRef oldParent = dom::Parent(node);
         dom_exception err = Insert(n, node, ref);
         if (err != DOM_NO_ERR) return Fail(ctx, ErrorName(err));
         if (oldParent && oldParent.get() != n) Changed(ctx, oldParent.get(), ChangeKind::Children);
         Changed(ctx, n, ChangeKind::Children);
-        (void)fragment;
         duk_dup(ctx, 1);
         return 1;
     }
     case OpRemove: {
-        dom_node* child = NodeAt(ctx, 1);
+        dom_node* child = WrappedNode(ctx, 1);
         NodeRef parent = dom::Parent(child);
         if (!child || parent.get() != n) return Fail(ctx, "NotFoundError");
         dom_node* gone = nullptr;
@@ -378,8 +377,8 @@ duk_ret_t Native(duk_context* ctx) {
         return 1;
     }
     case OpReplace: {
-        dom_node* node = NodeAt(ctx, 1);
-        dom_node* old = NodeAt(ctx, 2);
+        dom_node* node = WrappedNode(ctx, 1);
+        dom_node* old = WrappedNode(ctx, 2);
         NodeRef parent = dom::Parent(old);
         if (!old || parent.get() != n) return Fail(ctx, "NotFoundError");
         if (!IsInserted(node)) return Fail(ctx, "HierarchyRequestError");
@@ -448,14 +447,14 @@ duk_ret_t Native(duk_context* ctx) {
         return 1;
     }
     case OpContains: {
-        dom_node* other = NodeAt(ctx, 1);
+        dom_node* other = WrappedNode(ctx, 1);
         bool in = false;
         for (NodeRef p = NodeRef::Share(other); p && !in; p = dom::Parent(p.get())) in = p.get() == n;
         duk_push_boolean(ctx, n && in);
         return 1;
     }
     case OpSame:
-        duk_push_boolean(ctx, n && n == NodeAt(ctx, 1));
+        duk_push_boolean(ctx, n && n == WrappedNode(ctx, 1));
         return 1;
     case OpDoc:
         PushNode(ctx, Doc(ctx));
@@ -577,7 +576,7 @@ void PushNode(duk_context* ctx, dom_node* n) {
     duk_remove(ctx, -2);
 }
 
-dom_node* NodeAt(duk_context* ctx, int idx) {
+dom_node* WrappedNode(duk_context* ctx, int idx) {
     if (idx >= duk_get_top(ctx) || !duk_is_object(ctx, idx)) return nullptr;
     duk_get_prop_string(ctx, idx, kNodeKey);
     dom_node* n = static_cast<dom_node*>(duk_get_pointer(ctx, -1));

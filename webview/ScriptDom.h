@@ -31,7 +31,7 @@ struct DomState {
 // Pushes the wrapper of n (null for a null node).
 void PushNode(duk_hthread* ctx, dom_node* n);
 // The node of the wrapper at idx, or null.
-dom_node* NodeAt(duk_hthread* ctx, int idx);
+dom_node* WrappedNode(duk_hthread* ctx, int idx);
 // Pushes the natives object the DOM prelude is called with.
 void PushDomNatives(duk_hthread* ctx);
 

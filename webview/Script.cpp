@@ -58,47 +58,9 @@ void PushString(duk_context* ctx, const std::string& s) {
     duk_push_lstring(ctx, s.data(), s.size());
 }
 
-bool IsVoid(const std::string& t) {
-    static const char* kVoid[] = {"br", "img", "hr", "meta", "link", "input", "area", "base", "col", "wbr"};
-    for (const char* v : kVoid)
-        if (t == v) return true;
-    return false;
-}
-
-void Escape(const std::string& s, std::string& out, bool attr) {
-    for (char c : s) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '"' && attr) out += "&quot;";
-        else out += c;
-    }
-}
-
-void Serialize(const Node* n, std::string& out) {
-    for (const auto& cp : n->children) {
-        const Node* c = cp.get();
-        if (!c->element) {
-            if (n->tag == "script" || n->tag == "style") out += c->text;
-            else Escape(c->text, out, false);
-            continue;
-        }
-        out += "<" + c->tag;
-        for (const auto& a : c->attrs) {
-            out += " " + a.first + "=\"";
-            Escape(a.second, out, true);
-            out += "\"";
-        }
-        out += ">";
-        if (IsVoid(c->tag)) continue;
-        Serialize(c, out);
-        out += "</" + c->tag + ">";
-    }
-}
-
-// Replaces or adds one declaration of a script-set style.
-void SetOverride(Node* n, const std::string& decl) {
-    Declarations cur = ParseDeclarations(n->styleOverride);
+// Replaces or adds declarations of an element's style attribute (element.style.x = ...).
+void SetStyleDecl(dom_node* n, const std::string& decl) {
+    Declarations cur = ParseDeclarations(Attr(n, "style"));
     Declarations add = ParseDeclarations(decl);
     for (const auto& kv : add.items) {
         bool found = false;
@@ -107,17 +69,15 @@ void SetOverride(Node* n, const std::string& decl) {
         if (!found) cur.items.push_back(kv);
     }
     std::string s;
-    for (const auto& kv : cur.items) s += kv.first + ":" + kv.second + ";";
-    n->styleOverride = s;
+    for (const auto& kv : cur.items)
+        if (!kv.second.empty()) s += kv.first + ":" + kv.second + ";";
+    SetAttr(n, "style", s);
 }
 
-std::string GetOverride(const Node* n, const std::string& prop) {
+std::string GetStyleDecl(dom_node* n, const std::string& prop) {
     std::string v;
-    for (const std::string* src : {n->Attr("style"), &n->styleOverride}) {
-        if (!src) continue;
-        for (const auto& kv : ParseDeclarations(*src).items)
-            if (kv.first == prop) v = kv.second;
-    }
+    for (const auto& kv : ParseDeclarations(Attr(n, "style")).items)
+        if (kv.first == prop) v = kv.second;
     return v;
 }
 
@@ -125,54 +85,59 @@ duk_ret_t Native(duk_context* ctx) {
     Script* s = ScriptOf(ctx);
     WvView* v = s->View();
     Document& doc = v->doc;
-    Node* n = doc.ById(IdArg(ctx, 0));
+    dom_node* n = doc.ById(IdArg(ctx, 0));
     switch ((Op)duk_get_current_magic(ctx)) {
     case OpLog:
         Log(v, Arg(ctx, 0));
         return 0;
     case OpGet: {
         std::string what = Arg(ctx, 1), r;
-        if (n && what == "html") Serialize(n, r);
-        else if (n && what == "text") r = n->TextContent();
-        else if (n && what == "tag") r = n->tag;
-        else if (n && what.compare(0, 4, "css:") == 0) r = GetOverride(n, what.substr(4));
+        if (n && what == "html") r = doc.InnerHtml(n);
+        else if (n && what == "text") r = TextContent(n);
+        else if (n && what == "tag") r = TagOf(n);
+        else if (n && what.compare(0, 4, "css:") == 0) r = GetStyleDecl(n, what.substr(4));
         PushString(ctx, r);
         return 1;
     }
     case OpSet: {
         if (!n) return 0;
         std::string what = Arg(ctx, 1), value = Arg(ctx, 2);
-        if (what == "html") doc.SetInnerHtml(n, value);
-        else if (what == "text") doc.SetTextContent(n, value);
-        else if (what == "css") SetOverride(n, value);
-        MarkLayout(v);
+        if (what == "html") {
+            doc.SetInnerHtml(n, value);
+            NodeChanged(v, n, ChangeKind::Children);
+        } else if (what == "text") {
+            doc.SetTextContent(n, value);
+            NodeChanged(v, n, IsText(n) ? ChangeKind::Text : ChangeKind::Children);
+        } else if (what == "css" && IsElement(n)) {
+            SetStyleDecl(n, value);
+            NodeChanged(v, n, ChangeKind::Attribute);
+        }
         return 0;
     }
     case OpAttr: {
-        const std::string* a = n && n->element ? n->Attr(Arg(ctx, 1).c_str()) : nullptr;
-        if (a) PushString(ctx, *a);
+        std::string a;
+        if (GetAttr(n, ToLower(Arg(ctx, 1)).c_str(), &a)) PushString(ctx, a);
         else duk_push_null(ctx);
         return 1;
     }
     case OpSetAttr:
-        if (n && n->element) {
-            n->SetAttr(Arg(ctx, 1), Arg(ctx, 2));
-            MarkLayout(v);
+        if (IsElement(n)) {
+            SetAttr(n, Arg(ctx, 1), Arg(ctx, 2));
+            NodeChanged(v, n, ChangeKind::Attribute);
         }
         return 0;
     case OpParent:
-        duk_push_uint(ctx, n && n->parent ? n->parent->id : 0);
+        duk_push_uint(ctx, n && IsElement(ParentOf(n)) ? doc.IdOf(ParentOf(n)) : 0);
         return 1;
     case OpById: {
-        Node* e = doc.ElementById(Arg(ctx, 0));
-        duk_push_uint(ctx, e ? e->id : 0);
+        duk_push_uint(ctx, doc.IdOf(doc.ElementById(Arg(ctx, 0))));
         return 1;
     }
     case OpBody:
-        duk_push_uint(ctx, doc.Body()->id);
+        duk_push_uint(ctx, doc.IdOf(doc.Body()));
         return 1;
     case OpRoot:
-        duk_push_uint(ctx, doc.Root()->id);
+        duk_push_uint(ctx, doc.IdOf(doc.Root()));
         return 1;
     case OpNavigate:
         Navigate(v, ResolveUrl(doc.Url(), Arg(ctx, 0)), WKE_NAVIGATION_OTHER, duk_get_boolean_default(ctx, 1, 0) != 0);

@@ -1,6 +1,6 @@
-// The CSS subset of the web view: style sheets from <style> elements and style attributes; type,
-// class, id and descendant selectors; display, colours, font size and weight, text alignment,
-// margin, padding, border, width and height. Owned by the document that parsed them.
+// The style values the layout draws with (the cascade itself is libcss's, see Cascade.h), and the
+// small parsers the view needs outside the cascade: colours of presentational attributes and
+// declaration lists of style attributes that scripts edit.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,9 +8,8 @@
 
 namespace webview {
 
-struct Node;
-
 enum class Display { Inline, Block, InlineBlock, None };
+
 enum class Align { Left, Center, Right };
 
 // A length: unset (auto), pixels or a percentage of the containing width.
@@ -39,41 +38,26 @@ struct Style {
     uint32_t borderColor = 0xFF000000;
     Length width, height;
     bool pre = false;  // whitespace kept (pre)
+
+    bool operator==(const Style& o) const {
+        auto e = [](const Edges& a, const Edges& b) {
+            return a.top == b.top && a.right == b.right && a.bottom == b.bottom && a.left == b.left;
+        };
+        auto l = [](const Length& a, const Length& b) { return a.kind == b.kind && a.value == b.value; };
+        return display == o.display && color == o.color && background == o.background && fontSize == o.fontSize &&
+               bold == o.bold && underline == o.underline && align == o.align && e(margin, o.margin) &&
+               e(padding, o.padding) && e(border, o.border) && borderColor == o.borderColor && l(width, o.width) &&
+               l(height, o.height) && pre == o.pre;
+    }
+    bool operator!=(const Style& o) const { return !(*this == o); }
 };
 
-// One declaration list, applied in order.
+// One declaration list, in order.
 struct Declarations {
     std::vector<std::pair<std::string, std::string>> items;
 };
 
-struct Selector {
-    // Compound selectors from the outermost ancestor to the subject.
-    struct Compound {
-        std::string tag, id;
-        std::vector<std::string> classes;
-    };
-    std::vector<Compound> parts;
-    int specificity = 0;
-};
-
-struct Rule {
-    Selector selector;
-    Declarations decls;
-    int order = 0;
-};
-
-class StyleSheet {
-public:
-    void Parse(const std::string& css);
-    // Computes the style of every element under root (inheritance from the parent's style).
-    void Compute(Node* root) const;
-
-private:
-    std::vector<Rule> m_rules;
-};
-
 Declarations ParseDeclarations(const std::string& text);
-void ApplyDeclarations(Style& style, const Declarations& decls, const Style& parent);
 bool ParseColor(const std::string& text, uint32_t& color);
 
 }  // namespace webview

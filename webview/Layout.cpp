@@ -45,15 +45,14 @@ bool IsCjk(wchar_t c) {
            (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x3000 && c <= 0x303F);
 }
 
-class Layouter;
-
 // One line's worth of inline items, placed when the line is complete.
 struct LineItem {
     bool atomic = false;
     std::wstring text;
     const Style* style = nullptr;
     HFONT font = nullptr;
-    uint32_t node = 0;
+    dom_node* node = nullptr;
+    Box* box = nullptr;  // atomic inline-blocks: its boxes' rectangles move with it
     uint32_t background = 0;
     int w = 0, h = 0;
     LayoutResult sub;  // atomic boxes: laid out at (0, 0)
@@ -61,11 +60,12 @@ struct LineItem {
 
 class Layouter {
 public:
-    Layouter(Document& doc, HDC dc, FontCache& fonts) : m_doc(doc), m_dc(dc), m_fonts(fonts) {}
+    Layouter(RenderTree& tree, Document& doc, HDC dc, FontCache& fonts, LayoutResult* previous)
+        : m_tree(tree), m_doc(doc), m_dc(dc), m_fonts(fonts), m_prev(previous) {}
 
-    // Lays out a block-level element with its margin box's top left at (x, y); returns the margin
-    // box's height. Appends to out.
-    int Block(Node* n, int x, int y, int avail, LayoutResult& out, int* usedWidth = nullptr);
+    // Lays out a block-level box with its margin box's top left at (x, y); returns the margin
+    // box's height. Appends to out; page tells that out is the page's own list.
+    int Block(Box* n, int x, int y, int avail, LayoutResult& out, bool page, int* usedWidth = nullptr);
 
 private:
     struct Lines {
@@ -77,16 +77,22 @@ private:
         bool spacePending = false;
     };
 
-    int Children(Node* n, int x, int y, int width, LayoutResult& out, int* usedWidth);
-    void Inline(Node* n, Lines& lines, LayoutResult& out);
-    void AddText(const std::wstring& text, Node* owner, Lines& lines, LayoutResult& out);
+    bool Reuse(Box* n, int x, int y, int avail, LayoutResult& out, int* usedWidth);
+    int Children(Box* n, int x, int y, int width, LayoutResult& out, bool page, int* usedWidth);
+    void Inline(Box* n, Lines& lines, LayoutResult& out, bool page);
+    void AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, LayoutResult& out);
     void Add(LineItem item, Lines& lines, LayoutResult& out);
     void Flush(Lines& lines, LayoutResult& out);
     int Measure(HFONT f, const std::wstring& s);
+    int MaxContent(Box* n);
+    int InlineWidth(Box* n, int& line, int& widest);
+    void ImageSize(Box* n, int avail, int* w, int* h);
 
+    RenderTree& m_tree;
     Document& m_doc;
     HDC m_dc;
     FontCache& m_fonts;
+    LayoutResult* m_prev;
 };
 
 int Layouter::Measure(HFONT f, const std::wstring& s) {
@@ -98,28 +104,64 @@ int Layouter::Measure(HFONT f, const std::wstring& s) {
     return sz.cx;
 }
 
-int Layouter::Block(Node* n, int x, int y, int avail, LayoutResult& out, int* usedWidth) {
+// Moves every box of a subtree (its remembered rectangles and page ranges) by the same amounts.
+void Shift(Box* root, int dx, int dy, long dItems, long dHits, bool inPage) {
+    std::vector<Box*> stack{root};
+    while (!stack.empty()) {
+        Box* b = stack.back();
+        stack.pop_back();
+        OffsetRect(&b->border, dx, dy);
+        b->laidAt.x += dx;
+        b->laidAt.y += dy;
+        b->itemsBegin += dItems;
+        b->itemsEnd += dItems;
+        b->hitsBegin += dHits;
+        b->hitsEnd += dHits;
+        b->inPage = inPage && b->inPage;
+        for (auto& c : b->children) stack.push_back(c.get());
+    }
+}
+
+bool Layouter::Reuse(Box* n, int x, int y, int avail, LayoutResult& out, int* usedWidth) {
+    if (!m_prev || n->needsLayout || !n->inPage || n->laidWidth != avail) return false;
+    if (n->itemsEnd > m_prev->items.size() || n->hitsEnd > m_prev->hits.size()) return false;
+    int dx = x - n->laidAt.x, dy = y - n->laidAt.y;
+    size_t items = out.items.size(), hits = out.hits.size();
+    for (size_t i = n->itemsBegin; i < n->itemsEnd; ++i) {
+        out.items.push_back(std::move(m_prev->items[i]));
+        OffsetRect(&out.items.back().rc, dx, dy);
+    }
+    for (size_t i = n->hitsBegin; i < n->hitsEnd; ++i) {
+        out.hits.push_back(m_prev->hits[i]);
+        OffsetRect(&out.hits.back().rc, dx, dy);
+    }
+    Shift(n, dx, dy, (long)items - (long)n->itemsBegin, (long)hits - (long)n->hitsBegin, true);
+    if (usedWidth) *usedWidth = n->laidUsed;
+    return true;
+}
+
+int Layouter::Block(Box* n, int x, int y, int avail, LayoutResult& out, bool page, int* usedWidth) {
+    if (page && Reuse(n, x, y, avail, out, usedWidth)) return n->laidHeight;
+    ++m_tree.laidOut;
     const Style& s = n->style;
     const Edges &m = s.margin, &b = s.border, &p = s.padding;
     int frame = b.left + b.right + p.left + p.right;
     bool fixedWidth = s.width.kind != Length::Auto;
     int content = fixedWidth ? s.width.Resolve(avail, 0) : avail - m.left - m.right - frame;
     content = std::max(0, std::min(content, 100000));
-    size_t fill = out.items.size();
+    size_t fill = out.items.size(), hit = out.hits.size();
     out.items.push_back(PaintItem());
-    size_t hit = out.hits.size();
     out.hits.push_back(HitBox{});
     int cx = x + m.left + b.left + p.left, cy = y + m.top + b.top + p.top;
     int used = 0;
-    int h = Children(n, cx, cy, content, out, &used);
+    int h = Children(n, cx, cy, content, out, page, &used);
     if (s.height.kind == Length::Px) h = int(s.height.value);
-    if (usedWidth) *usedWidth = (fixedWidth ? content : used) + frame + m.left + m.right;
     int boxWidth = content + frame;
     RECT box{x + m.left, y + m.top, x + m.left + boxWidth, y + m.top + b.top + p.top + h + p.bottom + b.bottom};
     out.items[fill].kind = PaintItem::Fill;
     out.items[fill].rc = box;
     out.items[fill].color = s.background;
-    out.hits[hit] = HitBox{box, n->id};
+    out.hits[hit] = HitBox{box, n->node};
     if (b.top || b.right || b.bottom || b.left) {
         PaintItem f;
         f.kind = PaintItem::Frame;
@@ -128,22 +170,36 @@ int Layouter::Block(Node* n, int x, int y, int avail, LayoutResult& out, int* us
         f.color = s.borderColor;
         out.items.push_back(f);
     }
-    return m.top + (box.bottom - box.top) + m.bottom;
+    int height = m.top + (box.bottom - box.top) + m.bottom;
+    int usedTotal = (fixedWidth ? content : used) + frame + m.left + m.right;
+    if (usedWidth) *usedWidth = usedTotal;
+    n->border = box;
+    n->needsLayout = false;
+    n->laidWidth = avail;
+    n->laidHeight = height;
+    n->laidUsed = usedTotal;
+    n->laidAt = POINT{x, y};
+    n->itemsBegin = fill;
+    n->itemsEnd = out.items.size();
+    n->hitsBegin = hit;
+    n->hitsEnd = out.hits.size();
+    n->inPage = page;
+    return height;
 }
 
-int Layouter::Children(Node* n, int x, int y, int width, LayoutResult& out, int* usedWidth) {
+int Layouter::Children(Box* n, int x, int y, int width, LayoutResult& out, bool page, int* usedWidth) {
     Lines lines{x, y, width, n->style.align};
     int used = 0;
     for (auto& c : n->children) {
-        Node* k = c.get();
+        Box* k = c.get();
         if (k->style.display == Display::None) continue;
         if (k->element && k->style.display == Display::Block) {
             Flush(lines, out);
             int w = 0;
-            lines.y += Block(k, x, lines.y, width, out, &w);
+            lines.y += Block(k, x, lines.y, width, out, page && lines.items.empty(), &w);
             used = std::max(used, w);
         } else {
-            Inline(k, lines, out);
+            Inline(k, lines, out, page);
         }
     }
     Flush(lines, out);
@@ -151,9 +207,28 @@ int Layouter::Children(Node* n, int x, int y, int width, LayoutResult& out, int*
     return lines.y - y;
 }
 
-void Layouter::Inline(Node* n, Lines& lines, LayoutResult& out) {
+void Layouter::ImageSize(Box* n, int avail, int* w, int* h) {
+    const Style& s = n->style;
+    std::string src;
+    int natW = 0, natH = 0, image = -1;
+    if (GetAttr(n->node, "src", &src) && !Trim(src).empty()) {
+        image = m_doc.ImageFor(ResolveUrl(m_doc.Url(), src));
+        natW = m_doc.Images()[image].width;
+        natH = m_doc.Images()[image].height;
+    }
+    n->imageIndex = image;
+    int iw = s.width.Resolve(avail, -1), ih = s.height.Resolve(0, -1);
+    if (iw < 0 && ih < 0) iw = natW, ih = natH;
+    else if (iw < 0) iw = natH ? natW * ih / natH : ih;
+    else if (ih < 0) ih = natW ? natH * iw / natW : iw;
+    *w = std::min(iw, 100000);
+    *h = std::min(ih, 100000);
+}
+
+void Layouter::Inline(Box* n, Lines& lines, LayoutResult& out, bool page) {
     if (!n->element) {
-        AddText(Utf8ToWide(n->text), n->parent, lines, out);
+        // Its pieces are hit as the element that holds the text.
+        AddText(n->text, n->parent, n->parent ? n->parent->node : n->node, lines, out);
         return;
     }
     const Style& s = n->style;
@@ -170,63 +245,145 @@ void Layouter::Inline(Node* n, Lines& lines, LayoutResult& out) {
         return;
     }
     if (n->tag == "img") {
+        ++m_tree.laidOut;
         LineItem it;
         it.atomic = true;
-        it.node = n->id;
-        const std::string* src = n->Attr("src");
-        int natW = 0, natH = 0, image = -1;
-        if (src && !Trim(*src).empty()) {
-            image = m_doc.ImageFor(ResolveUrl(m_doc.Url(), *src));
-            natW = m_doc.Images()[image].width;
-            natH = m_doc.Images()[image].height;
-        }
-        n->imageIndex = image;
-        int w = s.width.Resolve(lines.width, -1), h = s.height.Resolve(0, -1);
-        if (w < 0 && h < 0) w = natW, h = natH;
-        else if (w < 0) w = natH ? natW * h / natH : h;
-        else if (h < 0) h = natW ? natH * w / natW : w;
-        it.w = std::min(w, 100000) + s.border.left + s.border.right;
-        it.h = std::min(h, 100000) + s.border.top + s.border.bottom;
+        it.node = n->node;
+        it.box = n;
+        int w = 0, h = 0;
+        ImageSize(n, lines.width, &w, &h);
+        const Edges &b = s.border, &m = s.margin;
+        RECT box{m.left, m.top, m.left + b.left + w + b.right, m.top + b.top + h + b.bottom};
+        it.w = box.right + m.right;
+        it.h = box.bottom + m.bottom;
         PaintItem pic;
         pic.kind = PaintItem::Picture;
-        pic.image = image;
-        pic.rc = RECT{s.border.left, s.border.top, s.border.left + w, s.border.top + h};
+        pic.image = n->imageIndex;
+        pic.rc = RECT{box.left + b.left, box.top + b.top, box.left + b.left + w, box.top + b.top + h};
         it.sub.items.push_back(pic);
-        it.sub.hits.push_back(HitBox{RECT{0, 0, it.w, it.h}, n->id});
+        if (b.top || b.right || b.bottom || b.left) {
+            PaintItem f;
+            f.kind = PaintItem::Frame;
+            f.rc = box;
+            f.border = b;
+            f.color = s.borderColor;
+            it.sub.items.push_back(f);
+        }
+        it.sub.hits.push_back(HitBox{box, n->node});
+        n->border = box;
+        n->needsLayout = false;
+        n->inPage = false;
         Add(std::move(it), lines, out);
         return;
     }
     if (s.display == Display::InlineBlock) {
         LineItem it;
         it.atomic = true;
-        it.node = n->id;
+        it.node = n->node;
+        it.box = n;
+        // Shrink to fit: laid out once, at the width its content wants (at most the line's).
+        int avail = lines.width;
+        if (s.width.kind == Length::Auto) avail = std::min(avail, MaxContent(n));
         int used = 0;
-        it.h = Block(n, 0, 0, lines.width, it.sub, &used);
-        if (s.width.kind == Length::Auto) {
-            // Shrink to the content: lay out again at the width it used, so that centring holds.
-            LayoutResult again;
-            it.h = Block(n, 0, 0, used, again, nullptr);
-            it.sub = std::move(again);
-        }
-        it.w = used;
+        it.h = Block(n, 0, 0, avail, it.sub, false, &used);
+        it.w = s.width.kind == Length::Auto ? avail : used;
         Add(std::move(it), lines, out);
         return;
     }
     for (auto& c : n->children) {
-        Node* k = c.get();
+        Box* k = c.get();
         if (k->element && k->style.display == Display::Block) {
             // A block inside inline content breaks the line around it.
             Flush(lines, out);
             int w = 0;
-            lines.y += Block(k, lines.x, lines.y, lines.width, out, &w);
+            lines.y += Block(k, lines.x, lines.y, lines.width, out, false, &w);
             lines.maxWidth = std::max(lines.maxWidth, w);
         } else {
-            Inline(k, lines, out);
+            Inline(k, lines, out, page);
         }
     }
+    n->needsLayout = false;
+    n->inPage = false;
 }
 
-void Layouter::AddText(const std::wstring& text, Node* owner, Lines& lines, LayoutResult& out) {
+// The width a box's content takes on one line (margin box), remembered until the subtree changes.
+int Layouter::MaxContent(Box* n) {
+    if (n->maxContent >= 0) return n->maxContent;
+    const Style& s = n->style;
+    int frame = s.border.left + s.border.right + s.padding.left + s.padding.right + s.margin.left + s.margin.right;
+    int inner = 0;
+    if (s.width.kind == Length::Px) {
+        inner = int(s.width.value);
+    } else {
+        int line = 0;
+        for (auto& c : n->children) InlineWidth(c.get(), line, inner);
+        inner = std::max(inner, line);
+    }
+    n->maxContent = std::max(0, std::min(100000, inner + frame));
+    return n->maxContent;
+}
+
+// Adds an inline box's width to the running line; blocks and breaks end the line.
+int Layouter::InlineWidth(Box* n, int& line, int& widest) {
+    const Style& s = n->style;
+    if (s.display == Display::None) return 0;
+    if (!n->element) {
+        const Style& o = n->parent ? n->parent->style : s;
+        HFONT font = m_fonts.Get(o.fontSize, o.bold, o.underline);
+        if (o.pre) {
+            size_t i = 0;
+            while (i <= n->text.size()) {
+                size_t e = n->text.find(L'\n', i);
+                if (e == std::wstring::npos) e = n->text.size();
+                line += Measure(font, n->text.substr(i, e - i));
+                if (e < n->text.size()) {
+                    widest = std::max(widest, line);
+                    line = 0;
+                }
+                i = e + 1;
+            }
+            return 0;
+        }
+        std::wstring collapsed;
+        bool space = false;
+        for (wchar_t ch : n->text) {
+            if (iswspace(ch)) {
+                space = true;
+                continue;
+            }
+            if (space && !collapsed.empty()) collapsed += L' ';
+            space = false;
+            collapsed += ch;
+        }
+        line += Measure(font, collapsed) + (space || (!n->text.empty() && iswspace(n->text[0])) ? Measure(font, L" ") : 0);
+        return 0;
+    }
+    if (n->tag == "br") {
+        widest = std::max(widest, line);
+        line = 0;
+        return 0;
+    }
+    if (n->tag == "img") {
+        int w = 0, h = 0;
+        ImageSize(n, 100000, &w, &h);
+        line += w + s.border.left + s.border.right + s.margin.left + s.margin.right;
+        return 0;
+    }
+    if (s.display == Display::Block) {
+        widest = std::max(widest, line);
+        line = 0;
+        widest = std::max(widest, MaxContent(n));
+        return 0;
+    }
+    if (s.display == Display::InlineBlock) {
+        line += MaxContent(n);
+        return 0;
+    }
+    for (auto& c : n->children) InlineWidth(c.get(), line, widest);
+    return 0;
+}
+
+void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, LayoutResult& out) {
     if (!owner) return;
     const Style& s = owner->style;
     HFONT font = m_fonts.Get(s.fontSize, s.bold, s.underline);
@@ -237,7 +394,7 @@ void Layouter::AddText(const std::wstring& text, Node* owner, Lines& lines, Layo
         it.text = (spaceBefore && !lines.items.empty() ? L" " : L"") + word;
         it.font = font;
         it.style = &s;
-        it.node = owner->id;
+        it.node = node;
         it.background = bg;
         it.w = Measure(font, it.text);
         it.h = lh;
@@ -310,6 +467,7 @@ void Layouter::Flush(Lines& lines, LayoutResult& out) {
             Translate(it.sub, x, top);
             for (auto& p : it.sub.items) out.items.push_back(std::move(p));
             for (auto& h : it.sub.hits) out.hits.push_back(h);
+            if (it.box) Shift(it.box, x, top, 0, 0, false);
         } else {
             PaintItem t;
             t.kind = PaintItem::Text;
@@ -331,13 +489,18 @@ void Layouter::Flush(Lines& lines, LayoutResult& out) {
 
 }  // namespace
 
-LayoutResult LayOut(Document& doc, int width, HDC measureDc, FontCache& fonts) {
+LayoutResult LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts,
+                    LayoutResult* previous) {
     LayoutResult r;
-    Layouter l(doc, measureDc, fonts);
-    Node* root = doc.Root();
-    if (root->style.display == Display::None) root->style.display = Display::Block;
-    r.height = l.Block(root, 0, 0, std::max(0, width), r);
+    Box* root = tree.Root();
+    if (!root) return r;
+    Layouter l(tree, doc, measureDc, fonts, previous);
+    r.height = l.Block(root, 0, 0, std::max(0, width), r, true);
     r.width = width;
+    uint32_t canvas = root->style.background;
+    for (auto& c : root->children)
+        if (!canvas && c->element && c->tag == "body") canvas = c->style.background;
+    if (canvas >> 24) r.canvas = canvas;
     return r;
 }
 

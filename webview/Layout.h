@@ -1,7 +1,11 @@
-// Layout of a document: block boxes stacked downwards, inline content (text, images, buttons)
-// broken into lines, with CJK text breakable between characters. The result is a display list in
-// document coordinates and the boxes that mouse input is tested against; the fonts it measured
-// with are kept for painting. Owned by the view.
+// Layout of a render tree: block boxes stacked downwards, inline content (text, images, buttons)
+// broken into lines, with CJK text breakable between characters; an inline-block is laid out once,
+// at its shrink-to-fit width (its max-content width, measured once per box and remembered). The
+// result is a display list in document coordinates and the boxes that mouse input is tested
+// against; the fonts it measured with are kept for painting. Owned by the view.
+//
+// A pass reuses the previous pass's result for every block whose subtree did not change and whose
+// available width is the same: its items are moved over, shifted to its new position.
 #pragma once
 #include <windows.h>
 
@@ -11,6 +15,7 @@
 #include <vector>
 
 #include "Dom.h"
+#include "RenderTree.h"
 
 namespace webview {
 
@@ -38,16 +43,21 @@ struct PaintItem {
 
 struct HitBox {
     RECT rc;
-    uint32_t node;
+    dom_node* node;  // borrowed from the render tree
 };
 
 struct LayoutResult {
     std::vector<PaintItem> items;
     std::vector<HitBox> hits;  // later boxes lie on top of earlier ones
     int width = 0, height = 0;
+    // What the view shows where the page draws nothing: the root's background, else the body's
+    // (as browsers propagate them), else white.
+    uint32_t canvas = 0xFFFFFFFF;
 };
 
-LayoutResult LayOut(Document& doc, int width, HDC measureDc, FontCache& fonts);
+// previous: the last pass's result over the same tree (its items are taken), or null.
+LayoutResult LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts,
+                    LayoutResult* previous);
 
 void Translate(LayoutResult& r, int dx, int dy);
 

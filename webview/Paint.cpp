@@ -31,7 +31,7 @@ void Fill(HDC dc, const RECT& rc, uint32_t argb) {
 
 void PaintPage(HDC dc, const LayoutResult& page, int scrollY, int width, int height, const std::vector<Image>& images) {
     RECT all{0, 0, width, height};
-    Fill(dc, all, 0xFFFFFFFF);
+    Fill(dc, all, page.canvas);
     SetBkMode(dc, TRANSPARENT);
     for (const PaintItem& it : page.items) {
         RECT rc = it.rc;

@@ -12,7 +12,10 @@ dom_node* DocumentOf(WvView* v) {
 
 NodeRef ParseFragment(WvView* v, dom_node* context, const std::string& html) {
     if (!v) return NodeRef();
-    return v->doc.ParseFragment(context, html);
+    NodeRef frag(v->doc.ParseFragment(html));
+    // The parser may hand over one run of text in several nodes (at entities): one, as scripts expect.
+    if (frag) dom_node_normalize(frag.get());
+    return frag;
 }
 
 namespace {

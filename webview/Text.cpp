@@ -55,15 +55,66 @@ static std::string CharsetOf(const std::string& text) {
     return low.substr(p, e - p);
 }
 
-static bool IsUtf8(const std::string& s) {
-    return s.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.data(), (int)s.size(), nullptr, 0) > 0;
+namespace {
+
+// Copies UTF-8 with every invalid sequence replaced by U+FFFD; counts both kinds of sequence.
+std::string CleanUtf8(const std::string& s, size_t* bad, size_t* goodMultibyte) {
+    std::string out;
+    out.reserve(s.size());
+    *bad = *goodMultibyte = 0;
+    const unsigned char* p = (const unsigned char*)s.data();
+    size_t n = s.size(), i = 0;
+    while (i < n) {
+        unsigned c = p[i];
+        if (c < 0x80) {
+            out += (char)c;
+            ++i;
+            continue;
+        }
+        size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        bool ok = len && i + len <= n;
+        for (size_t k = 1; ok && k < len; ++k) ok = (p[i + k] & 0xC0) == 0x80;
+        if (ok && len == 3) {
+            unsigned cp = ((c & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6);
+            ok = cp >= 0x800 && !(cp >= 0xD800 && cp <= 0xDFFF);
+        }
+        if (ok && len == 4) {
+            unsigned cp = ((c & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12);
+            ok = cp >= 0x10000 && cp <= 0x10FFFF;
+        }
+        if (ok) {
+            out.append(s, i, len);
+            i += len;
+            ++*goodMultibyte;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            ++*bad;
+        }
+    }
+    return out;
 }
 
-std::string PageToUtf8(const std::string& body, const std::string& contentType) {
+std::string Utf16ToUtf8(const std::string& s, bool bigEndian) {
+    std::wstring w;
+    for (size_t i = 0; i + 1 < s.size(); i += 2) {
+        unsigned char a = (unsigned char)s[i], b = (unsigned char)s[i + 1];
+        w += (wchar_t)(bigEndian ? (a << 8) | b : (b << 8) | a);
+    }
+    return WideToUtf8(w);
+}
+
+bool IsGbkName(const std::string& cs) {
+    return cs == "gbk" || cs == "gb2312" || cs == "gb18030" || cs == "x-gbk" || cs == "cp936" || cs == "gb_2312-80";
+}
+
+}  // namespace
+
+std::string PageCharset(const std::string& body, const std::string& contentType) {
     std::string cs = CharsetOf(contentType);
     if (cs.empty()) {
-        // A <meta charset> or http-equiv Content-Type near the start of the document.
-        std::string head = ToLower(body.substr(0, 2048));
+        // A <meta charset> or http-equiv Content-Type in the first 1,024 bytes.
+        std::string head = ToLower(body.substr(0, 1024));
         size_t m = head.find("<meta");
         while (m != std::string::npos && cs.empty()) {
             size_t end = head.find('>', m);
@@ -71,11 +122,30 @@ std::string PageToUtf8(const std::string& body, const std::string& contentType) 
             m = head.find("<meta", m + 5);
         }
     }
-    if (cs == "gbk" || cs == "gb2312" || cs == "gb18030" || cs == "x-gbk" || cs == "cp936")
-        return AnsiToUtf8(body, 936);
-    if (cs == "utf-8" || cs == "utf8") return body;
-    if (cs == "iso-8859-1" || cs == "latin1" || cs == "windows-1252") return AnsiToUtf8(body, 1252);
-    return IsUtf8(body) ? body : AnsiToUtf8(body, 936);
+    return cs;
+}
+
+std::string PageToUtf8(const std::string& body, const std::string& contentType) {
+    // A byte-order mark decides before anything else.
+    if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        size_t bad, good;
+        return CleanUtf8(body.substr(3), &bad, &good);
+    }
+    if (body.compare(0, 2, "\xFF\xFE") == 0) return Utf16ToUtf8(body.substr(2), false);
+    if (body.compare(0, 2, "\xFE\xFF") == 0) return Utf16ToUtf8(body.substr(2), true);
+    std::string cs = PageCharset(body, contentType);
+    if (IsGbkName(cs)) return AnsiToUtf8(body, 936);
+    if (cs == "iso-8859-1" || cs == "latin1" || cs == "windows-1252" || cs == "us-ascii")
+        return AnsiToUtf8(body, 1252);
+    if (cs == "utf-16le" || cs == "utf-16") return Utf16ToUtf8(body, false);
+    if (cs == "utf-16be") return Utf16ToUtf8(body, true);
+    size_t bad = 0, good = 0;
+    std::string clean = CleanUtf8(body, &bad, &good);
+    if (cs == "utf-8" || cs == "utf8") return clean;
+    // Undeclared: UTF-8 while at least four in five of the non-ASCII sequences are valid (GBK
+    // read as UTF-8 makes a valid sequence only now and then, by chance).
+    if (bad == 0 || good >= 4 * bad) return clean;
+    return AnsiToUtf8(body, 936);
 }
 
 static std::string RemoveDotSegments(const std::string& path) {

@@ -9,9 +9,12 @@ std::wstring Utf8ToWide(const std::string& s);
 std::string WideToUtf8(const std::wstring& s);
 std::string AnsiToUtf8(const std::string& s, unsigned codePage);
 
-// The page as UTF-8: the charset of the Content-Type header, else of a <meta> near the start, else
-// UTF-8 when the bytes are valid UTF-8 and GBK (code page 936) otherwise.
+// The page as UTF-8: a byte-order mark, else the charset of the Content-Type header, else of a
+// <meta> in the first 1,024 bytes, else UTF-8 when the bytes are (almost all) valid UTF-8 (a stray
+// bad byte becomes U+FFFD), else GBK (code page 936).
 std::string PageToUtf8(const std::string& body, const std::string& contentType);
+// The declared charset (header, else <meta>), lower case; empty when none.
+std::string PageCharset(const std::string& body, const std::string& contentType);
 
 // url resolved against base (absolute URLs, "//host", "/path", "?query", "#fragment", relative paths
 // with "." and ".." segments). Fragments are dropped: the view does not scroll to anchors.

@@ -2,13 +2,13 @@
 // that drives transfers and page timers.
 #include "View.h"
 
-#include <libxml/parser.h>
-
 #include <algorithm>
 #include <set>
 
+#include "DomAccess.h"
 #include "Paint.h"
 #include "Script.h"
+#include "ScriptEvents.h"
 #include "Text.h"
 
 using namespace webview;
@@ -94,19 +94,56 @@ bool MakeSurface(WvView* v, int w, int h) {
     return true;
 }
 
+// Points slot at n, holding a reference to n and releasing the previous one.
+void Hold(dom_node*& slot, dom_node* n) {
+    if (n) dom_node_ref(n);
+    if (slot) dom_node_unref(slot);
+    slot = n;
+}
+
 void DestroyNow(WvView* v) {
     Runtime& r = R();
     if (!r.views.erase(v)) return;
     r.net.CancelAll(v);
     ForgetFailedStarts(v);
+    Hold(v->hoverNode, nullptr);
+    Hold(v->pressedNode, nullptr);
     v->script.reset();
     FreeSurface(v);
     delete v;
 }
 
+// Drops what was drawn of the previous document (its boxes refer to its nodes).
+void ClearRendering(WvView* v) {
+    v->page = LayoutResult();
+    v->render.Clear();
+    v->needBuild = true;
+    Hold(v->hoverNode, nullptr);
+    Hold(v->pressedNode, nullptr);
+}
+
+// A blank or failed page: an empty document, laid out at once.
+void ShowEmpty(WvView* v, const std::string& url) {
+    ClearRendering(v);
+    v->parsing = false;
+    v->parseText.clear();
+    v->sheets.clear();
+    v->doc.Parse("", url);
+    v->script.reset(new Script(v));
+    MarkLayout(v);
+}
+
 void Relayout(WvView* v) {
-    v->doc.Restyle();
-    v->page = LayOut(v->doc, v->width, v->memDc, v->fonts);
+    // Not while the page is parsed or its style sheets are on their way: the previous picture
+    // (blank once a new document began) stays.
+    if (v->parsing || v->sheetsMissing) return;
+    if (v->needBuild) {
+        v->page = LayoutResult();
+        v->render.Build(v->doc, v->sheets);
+        v->needBuild = false;
+    }
+    LayoutResult next = LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page);
+    v->page = std::move(next);
     v->scrollY = std::max(0, std::min(v->scrollY, v->page.height - v->height));
     v->needLayout = false;
     v->dirty = true;
@@ -116,10 +153,14 @@ void Relayout(WvView* v) {
         if (images[i].requested) continue;
         images[i].requested = true;
         std::string url = images[i].url;
-        R().net.Fetch(v, url, "GET", "", [v, url](Transfer& t) {
-            if (!t.ok || t.status >= 400) return;
+        uint32_t generation = v->doc.Generation();
+        R().net.Fetch(v, url, "GET", "", [v, url, generation](Transfer& t) {
+            if (!t.ok || t.status >= 400 || v->doc.Generation() != generation) return;
             for (auto& img : v->doc.Images())
-                if (img.url == url && !img.width && DecodeImage(t.body, img)) MarkLayout(v);
+                if (img.url == url && !img.width && DecodeImage(t.body, img)) {
+                    v->render.InvalidateLayout();
+                    MarkLayout(v);
+                }
         });
     }
 }
@@ -128,45 +169,98 @@ void RunScripts(WvView* v) {
     std::vector<Document::Script> scripts;
     scripts.swap(v->scripts);
     for (size_t i = 0; i < scripts.size() && v->script; ++i)
-        v->script->Run(scripts[i].code, scripts[i].external ? scripts[i].src : v->url + "#script" + std::to_string(i));
+        v->script->Run(scripts[i].code, scripts[i].external ? scripts[i].src : "inline");
     if (v->script) v->script->FireLoad();
+}
+
+void FinishIfReady(WvView* v) {
+    if (v->parsing || v->scriptsMissing || v->sheetsMissing) return;
+    std::string failure = v->loadFailure;
+    RunScripts(v);
+    FinishLoad(v, failure.empty() ? WKE_LOADING_SUCCEEDED : WKE_LOADING_FAILED, failure);
+}
+
+// The parse is complete: the page's style sheets and scripts are gathered (fetched when
+// external); loading finishes once all have arrived and the scripts have run.
+void AfterParse(WvView* v) {
+    std::vector<Document::Sheet> sheets = v->doc.CollectSheets();
+    v->sheets.assign(sheets.size(), std::string());
+    v->sheetsMissing = 0;
+    v->scripts = v->doc.CollectScripts();
+    v->scriptsMissing = 0;
+    uint32_t generation = v->doc.Generation();
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        if (!sheets[i].external) {
+            v->sheets[i] = sheets[i].text;
+            continue;
+        }
+        ++v->sheetsMissing;
+        Transfer* st = R().net.Fetch(v, sheets[i].href, "GET", "", [v, i, generation](Transfer& s) {
+            if (v->doc.Generation() != generation) return;
+            if (i < v->sheets.size() && s.ok && s.status < 400) v->sheets[i] = PageToUtf8(s.body, s.contentType);
+            --v->sheetsMissing;
+            v->needBuild = true;
+            MarkLayout(v);
+            FinishIfReady(v);
+        });
+        if (!st) --v->sheetsMissing;
+    }
+    for (size_t i = 0; i < v->scripts.size(); ++i) {
+        if (!v->scripts[i].external) continue;
+        ++v->scriptsMissing;
+        Transfer* st = R().net.Fetch(v, v->scripts[i].src, "GET", "", [v, i, generation](Transfer& s) {
+            if (v->doc.Generation() != generation) return;
+            if (i < v->scripts.size() && s.ok && s.status < 400) v->scripts[i].code = PageToUtf8(s.body, s.contentType);
+            --v->scriptsMissing;
+            FinishIfReady(v);
+        });
+        if (!st) --v->scriptsMissing;
+    }
+    v->needBuild = true;
+    MarkLayout(v);
+    FinishIfReady(v);
+}
+
+// Feeds the parser for at most about kParseSliceMs; the rest waits for the next tick.
+const DWORD kParseSliceMs = 60;
+const size_t kParseChunk = 16 * 1024;
+
+void ParseSome(WvView* v) {
+    if (!v->parsing) return;
+    DWORD start = GetTickCount();
+    while (v->parsePos < v->parseText.size()) {
+        size_t n = std::min(kParseChunk, v->parseText.size() - v->parsePos);
+        v->doc.Feed(v->parseText.data() + v->parsePos, n);
+        v->parsePos += n;
+        if (GetTickCount() - start >= kParseSliceMs) return;
+    }
+    v->doc.Finish();
+    v->parsing = false;
+    std::string().swap(v->parseText);
+    v->parsePos = 0;
+    AfterParse(v);
 }
 
 void OnDocument(WvView* v, Transfer& t) {
     v->docTransfer = nullptr;
     if (!t.ok) {
         v->url = t.url;
-        v->doc.Parse("", v->url);
-        v->script.reset(new Script(v));
-        MarkLayout(v);
+        ShowEmpty(v, v->url);
         FinishLoad(v, WKE_LOADING_FAILED, t.error);
         return;
     }
     v->url = t.effectiveUrl;
-    v->doc.Parse(PageToUtf8(t.body, t.contentType), v->url);
+    ClearRendering(v);
+    v->sheets.clear();
+    v->doc.Begin(v->url);
     v->script.reset(new Script(v));
     v->scrollY = 0;
-    v->hoverNode = v->pressedNode = 0;
+    v->loadFailure = t.status >= 400 ? "HTTP " + std::to_string(t.status) : "";
+    v->parseText = PageToUtf8(t.body, t.contentType);
+    v->parsePos = 0;
+    v->parsing = true;
     MarkLayout(v);
-    std::string failure = t.status >= 400 ? "HTTP " + std::to_string(t.status) : "";
-    v->scripts = v->doc.CollectScripts();
-    v->scriptsMissing = 0;
-    auto finishIfReady = [v, failure]() {
-        if (v->scriptsMissing) return;
-        RunScripts(v);
-        FinishLoad(v, failure.empty() ? WKE_LOADING_SUCCEEDED : WKE_LOADING_FAILED, failure);
-    };
-    for (size_t i = 0; i < v->scripts.size(); ++i) {
-        if (!v->scripts[i].external) continue;
-        ++v->scriptsMissing;
-        Transfer* st = R().net.Fetch(v, v->scripts[i].src, "GET", "", [v, i, finishIfReady](Transfer& s) {
-            if (i < v->scripts.size() && s.ok && s.status < 400) v->scripts[i].code = PageToUtf8(s.body, s.contentType);
-            --v->scriptsMissing;
-            finishIfReady();
-        });
-        if (!st) --v->scriptsMissing;
-    }
-    finishIfReady();
+    ParseSome(v);
 }
 
 void StopAll(WvView* v) {
@@ -174,6 +268,15 @@ void StopAll(WvView* v) {
     v->docTransfer = nullptr;
     v->scripts.clear();
     v->scriptsMissing = 0;
+    v->sheetsMissing = 0;
+    if (v->parsing) {
+        // A stopped load ends its parse where it was.
+        v->parsing = false;
+        v->doc.Finish();
+        std::string().swap(v->parseText);
+        v->needBuild = true;
+        MarkLayout(v);
+    }
     v->timers.clear();
     v->xhrs.clear();
     v->loading = false;
@@ -201,9 +304,7 @@ void StartLoad(WvView* v, const std::string& url) {
     v->loading = true;
     if (ToLower(url) == "about:blank") {
         v->url = url;
-        v->doc.Parse("", url);
-        v->script.reset(new Script(v));
-        MarkLayout(v);
+        ShowEmpty(v, url);
         FailedStarts().push_back({v, ""});  // finishes on the next tick, as a fetched page would
         return;
     }
@@ -255,6 +356,9 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
             if (r.views.count(f.view) && f.view->loading && !f.view->docTransfer)
                 FinishLoad(f.view, f.reason.empty() ? WKE_LOADING_SUCCEEDED : WKE_LOADING_FAILED, f.reason);
         r.net.Poll();
+        std::vector<WvView*> views(r.views.begin(), r.views.end());
+        for (WvView* v : views)
+            if (r.views.count(v) && v->parsing && !v->destroyPending) ParseSome(v);
         RunTimers();
     }
     r.inTimer = false;
@@ -264,12 +368,12 @@ WvView* Live(wkeWebView v) {
     return v && R().views.count(v) && !v->destroyPending ? v : nullptr;
 }
 
-uint32_t HitTest(WvView* v, int x, int y) {
+dom_node* HitTest(WvView* v, int x, int y) {
     if (v->needLayout) Relayout(v);
     POINT pt{x, y + v->scrollY};
     for (auto it = v->page.hits.rbegin(); it != v->page.hits.rend(); ++it)
         if (PtInRect(&it->rc, pt)) return it->node;
-    return 0;
+    return nullptr;
 }
 
 bool Scroll(WvView* v, int dy) {
@@ -281,19 +385,20 @@ bool Scroll(WvView* v, int dy) {
     return true;
 }
 
-bool Click(WvView* v, uint32_t node) {
-    int r = v->script ? v->script->Click(node) : 0;
-    if (r & 2) return true;
-    for (Node* n = v->doc.ById(node); n; n = n->parent) {
-        if (!n->element || n->tag != "a") continue;
-        const std::string* href = n->Attr("href");
-        if (!href) break;
-        std::string h = Trim(*href);
+// A click at node: its listeners first, then (unless they prevented it) a link's navigation.
+bool Click(WvView* v, dom_node* node, int x, int y, unsigned flags) {
+    int r = DispatchMouse(v, node, "click", x, y, 0, flags, 1);
+    if (r & EventDefaultPrevented) return true;
+    if (!ViewAlive(v) || v->parsing) return (r & EventHandled) != 0;
+    for (dom_node* n = node; n; n = ParentOf(n)) {
+        if (TagOf(n) != "a") continue;
+        std::string href;
+        if (!GetAttr(n, "href", &href)) break;
+        std::string h = Trim(href);
         if (ToLower(h).compare(0, 11, "javascript:") == 0) {
             if (v->script) v->script->Run(h.substr(11), v->url + "#link");
         } else if (!h.empty() && h[0] != '#') {
-            const std::string* target = n->Attr("target");
-            Navigate(v, ResolveUrl(v->doc.Url(), h), WKE_NAVIGATION_LINK, target && ToLower(*target) == "_blank");
+            Navigate(v, ResolveUrl(v->doc.Url(), h), WKE_NAVIGATION_LINK, ToLower(Attr(n, "target")) == "_blank");
         }
         return true;
     }
@@ -381,6 +486,53 @@ const std::vector<Binding>& Bindings() {
     return BindingTable();
 }
 
+void NodeChanged(WvView* v, dom_node* node, ChangeKind kind) {
+    if (!v || !node) return;
+    MarkLayout(v);
+    if (v->needBuild || v->parsing) return;  // the whole tree is made anew anyway
+    v->render.Changed(node, kind);
+}
+
+bool NodeBox(WvView* v, dom_node* node, RECT* box) {
+    if (!v || !node || !box) return false;
+    if (v->needLayout) Relayout(v);
+    if (v->needLayout) return false;
+    Box* b = v->render.BoxOf(node);
+    if (!b) return false;
+    if (b->element && (b->style.display == Display::Block || b->style.display == Display::InlineBlock ||
+                       b->tag == "img")) {
+        *box = b->border;
+        return true;
+    }
+    // Inline content: the union of the pieces drawn for it or below it.
+    RECT u{};
+    bool any = false;
+    for (const HitBox& h : v->page.hits) {
+        Box* hb = v->render.BoxOf(h.node);
+        bool inside = false;
+        for (Box* x = hb; x && !inside; x = x->parent) inside = x == b;
+        if (!inside) continue;
+        if (!any) u = h.rc;
+        else UnionRect(&u, &u, &h.rc);
+        any = true;
+    }
+    if (any) *box = u;
+    return any;
+}
+
+std::string ComputedValue(WvView* v, dom_node* node, const std::string& property) {
+    if (!v || !node) return std::string();
+    if (v->needLayout) Relayout(v);
+    Box* b = v->render.BoxOf(node);
+    if (!b) return std::string();
+    if (!b->element && b->parent) b = b->parent;
+    return Cascade::Value(b->computed, b->style, property);
+}
+
+dom_node* NodeAt(WvView* v, int x, int y) {
+    return ViewAlive(v) ? HitTest(v, x, y) : nullptr;
+}
+
 }  // namespace webview
 
 extern "C" {
@@ -388,7 +540,6 @@ extern "C" {
 void wkeInitialize(void) {
     Runtime& r = R();
     if (r.initialized) return;
-    xmlInitParser();
     r.net.Start();
     r.timer = SetTimer(nullptr, 0, kTickMs, OnTick);
     r.initialized = true;
@@ -419,8 +570,7 @@ wkeWebView wkeCreateWebView(void) {
         return nullptr;
     }
     v->width = v->height = 0;
-    v->doc.Parse("", "about:blank");
-    v->script.reset(new Script(v));
+    ShowEmpty(v, "about:blank");
     R().views.insert(v);
     return v;
 }
@@ -497,21 +647,40 @@ HDC wkeGetViewDC(wkeWebView v) {
 
 bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigned int flags) {
     if (!Live(v) || InCallback()) return false;
-    uint32_t hit = HitTest(v, x, y);
+    dom_node* hit = HitTest(v, x, y);
+    // Listeners may destroy the view or load another document: that waits until this returns.
+    CallbackScope scope;
+    NodeRef held = NodeRef::Share(hit);
     switch (message) {
-    case WM_MOUSEMOVE:
-        v->hoverNode = hit;
+    case WM_MOUSEMOVE: {
+        if (hit != v->hoverNode) {
+            NodeRef old = NodeRef::Share(v->hoverNode);
+            Hold(v->hoverNode, hit);
+            if (v->render.SetHover(hit)) MarkLayout(v);
+            DispatchMouse(v, old.get(), "mouseout", x, y, 0, flags, 0, hit);
+            if (ViewAlive(v)) DispatchMouse(v, hit, "mouseover", x, y, 0, flags, 0, old.get());
+        }
+        if (ViewAlive(v)) DispatchMouse(v, hit, "mousemove", x, y, 0, flags);
         return false;
+    }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        v->pressedNode = hit;
-        return hit != 0;
+        Hold(v->pressedNode, hit);
+        if (v->render.SetFocus(hit)) MarkLayout(v);
+        DispatchMouse(v, hit, "mousedown", x, y, 0, flags, message == WM_LBUTTONDBLCLK ? 2 : 1);
+        return hit != nullptr;
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        return (DispatchMouse(v, hit, "mousedown", x, y, message == WM_RBUTTONDOWN ? 2 : 1, flags, 1) & EventHandled) != 0;
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        return (DispatchMouse(v, hit, "mouseup", x, y, message == WM_RBUTTONUP ? 2 : 1, flags, 1) & EventHandled) != 0;
     case WM_LBUTTONUP: {
-        uint32_t pressed = v->pressedNode;
-        v->pressedNode = 0;
-        if (!hit || hit != pressed) return false;
-        CallbackScope scope;
-        return Click(v, hit);
+        NodeRef pressed = NodeRef::Share(v->pressedNode);
+        Hold(v->pressedNode, nullptr);
+        int r = DispatchMouse(v, hit, "mouseup", x, y, 0, flags, 1);
+        if (!hit || hit != pressed.get() || !ViewAlive(v)) return (r & EventHandled) != 0;
+        return Click(v, hit, x, y, flags);
     }
     default:
         return false;
@@ -524,36 +693,41 @@ bool wkeFireMouseWheelEvent(wkeWebView v, int x, int y, int delta, unsigned int 
     return Scroll(v, -delta * 60 / 120);
 }
 
-static bool Key(WvView* v, const char* type, unsigned code, bool scrollKeys) {
+static bool Key(WvView* v, const char* type, unsigned code, unsigned flags, bool scrollKeys) {
     if (!Live(v) || InCallback()) return false;
-    bool used = false;
-    if (scrollKeys) {
+    int r;
+    {
+        CallbackScope scope;
+        r = DispatchKey(v, type, code, (flags & 0x4000) != 0);
+    }
+    bool used = (r & EventHandled) != 0;
+    // The page's listeners come first: one that prevents the default keeps the page still.
+    if (scrollKeys && !(r & EventDefaultPrevented) && Live(v)) {
         if (v->needLayout) Relayout(v);
         int page = std::max(40, v->height - 40);
         switch (code) {
-        case VK_UP: used = Scroll(v, -40); break;
-        case VK_DOWN: used = Scroll(v, 40); break;
-        case VK_PRIOR: used = Scroll(v, -page); break;
-        case VK_NEXT: used = Scroll(v, page); break;
-        case VK_HOME: used = Scroll(v, -v->scrollY); break;
-        case VK_END: used = Scroll(v, v->page.height); break;
+        case VK_UP: used = Scroll(v, -40) || used; break;
+        case VK_DOWN: used = Scroll(v, 40) || used; break;
+        case VK_PRIOR: used = Scroll(v, -page) || used; break;
+        case VK_NEXT: used = Scroll(v, page) || used; break;
+        case VK_HOME: used = Scroll(v, -v->scrollY) || used; break;
+        case VK_END: used = Scroll(v, v->page.height) || used; break;
         default: break;
         }
     }
-    if (v->script && v->script->Key(type, code)) used = true;
     return used;
 }
 
 bool wkeFireKeyDownEvent(wkeWebView v, unsigned int code, unsigned int flags, bool systemKey) {
-    return Key(v, "keydown", code, true);
+    return Key(v, "keydown", code, flags, true);
 }
 
 bool wkeFireKeyUpEvent(wkeWebView v, unsigned int code, unsigned int flags, bool systemKey) {
-    return Key(v, "keyup", code, false);
+    return Key(v, "keyup", code, flags, false);
 }
 
 bool wkeFireKeyPressEvent(wkeWebView v, unsigned int code, unsigned int flags, bool systemKey) {
-    return Key(v, "keypress", code, false);
+    return Key(v, "keypress", code, flags, false);
 }
 
 bool wkeFireContextMenuEvent(wkeWebView v, int x, int y, unsigned int flags) {

@@ -11,6 +11,7 @@
 #include "Dom.h"
 #include "Layout.h"
 #include "Net.h"
+#include "RenderTree.h"
 #include "../webview/webview.h"
 
 namespace webview {
@@ -25,6 +26,9 @@ struct WvView {
     std::string name;
     HWND host = nullptr;
     webview::Document doc;
+    webview::RenderTree render;  // after doc: its boxes let go of their nodes first
+    bool needBuild = true;       // the render tree is made again before the next layout
+    std::vector<std::string> sheets;  // the page's style sheets' text, in document order
     std::unique_ptr<webview::Script> script;
     webview::FontCache fonts;
     webview::LayoutResult page;
@@ -40,6 +44,12 @@ struct WvView {
     webview::Transfer* docTransfer = nullptr;
     std::vector<webview::Document::Script> scripts;  // of the document being loaded
     size_t scriptsMissing = 0;
+    size_t sheetsMissing = 0;
+    // The page's text while it is parsed a slice per timer tick.
+    bool parsing = false;
+    std::string parseText;
+    size_t parsePos = 0;
+    std::string loadFailure;
 
     wkeNavigationCallback onNavigation = nullptr;
     void* navigationParam = nullptr;
@@ -48,7 +58,9 @@ struct WvView {
     wkeLoadingFinishCallback onLoadingFinish = nullptr;
     void* loadingFinishParam = nullptr;
 
-    uint32_t hoverNode = 0, pressedNode = 0;
+    // Each holds a libdom reference (scripts may remove the node meanwhile); set through Hold().
+    dom_node* hoverNode = nullptr;
+    dom_node* pressedNode = nullptr;
 
     struct Timer {
         int id;
@@ -78,6 +90,20 @@ bool InCallback();
 bool ViewAlive(WvView* v);
 void Log(WvView* v, const std::string& line);
 void MarkLayout(WvView* v);
+
+// What the DOM bindings tell and ask of the view's rendering. After each change to the document
+// (attribute, class or style attribute, text, insertion or removal of children), NodeChanged
+// with the changed node (the parent for insertions and removals): the boxes below it are styled
+// again and laid out on the next paint, the rest of the page's layout is reused.
+using ChangeKind = RenderTree::Change;
+void NodeChanged(WvView* v, dom_node* node, ChangeKind kind);
+// The border box in document coordinates; false when the node has no box (display:none, not in
+// the document, below the render tree's depth cap).
+bool NodeBox(WvView* v, dom_node* node, RECT* box);
+// A computed value as getComputedStyle gives it, e.g. "block", "rgb(255, 0, 0)", "16px".
+std::string ComputedValue(WvView* v, dom_node* node, const std::string& property);
+// The node under a point of the view (view coordinates, scrolling applied): the element of a text.
+dom_node* NodeAt(WvView* v, int x, int y);
 
 // What scripts ask of their view.
 void Navigate(WvView* v, const std::string& url, int type, bool newWindow);

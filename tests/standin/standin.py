@@ -54,7 +54,8 @@ Scenario JSON (every member optional):
       "gzip": true (gzip-encode, Content-Encoding: gzip), "length": N (announce N bytes),
       "short": N (announce the whole body, send N bytes, close), "stall": N (send N bytes of the
       body, then send nothing until the client gives up), "no_reply": true (never answer),
-      "no_length": true (no Content-Length, close after the body), "stall_seconds": 300
+      "no_length": true (no Content-Length, close after the body), "stall_seconds": 300,
+      "delay": seconds before anything is sent
   "proxy_port": true               a listening port of the scenario's own: every request that
                                    arrives there (CONNECT tunnels included) belongs to it, whatever
                                    its host; the registration reply gives "proxy_port" and "proxy"
@@ -474,6 +475,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for rule in sc.routes:
             p = rule.get("path", "")
             if (p.endswith("*") and target.startswith(p[:-1])) or target == p:
+                if not self.rule_delay(rule):
+                    return
                 return self.serve_rule(sc, rule)
         if webpages.serve(self, sc, path, q):
             return

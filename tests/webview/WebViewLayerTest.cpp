@@ -12,53 +12,7 @@ using namespace webtest;
 
 namespace {
 
-class WebViewLayer : public ::testing::Test {
-protected:
-    void SetUp() override {
-        wkeInitialize();
-        wkeJSBindFunction("window_external_CppCall", RecordCall, 3);
-        Calls().clear();
-    }
-    void TearDown() override {
-        for (wkeWebView v : m_views) wkeDestroyWebView(v);
-        wkeFinalize();
-    }
-
-    wkeWebView NewView(int w = 400, int h = 300) {
-        wkeWebView v = wkeCreateWebView();
-        EXPECT_NE(nullptr, v);
-        wkeResize(v, w, h);
-        wkeOnLoadingFinish(v, &WebViewLayer::OnFinish, this);
-        m_views.push_back(v);
-        return v;
-    }
-    void Forget(wkeWebView v) {
-        for (auto it = m_views.begin(); it != m_views.end(); ++it)
-            if (*it == v) {
-                m_views.erase(it);
-                return;
-            }
-    }
-    static void OnFinish(wkeWebView, void* param, wkeString url, int result, wkeString reason) {
-        static_cast<WebViewLayer*>(param)->m_finished.push_back({wkeGetStringW(url), wkeGetStringW(reason), result});
-    }
-    bool LoadAndWait(wkeWebView v, const std::string& url, DWORD ms = 15000) {
-        size_t before = m_finished.size();
-        wkeLoadW(v, Wide(url).c_str());
-        return Pump(ms, [&] { return m_finished.size() > before; });
-    }
-    void Click(wkeWebView v, int x, int y) {
-        wkeFireMouseEvent(v, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
-        wkeFireMouseEvent(v, WM_LBUTTONUP, x, y, 0);
-    }
-    COLORREF PixelAt(wkeWebView v, int x, int y) {
-        wkeRepaintIfNeededAfterInterval(v);
-        return ::GetPixel(wkeGetViewDC(v), x, y);
-    }
-
-    std::vector<wkeWebView> m_views;
-    std::vector<Finished> m_finished;
-};
+class WebViewLayer : public ViewFixture {};
 
 }  // namespace
 
@@ -112,26 +66,7 @@ TEST_F(WebViewLayer, GbkPageIsConvertedBeforeParsing) {
                        "</div><script>window_external_CppCall(document.getElementById('t').textContent == "
                        "'\\u6d3b\\u52a8\\u4e13\\u533a' ? 1 : 2, 0, 0);</script></body></html>";
     Json::Value spec;
-    Json::Value route;
-    route["path"] = "/gbk.html";
-    std::string b64;
-    {
-        static const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        size_t i = 0;
-        for (; i + 2 < page.size(); i += 3) {
-            unsigned n = ((unsigned char)page[i] << 16) | ((unsigned char)page[i + 1] << 8) | (unsigned char)page[i + 2];
-            b64 += k[n >> 18], b64 += k[(n >> 12) & 63], b64 += k[(n >> 6) & 63], b64 += k[n & 63];
-        }
-        if (i < page.size()) {
-            unsigned n = (unsigned char)page[i] << 16;
-            if (i + 1 < page.size()) n |= (unsigned char)page[i + 1] << 8;
-            b64 += k[n >> 18], b64 += k[(n >> 12) & 63];
-            b64 += i + 1 < page.size() ? k[(n >> 6) & 63] : '=';
-            b64 += '=';
-        }
-    }
-    route["body_base64"] = b64;
-    route["headers"]["Content-Type"] = "text/html";
+    Json::Value route = BytesRoute("/gbk.html", page, "text/html");
     spec["routes"].append(route);
     standin::Scenario sc(spec);
     ASSERT_TRUE(sc.Ok()) << sc.Error();

@@ -15,39 +15,9 @@ struct Case {
     const char* want;
 };
 
-class WebViewScript : public ::testing::Test {
+class WebViewScript : public ViewFixture {
 protected:
-    void SetUp() override {
-        wkeInitialize();
-        wkeJSBindFunction("window_external_CppCall", RecordCall, 3);
-        Calls().clear();
-    }
-    void TearDown() override {
-        for (wkeWebView v : m_views) wkeDestroyWebView(v);
-        wkeFinalize();
-    }
-
-    wkeWebView NewView(int w = 400, int h = 300) {
-        wkeWebView v = wkeCreateWebView();
-        EXPECT_NE(nullptr, v);
-        wkeResize(v, w, h);
-        wkeOnLoadingFinish(v, &WebViewScript::OnFinish, this);
-        m_views.push_back(v);
-        return v;
-    }
-    static void OnFinish(wkeWebView, void* param, wkeString url, int result, wkeString reason) {
-        static_cast<WebViewScript*>(param)->m_finished.push_back({wkeGetStringW(url), wkeGetStringW(reason), result});
-    }
-    bool LoadAndWait(wkeWebView v, const std::string& url, DWORD ms = 15000) {
-        size_t before = m_finished.size();
-        wkeLoadW(v, Wide(url).c_str());
-        return Pump(ms, [&] { return m_finished.size() > before; });
-    }
-
     void ExpectTable(const std::string& fixture, const std::vector<Case>& cases, const std::string& head = "");
-
-    std::vector<wkeWebView> m_views;
-    std::vector<Finished> m_finished;
 };
 
 // A JavaScript string literal of s.

@@ -143,6 +143,83 @@ private:
     PVOID m_handle = nullptr;
 };
 
+// Base64 of bytes, for stand-in routes whose body is not UTF-8 text ("body_base64").
+inline std::string Base64(const std::string& bytes) {
+    static const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        unsigned n = ((unsigned char)bytes[i] << 16) | ((unsigned char)bytes[i + 1] << 8) | (unsigned char)bytes[i + 2];
+        out += k[n >> 18], out += k[(n >> 12) & 63], out += k[(n >> 6) & 63], out += k[n & 63];
+    }
+    if (i < bytes.size()) {
+        unsigned n = (unsigned char)bytes[i] << 16;
+        if (i + 1 < bytes.size()) n |= (unsigned char)bytes[i + 1] << 8;
+        out += k[n >> 18], out += k[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? k[(n >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+// A route whose body is the given bytes, sent with the given Content-Type.
+inline Json::Value BytesRoute(const std::string& path, const std::string& bytes, const std::string& contentType) {
+    Json::Value r;
+    r["path"] = path;
+    r["body_base64"] = Base64(bytes);
+    r["headers"]["Content-Type"] = contentType;
+    return r;
+}
+
+// Views without a host window, ended with the case; loading-finished records.
+class ViewFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wkeInitialize();
+        wkeJSBindFunction("window_external_CppCall", RecordCall, 3);
+        Calls().clear();
+    }
+    void TearDown() override {
+        for (wkeWebView v : m_views) wkeDestroyWebView(v);
+        wkeFinalize();
+    }
+
+    wkeWebView NewView(int w = 400, int h = 300) {
+        wkeWebView v = wkeCreateWebView();
+        EXPECT_NE(nullptr, v);
+        wkeResize(v, w, h);
+        wkeOnLoadingFinish(v, &ViewFixture::OnFinish, this);
+        m_views.push_back(v);
+        return v;
+    }
+    void Forget(wkeWebView v) {
+        for (auto it = m_views.begin(); it != m_views.end(); ++it)
+            if (*it == v) {
+                m_views.erase(it);
+                return;
+            }
+    }
+    static void OnFinish(wkeWebView, void* param, wkeString url, int result, wkeString reason) {
+        static_cast<ViewFixture*>(param)->m_finished.push_back({wkeGetStringW(url), wkeGetStringW(reason), result});
+    }
+    bool LoadAndWait(wkeWebView v, const std::string& url, DWORD ms = 15000) {
+        size_t before = m_finished.size();
+        wkeLoadW(v, Wide(url).c_str());
+        return Pump(ms, [&] { return m_finished.size() > before; });
+    }
+    void Click(wkeWebView v, int x, int y) {
+        wkeFireMouseEvent(v, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+        wkeFireMouseEvent(v, WM_LBUTTONUP, x, y, 0);
+    }
+    COLORREF PixelAt(wkeWebView v, int x, int y) {
+        wkeRepaintIfNeededAfterInterval(v);
+        return ::GetPixel(wkeGetViewDC(v), x, y);
+    }
+
+    std::vector<wkeWebView> m_views;
+    std::vector<Finished> m_finished;
+};
+
 inline size_t CountGets(const standin::Scenario& sc, const std::string& target) {
     size_t n = 0;
     for (const auto& r : sc.Log())

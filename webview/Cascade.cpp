@@ -1,0 +1,823 @@
+#include "Cascade.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "Dom.h"
+#include "Text.h"
+
+namespace webview {
+
+namespace {
+
+// What every page starts from; our layout knows block, inline, inline-block and none, the table
+// types are drawn as blocks.
+const char kUserAgentSheet[] = R"CSS(
+html, body, div, p, h1, h2, h3, h4, h5, h6, ul, ol, li, form, center, hr, pre, header, footer,
+section, article, nav, dl, dt, dd, blockquote, address, fieldset, main, aside, figure, figcaption,
+legend, menu, dir, details, summary { display: block }
+li { display: list-item }
+table { display: table }
+caption { display: table-caption }
+thead { display: table-header-group }
+tbody { display: table-row-group }
+tfoot { display: table-footer-group }
+tr { display: table-row }
+td, th { display: table-cell }
+col { display: table-column }
+colgroup { display: table-column-group }
+head, script, style, title, meta, link, noscript, template, iframe, object, embed, input, select,
+textarea, option, base, param, area, map, datalist { display: none }
+body { margin: 8px }
+p, ul, ol, blockquote, dl { margin-top: 16px; margin-bottom: 16px }
+ul, ol { padding-left: 40px }
+h1 { font-size: 32px; margin-top: 21px; margin-bottom: 21px }
+h2 { font-size: 24px; margin-top: 16px; margin-bottom: 16px }
+h3 { font-size: 19px; margin-top: 12px; margin-bottom: 12px }
+h4 { font-size: 16px; margin-top: 10px; margin-bottom: 10px }
+h5 { font-size: 13px; margin-top: 8px; margin-bottom: 8px }
+h6 { font-size: 11px; margin-top: 7px; margin-bottom: 7px }
+h1, h2, h3, h4, h5, h6, b, strong, th { font-weight: bold }
+u, ins { text-decoration: underline }
+center { text-align: center }
+th { text-align: center }
+pre { white-space: pre }
+a:link { color: #0000ee; text-decoration: underline }
+button { display: inline-block; padding: 2px 6px; border: 1px solid #767676; background-color: #efefef;
+         font-size: 13px; text-align: center }
+img { display: inline-block }
+hr { border: 1px solid #808080; margin-top: 8px; margin-bottom: 8px }
+)CSS";
+
+const float kFontSizes[] = {9, 10, 13, 16, 18, 24, 32};  // xx-small .. xx-large
+
+css_error Resolve(void*, const char*, lwc_string* rel, lwc_string** abs) {
+    *abs = lwc_string_ref(rel);
+    return CSS_OK;
+}
+
+css_stylesheet* MakeSheet(const std::string& css, bool inlineStyle) {
+    css_stylesheet_params p{};
+    p.params_version = CSS_STYLESHEET_PARAMS_VERSION_1;
+    p.level = CSS_LEVEL_DEFAULT;
+    p.charset = "UTF-8";
+    p.url = "about:page";
+    p.allow_quirks = true;
+    p.inline_style = inlineStyle;
+    p.resolve = Resolve;
+    css_stylesheet* sheet = nullptr;
+    if (css_stylesheet_create(&p, &sheet) != CSS_OK) return nullptr;
+    css_error e = css_stylesheet_append_data(sheet, (const uint8_t*)css.data(), css.size());
+    if (e == CSS_OK || e == CSS_NEEDDATA) e = css_stylesheet_data_done(sheet);
+    if (e != CSS_OK && e != CSS_IMPORTS_PENDING) {
+        css_stylesheet_destroy(sheet);
+        return nullptr;
+    }
+    return sheet;
+}
+
+// Parsed on first use and kept for the process: every document shares it.
+css_stylesheet* UserAgentSheet() {
+    static css_stylesheet* sheet = MakeSheet(kUserAgentSheet, false);
+    return sheet;
+}
+
+dom_string* CssDataKey() {
+    static dom_string* key = [] {
+        dom_string* s = nullptr;
+        dom_string_create_interned((const uint8_t*)"webview.css", 11, &s);
+        return s;
+    }();
+    return key;
+}
+
+Cascade* Of(void* pw) {
+    return static_cast<Cascade*>(pw);
+}
+
+dom_element* E(void* node) {
+    return static_cast<dom_element*>(node);
+}
+
+dom_string* FromLwc(lwc_string* s) {
+    dom_string* d = nullptr;
+    dom_string_create((const uint8_t*)lwc_string_data(s), lwc_string_length(s), &d);
+    return d;
+}
+
+bool AttrValue(void* node, const css_qname* q, std::string* out) {
+    dom_string* name = FromLwc(q->name);
+    dom_string* v = nullptr;
+    dom_element_get_attribute(E(node), name, &v);
+    dom_string_unref(name);
+    if (!v) return false;
+    out->assign(dom_string_data(v), dom_string_byte_length(v));
+    dom_string_unref(v);
+    return true;
+}
+
+std::string L(lwc_string* s) {
+    return std::string(lwc_string_data(s), lwc_string_length(s));
+}
+
+bool SameName(void* node, const css_qname* q) {
+    dom_string* name = nullptr;
+    if (dom_node_get_node_name((dom_node*)node, &name) != DOM_NO_ERR || !name) return false;
+    bool same = dom_string_caseless_lwc_isequal(name, q->name);
+    dom_string_unref(name);
+    return same;
+}
+
+// --- The selection callbacks. ---------------------------------------------------------------
+
+css_error NodeName(void*, void* node, css_qname* q) {
+    dom_string* name = nullptr;
+    if (dom_node_get_node_name((dom_node*)node, &name) != DOM_NO_ERR || !name) return CSS_NOMEM;
+    q->ns = nullptr;
+    dom_string_intern(name, &q->name);
+    dom_string_unref(name);
+    return CSS_OK;
+}
+
+css_error NodeClasses(void*, void* node, lwc_string*** classes, uint32_t* n) {
+    *classes = nullptr;
+    *n = 0;
+    dom_element_get_classes(E(node), classes, n);
+    return CSS_OK;
+}
+
+css_error NodeId(void*, void* node, lwc_string** id) {
+    *id = nullptr;
+    dom_string* k = nullptr;
+    dom_string_create_interned((const uint8_t*)"id", 2, &k);
+    dom_string* v = nullptr;
+    dom_element_get_attribute(E(node), k, &v);
+    dom_string_unref(k);
+    if (v) {
+        dom_string_intern(v, id);
+        dom_string_unref(v);
+    }
+    return CSS_OK;
+}
+
+css_error NamedAncestor(void*, void* node, const css_qname* q, void** out) {
+    dom_element* a = nullptr;
+    dom_element_named_ancestor_node(E(node), q->name, &a);
+    *out = a;
+    return CSS_OK;
+}
+
+css_error NamedParent(void*, void* node, const css_qname* q, void** out) {
+    dom_element* a = nullptr;
+    dom_element_named_parent_node(E(node), q->name, &a);
+    *out = a;
+    return CSS_OK;
+}
+
+dom_node* ElementSibling(void* node, bool before) {
+    dom_node* n = (dom_node*)node;
+    for (;;) {
+        n = before ? PreviousSibling(n) : NextSibling(n);
+        if (!n || IsElement(n)) return n;
+    }
+}
+
+css_error NamedSibling(void*, void* node, const css_qname* q, void** out) {
+    dom_node* s = ElementSibling(node, true);
+    *out = s && SameName(s, q) ? s : nullptr;
+    return CSS_OK;
+}
+
+css_error NamedGenericSibling(void*, void* node, const css_qname* q, void** out) {
+    *out = nullptr;
+    for (dom_node* s = ElementSibling(node, true); s; s = ElementSibling(s, true))
+        if (SameName(s, q)) {
+            *out = s;
+            break;
+        }
+    return CSS_OK;
+}
+
+css_error Parent(void*, void* node, void** out) {
+    dom_element* p = nullptr;
+    dom_element_parent_node(E(node), &p);
+    *out = p;
+    return CSS_OK;
+}
+
+css_error Sibling(void*, void* node, void** out) {
+    *out = ElementSibling(node, true);
+    return CSS_OK;
+}
+
+css_error HasName(void*, void* node, const css_qname* q, bool* match) {
+    *match = lwc_string_length(q->name) == 1 && lwc_string_data(q->name)[0] == '*' ? true : SameName(node, q);
+    return CSS_OK;
+}
+
+css_error HasClass(void*, void* node, lwc_string* name, bool* match) {
+    *match = false;
+    dom_element_has_class(E(node), name, match);
+    return CSS_OK;
+}
+
+css_error HasId(void*, void* node, lwc_string* name, bool* match) {
+    lwc_string* id = nullptr;
+    NodeId(nullptr, node, &id);
+    *match = id && lwc_string_isequal(id, name, match) == lwc_error_ok && *match;
+    if (id) lwc_string_unref(id);
+    return CSS_OK;
+}
+
+css_error HasAttribute(void*, void* node, const css_qname* q, bool* match) {
+    std::string v;
+    *match = AttrValue(node, q, &v);
+    return CSS_OK;
+}
+
+template <class F> css_error AttrTest(void* node, const css_qname* q, lwc_string* value, bool* match, F test) {
+    std::string v;
+    *match = AttrValue(node, q, &v) && test(v, L(value));
+    return CSS_OK;
+}
+
+css_error AttrEqual(void*, void* node, const css_qname* q, lwc_string* value, bool* match) {
+    return AttrTest(node, q, value, match, [](const std::string& v, const std::string& w) { return v == w; });
+}
+
+css_error AttrDash(void*, void* node, const css_qname* q, lwc_string* value, bool* match) {
+    return AttrTest(node, q, value, match, [](const std::string& v, const std::string& w) {
+        return v == w || (v.size() > w.size() && v.compare(0, w.size(), w) == 0 && v[w.size()] == '-');
+    });
+}
+
+css_error AttrIncludes(void*, void* node, const css_qname* q, lwc_string* value, bool* match) {
+    return AttrTest(node, q, value, match, [](const std::string& v, const std::string& w) {
+        if (w.empty()) return false;
+        size_t i = 0;
+        while (i < v.size()) {
+            while (i < v.size() && isspace((unsigned char)v[i])) ++i;
+            size_t e = i;
+            while (e < v.size() && !isspace((unsigned char)v[e])) ++e;
+            if (e - i == w.size() && v.compare(i, e - i, w) == 0) return true;
+            i = e;
+        }
+        return false;
+    });
+}
+
+css_error AttrPrefix(void*, void* node, const css_qname* q, lwc_string* value, bool* match) {
+    return AttrTest(node, q, value, match, [](const std::string& v, const std::string& w) {
+        return !w.empty() && v.compare(0, w.size(), w) == 0;
+    });
+}
+
+css_error AttrSuffix(void*, void* node, const css_qname* q, lwc_string* value, bool* match) {
+    return AttrTest(node, q, value, match, [](const std::string& v, const std::string& w) {
+        return !w.empty() && v.size() >= w.size() && v.compare(v.size() - w.size(), w.size(), w) == 0;
+    });
+}
+
+css_error AttrSubstring(void*, void* node, const css_qname* q, lwc_string* value, bool* match) {
+    return AttrTest(node, q, value, match, [](const std::string& v, const std::string& w) {
+        return !w.empty() && v.find(w) != std::string::npos;
+    });
+}
+
+css_error IsRoot(void*, void* node, bool* match) {
+    dom_node* p = ParentOf((dom_node*)node);
+    dom_node_type t = DOM_NODE_TYPE_COUNT;
+    *match = !p || (dom_node_get_node_type(p, &t) == DOM_NO_ERR && t == DOM_DOCUMENT_NODE);
+    return CSS_OK;
+}
+
+css_error CountSiblings(void*, void* node, bool sameName, bool after, int32_t* count) {
+    *count = 0;
+    std::string tag = sameName ? TagOf((dom_node*)node) : std::string();
+    for (dom_node* s = ElementSibling(node, !after); s; s = ElementSibling(s, !after))
+        if (!sameName || TagOf(s) == tag) ++*count;
+    return CSS_OK;
+}
+
+css_error IsEmpty(void*, void* node, bool* match) {
+    *match = true;
+    for (dom_node* c = FirstChild((dom_node*)node); c; c = NextSibling(c))
+        if (IsElement(c) || (IsText(c) && !CharacterData(c).empty())) {
+            *match = false;
+            break;
+        }
+    return CSS_OK;
+}
+
+css_error IsLink(void*, void* node, bool* match) {
+    std::string h;
+    *match = TagOf((dom_node*)node) == "a" && GetAttr((dom_node*)node, "href", &h);
+    return CSS_OK;
+}
+
+css_error No(void*, void*, bool* match) {
+    *match = false;
+    return CSS_OK;
+}
+
+css_error IsHover(void* pw, void* node, bool* match) {
+    *match = Of(pw)->Hover() && Contains((dom_node*)node, Of(pw)->Hover());
+    return CSS_OK;
+}
+
+css_error IsFocus(void* pw, void* node, bool* match) {
+    *match = Of(pw)->Focus() == node;
+    return CSS_OK;
+}
+
+css_error IsEnabled(void*, void* node, bool* match) {
+    std::string v;
+    *match = !GetAttr((dom_node*)node, "disabled", &v);
+    return CSS_OK;
+}
+
+css_error IsDisabled(void*, void* node, bool* match) {
+    std::string v;
+    *match = GetAttr((dom_node*)node, "disabled", &v);
+    return CSS_OK;
+}
+
+css_error IsChecked(void*, void* node, bool* match) {
+    std::string v;
+    *match = GetAttr((dom_node*)node, "checked", &v) || GetAttr((dom_node*)node, "selected", &v);
+    return CSS_OK;
+}
+
+css_error IsLang(void*, void*, lwc_string*, bool* match) {
+    *match = false;
+    return CSS_OK;
+}
+
+// --- Presentational attributes. ---------------------------------------------------------------
+
+bool HtmlLength(const std::string& text, css_hint_length* out) {
+    std::string t = Trim(text);
+    char* end = nullptr;
+    double v = strtod(t.c_str(), &end);
+    if (end == t.c_str() || v < 0) return false;
+    out->value = FLTTOFIX(std::min(v, 100000.0));
+    out->unit = *end == '%' ? CSS_UNIT_PCT : CSS_UNIT_PX;
+    return true;
+}
+
+void HintColor(std::vector<css_hint>& h, uint32_t prop, uint8_t status, const std::string& text) {
+    uint32_t c = 0;
+    if (!ParseColor(text, c) && !ParseColor("#" + Trim(text), c)) return;
+    css_hint x{};
+    x.prop = prop;
+    x.status = status;
+    x.data.color = c;
+    h.push_back(x);
+}
+
+void HintLength(std::vector<css_hint>& h, uint32_t prop, uint8_t status, const css_hint_length& len) {
+    css_hint x{};
+    x.prop = prop;
+    x.status = status;
+    x.data.length = len;
+    h.push_back(x);
+}
+
+void HintBorder(std::vector<css_hint>& h, int px, uint32_t color) {
+    static const uint32_t kWidth[] = {CSS_PROP_BORDER_TOP_WIDTH, CSS_PROP_BORDER_RIGHT_WIDTH,
+                                      CSS_PROP_BORDER_BOTTOM_WIDTH, CSS_PROP_BORDER_LEFT_WIDTH};
+    static const uint32_t kStyle[] = {CSS_PROP_BORDER_TOP_STYLE, CSS_PROP_BORDER_RIGHT_STYLE,
+                                      CSS_PROP_BORDER_BOTTOM_STYLE, CSS_PROP_BORDER_LEFT_STYLE};
+    static const uint32_t kColor[] = {CSS_PROP_BORDER_TOP_COLOR, CSS_PROP_BORDER_RIGHT_COLOR,
+                                      CSS_PROP_BORDER_BOTTOM_COLOR, CSS_PROP_BORDER_LEFT_COLOR};
+    for (int i = 0; i < 4; ++i) {
+        HintLength(h, kWidth[i], CSS_BORDER_WIDTH_WIDTH, css_hint_length{INTTOFIX(px), CSS_UNIT_PX});
+        css_hint s{};
+        s.prop = kStyle[i];
+        s.status = px ? CSS_BORDER_STYLE_SOLID : CSS_BORDER_STYLE_NONE;
+        h.push_back(s);
+        css_hint c{};
+        c.prop = kColor[i];
+        c.status = CSS_BORDER_COLOR_COLOR;
+        c.data.color = color;
+        h.push_back(c);
+    }
+}
+
+void HintAlign(std::vector<css_hint>& h, const std::string& align) {
+    std::string a = ToLower(Trim(align));
+    css_hint x{};
+    x.prop = CSS_PROP_TEXT_ALIGN;
+    if (a == "center" || a == "middle") x.status = CSS_TEXT_ALIGN_LIBCSS_CENTER;
+    else if (a == "right") x.status = CSS_TEXT_ALIGN_LIBCSS_RIGHT;
+    else if (a == "left") x.status = CSS_TEXT_ALIGN_LIBCSS_LEFT;
+    else return;
+    h.push_back(x);
+}
+
+dom_node* EnclosingTable(dom_node* n) {
+    for (int i = 0; i < 4 && n; ++i) {
+        n = ParentOf(n);
+        if (TagOf(n) == "table") return n;
+    }
+    return nullptr;
+}
+
+css_error Hints(void* pw, void* node, uint32_t* n, css_hint** hints) {
+    std::vector<css_hint>& h = Of(pw)->Hints();
+    h.clear();
+    dom_node* e = (dom_node*)node;
+    std::string tag = TagOf(e), v;
+    css_hint_length len{};
+    bool cell = tag == "td" || tag == "th";
+    if (tag == "body" || tag == "table" || tag == "tr" || cell || tag == "thead" || tag == "tbody" || tag == "tfoot") {
+        if (GetAttr(e, "bgcolor", &v)) HintColor(h, CSS_PROP_BACKGROUND_COLOR, CSS_BACKGROUND_COLOR_COLOR, v);
+    }
+    if (tag == "body" && GetAttr(e, "text", &v)) HintColor(h, CSS_PROP_COLOR, CSS_COLOR_COLOR, v);
+    if (tag == "font") {
+        if (GetAttr(e, "color", &v)) HintColor(h, CSS_PROP_COLOR, CSS_COLOR_COLOR, v);
+        if (GetAttr(e, "size", &v)) {
+            std::string t = Trim(v);
+            int k = atoi(t.c_str());
+            if (!t.empty() && (t[0] == '+' || t[0] == '-')) k += 3;
+            k = std::max(1, std::min(7, k));
+            static const float kFont[] = {10, 13, 16, 18, 24, 32, 48};
+            HintLength(h, CSS_PROP_FONT_SIZE, CSS_FONT_SIZE_DIMENSION,
+                       css_hint_length{FLTTOFIX(kFont[k - 1]), CSS_UNIT_PX});
+        }
+    }
+    if (cell || tag == "tr" || tag == "thead" || tag == "tbody" || tag == "tfoot" || tag == "div" || tag == "p" ||
+        tag == "h1" || tag == "h2" || tag == "h3" || tag == "h4" || tag == "h5" || tag == "h6" || tag == "caption") {
+        if (GetAttr(e, "align", &v)) HintAlign(h, v);
+    }
+    if (cell || tag == "table" || tag == "img" || tag == "hr" || tag == "iframe") {
+        if (GetAttr(e, "width", &v) && HtmlLength(v, &len)) HintLength(h, CSS_PROP_WIDTH, CSS_WIDTH_SET, len);
+        if (tag != "hr" && GetAttr(e, "height", &v) && HtmlLength(v, &len))
+            HintLength(h, CSS_PROP_HEIGHT, CSS_HEIGHT_SET, len);
+    }
+    if ((tag == "table" || tag == "img") && GetAttr(e, "border", &v)) {
+        int px = std::max(0, std::min(100, atoi(Trim(v).empty() ? "1" : v.c_str())));
+        HintBorder(h, px, tag == "table" ? 0xFF808080 : 0xFF000000);
+    }
+    if (cell) {
+        if (dom_node* table = EnclosingTable(e)) {
+            if (GetAttr(table, "cellpadding", &v) && HtmlLength(v, &len) && len.unit == CSS_UNIT_PX) {
+                static const uint32_t kPad[] = {CSS_PROP_PADDING_TOP, CSS_PROP_PADDING_RIGHT, CSS_PROP_PADDING_BOTTOM,
+                                                CSS_PROP_PADDING_LEFT};
+                for (uint32_t p : kPad) HintLength(h, p, CSS_PADDING_SET, len);
+            }
+            if (GetAttr(table, "border", &v) && atoi(Trim(v).empty() ? "1" : v.c_str()) > 0)
+                HintBorder(h, 1, 0xFF808080);
+        }
+    }
+    *n = (uint32_t)h.size();
+    *hints = h.empty() ? nullptr : h.data();
+    return CSS_OK;
+}
+
+css_error UaDefault(void*, uint32_t property, css_hint* hint) {
+    if (property == CSS_PROP_COLOR) {
+        hint->data.color = 0xFF000000;
+        hint->status = CSS_COLOR_COLOR;
+    } else if (property == CSS_PROP_FONT_FAMILY) {
+        hint->data.strings = nullptr;
+        hint->status = CSS_FONT_FAMILY_SANS_SERIF;
+    } else if (property == CSS_PROP_QUOTES) {
+        hint->data.strings = nullptr;
+        hint->status = CSS_QUOTES_NONE;
+    } else if (property == CSS_PROP_VOICE_FAMILY) {
+        hint->data.strings = nullptr;
+        hint->status = 0;
+    } else {
+        return CSS_INVALID;
+    }
+    return CSS_OK;
+}
+
+css_error FontSize(void*, const css_hint* parent, css_hint* size) {
+    float p = 16;
+    if (parent && parent->status == CSS_FONT_SIZE_DIMENSION && parent->data.length.unit == CSS_UNIT_PX)
+        p = FIXTOFLT(parent->data.length.value);
+    float px = p;
+    if (size->status >= CSS_FONT_SIZE_XX_SMALL && size->status <= CSS_FONT_SIZE_XX_LARGE) {
+        px = kFontSizes[size->status - CSS_FONT_SIZE_XX_SMALL];
+    } else if (size->status == CSS_FONT_SIZE_LARGER) {
+        px = p * 1.2f;
+    } else if (size->status == CSS_FONT_SIZE_SMALLER) {
+        px = p / 1.2f;
+    } else if (size->status == CSS_FONT_SIZE_DIMENSION) {
+        float v = FIXTOFLT(size->data.length.value);
+        switch (size->data.length.unit) {
+        case CSS_UNIT_EM: px = v * p; break;
+        case CSS_UNIT_EX: px = v * p * 0.6f; break;
+        case CSS_UNIT_PCT: px = v * p / 100; break;
+        case CSS_UNIT_PT: px = v * 4 / 3; break;
+        case CSS_UNIT_PC: px = v * 16; break;
+        case CSS_UNIT_IN: px = v * 96; break;
+        case CSS_UNIT_CM: px = v * 96 / 2.54f; break;
+        case CSS_UNIT_MM: px = v * 96 / 25.4f; break;
+        default: px = v; break;
+        }
+    }
+    px = std::max(1.0f, std::min(400.0f, px));
+    size->data.length.value = FLTTOFIX(px);
+    size->data.length.unit = CSS_UNIT_PX;
+    size->status = CSS_FONT_SIZE_DIMENSION;
+    return CSS_OK;
+}
+
+void FreeNodeData(dom_node_operation op, dom_string*, void* data, dom_node* src, dom_node*);
+
+css_error SetNodeData(void*, void* node, void* data);
+
+css_error GetNodeData(void*, void* node, void** data) {
+    *data = nullptr;
+    dom_node_get_user_data((dom_node*)node, CssDataKey(), data);
+    return CSS_OK;
+}
+
+css_select_handler kHandler = {
+    CSS_SELECT_HANDLER_VERSION_1,
+    NodeName, NodeClasses, NodeId,
+    NamedAncestor, NamedParent, NamedSibling, NamedGenericSibling,
+    Parent, Sibling,
+    HasName, HasClass, HasId, HasAttribute, AttrEqual, AttrDash, AttrIncludes, AttrPrefix, AttrSuffix, AttrSubstring,
+    IsRoot, CountSiblings, IsEmpty,
+    IsLink, No, IsHover, No, IsFocus,
+    IsEnabled, IsDisabled, IsChecked,
+    No, IsLang,
+    Hints, UaDefault, FontSize,
+    SetNodeData, GetNodeData,
+};
+
+void FreeNodeData(dom_node_operation op, dom_string*, void* data, dom_node* src, dom_node*) {
+    if (op == DOM_NODE_DELETED && data)
+        css_libcss_node_data_handler(&kHandler, CSS_NODE_DELETED, nullptr, src, nullptr, data);
+}
+
+css_error SetNodeData(void*, void* node, void* data) {
+    void* old = nullptr;
+    dom_node_set_user_data((dom_node*)node, CssDataKey(), data, FreeNodeData, &old);
+    return CSS_OK;
+}
+
+int Px(css_fixed v, css_unit u, int fontSize) {
+    float f = FIXTOFLT(v);
+    switch (u) {
+    case CSS_UNIT_EM: f *= fontSize; break;
+    case CSS_UNIT_EX: f *= fontSize * 0.6f; break;
+    case CSS_UNIT_PT: f = f * 4 / 3; break;
+    case CSS_UNIT_PC: f *= 16; break;
+    case CSS_UNIT_IN: f *= 96; break;
+    case CSS_UNIT_CM: f = f * 96 / 2.54f; break;
+    case CSS_UNIT_MM: f = f * 96 / 25.4f; break;
+    default: break;
+    }
+    return (int)std::max(-100000.0f, std::min(100000.0f, f));
+}
+
+Length ToLength(uint8_t set, uint8_t setValue, css_fixed v, css_unit u, int fontSize) {
+    Length l;
+    if (set != setValue) return l;
+    if (u == CSS_UNIT_PCT) {
+        l.kind = Length::Percent;
+        l.value = FIXTOFLT(v);
+    } else {
+        l.kind = Length::Px;
+        l.value = (float)std::max(0, Px(v, u, fontSize));
+    }
+    return l;
+}
+
+}  // namespace
+
+Cascade::Cascade() {
+    Reset("");
+}
+
+Cascade::~Cascade() {
+    if (m_ctx) css_select_ctx_destroy(m_ctx);
+    for (css_stylesheet* s : m_sheets) css_stylesheet_destroy(s);
+    Hold(m_hover, nullptr);
+    Hold(m_focus, nullptr);
+}
+
+void Cascade::Reset(const std::string& baseUrl) {
+    if (m_ctx) css_select_ctx_destroy(m_ctx);
+    m_ctx = nullptr;
+    for (css_stylesheet* s : m_sheets) css_stylesheet_destroy(s);
+    m_sheets.clear();
+    m_base = baseUrl;
+    Hold(m_hover, nullptr);
+    Hold(m_focus, nullptr);
+    m_usesHover = m_usesFocus = m_hoverReachesDown = false;
+    if (css_select_ctx_create(&m_ctx) != CSS_OK) {
+        m_ctx = nullptr;
+        return;
+    }
+    if (css_stylesheet* ua = UserAgentSheet()) css_select_ctx_append_sheet(m_ctx, ua, CSS_ORIGIN_UA, nullptr);
+}
+
+// The hovered and focused nodes are referenced: a script may take them out of the document.
+void Cascade::Hold(dom_node*& slot, dom_node* n) {
+    if (n) dom_node_ref(n);
+    if (slot) dom_node_unref(slot);
+    slot = n;
+}
+
+void Cascade::AddSheet(const std::string& css) {
+    if (!m_ctx) return;
+    css_stylesheet* s = MakeSheet(css, false);
+    if (!s) return;
+    std::string lower = ToLower(css);
+    for (size_t p = lower.find(":hover"); p != std::string::npos; p = lower.find(":hover", p + 1)) {
+        m_usesHover = true;
+        // Does a combinator follow (".menu:hover .sub")? Then descendants' styles depend on it.
+        size_t e = p + 6;
+        while (e < lower.size() && (isalnum((unsigned char)lower[e]) || strchr("-_:.#[]=\"'()", lower[e]))) ++e;
+        while (e < lower.size() && isspace((unsigned char)lower[e])) ++e;
+        if (e < lower.size() && lower[e] != '{' && lower[e] != ',') m_hoverReachesDown = true;
+    }
+    m_usesFocus = m_usesFocus || lower.find(":focus") != std::string::npos;
+    m_sheets.push_back(s);
+    css_select_ctx_append_sheet(m_ctx, s, CSS_ORIGIN_AUTHOR, nullptr);
+}
+
+void Cascade::NodeModified(dom_node* n) {
+    void* data = nullptr;
+    if (n && dom_node_get_user_data(n, CssDataKey(), &data) == DOM_NO_ERR && data)
+        css_libcss_node_data_handler(&kHandler, CSS_NODE_MODIFIED, nullptr, n, nullptr, data);
+}
+
+css_computed_style* Cascade::Select(dom_node* n, const css_computed_style* parent) {
+    if (!m_ctx || !IsElement(n)) return nullptr;
+    css_stylesheet* inlineSheet = nullptr;
+    std::string st;
+    if (GetAttr(n, "style", &st) && !Trim(st).empty()) inlineSheet = MakeSheet(st, true);
+    css_media media{};
+    media.type = CSS_MEDIA_SCREEN;
+    media.width = INTTOFIX(1024);
+    media.height = INTTOFIX(768);
+    css_select_results* r = nullptr;
+    css_error e = css_select_style(m_ctx, n, &media, inlineSheet, &kHandler, this, &r);
+    if (inlineSheet) css_stylesheet_destroy(inlineSheet);
+    if (e != CSS_OK || !r) return nullptr;
+    css_computed_style* out = nullptr;
+    css_computed_style* own = r->styles[CSS_PSEUDO_ELEMENT_NONE];
+    if (parent && own) {
+        css_computed_style_compose(parent, own, FontSize, this, &out);
+    } else if (own) {
+        // The root's style is already absolute; keep it past the results.
+        r->styles[CSS_PSEUDO_ELEMENT_NONE] = nullptr;
+        out = own;
+    }
+    css_select_results_destroy(r);
+    return out;
+}
+
+Style Cascade::Cook(const css_computed_style* s, const Style* parent, bool root) {
+    Style o;
+    if (!s) {
+        if (parent) {
+            o = *parent;
+            o.display = Display::Inline;
+        }
+        return o;
+    }
+    css_fixed v = 0;
+    css_unit u = CSS_UNIT_PX;
+    css_computed_font_size(s, &v, &u);
+    o.fontSize = std::max(1, std::min(400, Px(v, u, parent ? parent->fontSize : 16)));
+    switch (css_computed_display(s, root)) {
+    case CSS_DISPLAY_NONE:
+    case CSS_DISPLAY_TABLE_COLUMN:
+    case CSS_DISPLAY_TABLE_COLUMN_GROUP:
+        o.display = Display::None;
+        break;
+    case CSS_DISPLAY_INLINE:
+        o.display = Display::Inline;
+        break;
+    case CSS_DISPLAY_INLINE_BLOCK:
+    case CSS_DISPLAY_INLINE_TABLE:
+    case CSS_DISPLAY_INLINE_FLEX:
+        o.display = Display::InlineBlock;
+        break;
+    default:
+        o.display = Display::Block;
+        break;
+    }
+    css_color c = 0;
+    css_computed_color(s, &c);
+    o.color = c;
+    o.background = css_computed_background_color(s, &c) == CSS_BACKGROUND_COLOR_COLOR ? c : 0;
+    if ((o.background >> 24) == 0) o.background = 0;
+    uint8_t w = css_computed_font_weight(s);
+    o.bold = w == CSS_FONT_WEIGHT_BOLD || w == CSS_FONT_WEIGHT_BOLDER || (w >= CSS_FONT_WEIGHT_600 && w <= CSS_FONT_WEIGHT_900);
+    o.underline = (css_computed_text_decoration(s) & CSS_TEXT_DECORATION_UNDERLINE) != 0 || (parent && parent->underline);
+    switch (css_computed_text_align(s)) {
+    case CSS_TEXT_ALIGN_CENTER:
+    case CSS_TEXT_ALIGN_LIBCSS_CENTER: o.align = Align::Center; break;
+    case CSS_TEXT_ALIGN_RIGHT:
+    case CSS_TEXT_ALIGN_LIBCSS_RIGHT: o.align = Align::Right; break;
+    default: o.align = Align::Left; break;
+    }
+    uint8_t ws = css_computed_white_space(s);
+    o.pre = ws == CSS_WHITE_SPACE_PRE || ws == CSS_WHITE_SPACE_PRE_WRAP;
+    int fs = o.fontSize;
+    auto margin = [&](uint8_t (*get)(const css_computed_style*, css_fixed*, css_unit*)) {
+        css_fixed mv = 0;
+        css_unit mu = CSS_UNIT_PX;
+        return get(s, &mv, &mu) == CSS_MARGIN_SET && mu != CSS_UNIT_PCT ? std::max(0, Px(mv, mu, fs)) : 0;
+    };
+    o.margin = Edges{margin(css_computed_margin_top), margin(css_computed_margin_right),
+                     margin(css_computed_margin_bottom), margin(css_computed_margin_left)};
+    auto padding = [&](uint8_t (*get)(const css_computed_style*, css_fixed*, css_unit*)) {
+        css_fixed pv = 0;
+        css_unit pu = CSS_UNIT_PX;
+        get(s, &pv, &pu);
+        return pu != CSS_UNIT_PCT ? std::max(0, Px(pv, pu, fs)) : 0;
+    };
+    o.padding = Edges{padding(css_computed_padding_top), padding(css_computed_padding_right),
+                      padding(css_computed_padding_bottom), padding(css_computed_padding_left)};
+    auto border = [&](uint8_t (*get)(const css_computed_style*, css_fixed*, css_unit*),
+                      uint8_t (*style)(const css_computed_style*)) {
+        uint8_t bs = style(s);
+        if (bs == CSS_BORDER_STYLE_NONE || bs == CSS_BORDER_STYLE_HIDDEN) return 0;
+        css_fixed bv = 0;
+        css_unit bu = CSS_UNIT_PX;
+        uint8_t kind = get(s, &bv, &bu);
+        if (kind == CSS_BORDER_WIDTH_THIN) return 1;
+        if (kind == CSS_BORDER_WIDTH_MEDIUM) return 3;
+        if (kind == CSS_BORDER_WIDTH_THICK) return 5;
+        return std::max(0, Px(bv, bu, fs));
+    };
+    o.border = Edges{border(css_computed_border_top_width, css_computed_border_top_style),
+                     border(css_computed_border_right_width, css_computed_border_right_style),
+                     border(css_computed_border_bottom_width, css_computed_border_bottom_style),
+                     border(css_computed_border_left_width, css_computed_border_left_style)};
+    css_computed_border_top_color(s, &c);
+    o.borderColor = c;
+    css_fixed lv = 0;
+    css_unit lu = CSS_UNIT_PX;
+    uint8_t set = css_computed_width(s, &lv, &lu);
+    o.width = ToLength(set, CSS_WIDTH_SET, lv, lu, fs);
+    set = css_computed_height(s, &lv, &lu);
+    o.height = ToLength(set, CSS_HEIGHT_SET, lv, lu, fs);
+    return o;
+}
+
+namespace {
+std::string Hex(uint32_t argb) {
+    char b[48];
+    if ((argb >> 24) == 0) return "rgba(0, 0, 0, 0)";
+    snprintf(b, sizeof b, "rgb(%u, %u, %u)", (argb >> 16) & 255, (argb >> 8) & 255, argb & 255);
+    return b;
+}
+std::string PxText(int v) {
+    return std::to_string(v) + "px";
+}
+std::string LengthText(const Length& l) {
+    if (l.kind == Length::Auto) return "auto";
+    char b[32];
+    snprintf(b, sizeof b, "%g%s", l.value, l.kind == Length::Percent ? "%" : "px");
+    return b;
+}
+}  // namespace
+
+std::string Cascade::Value(const css_computed_style*, const Style& o, const std::string& property) {
+    const std::string p = ToLower(Trim(property));
+    if (p == "display") {
+        switch (o.display) {
+        case Display::None: return "none";
+        case Display::Block: return "block";
+        case Display::InlineBlock: return "inline-block";
+        default: return "inline";
+        }
+    }
+    if (p == "color") return Hex(o.color);
+    if (p == "background-color") return Hex(o.background);
+    if (p == "border-color" || p == "border-top-color") return Hex(o.borderColor);
+    if (p == "font-size") return PxText(o.fontSize);
+    if (p == "font-weight") return o.bold ? "700" : "400";
+    if (p == "text-decoration") return o.underline ? "underline" : "none";
+    if (p == "text-align") return o.align == Align::Center ? "center" : o.align == Align::Right ? "right" : "left";
+    if (p == "white-space") return o.pre ? "pre" : "normal";
+    if (p == "width") return LengthText(o.width);
+    if (p == "height") return LengthText(o.height);
+    const struct {
+        const char* name;
+        const Edges* e;
+    } boxes[] = {{"margin", &o.margin}, {"padding", &o.padding}, {"border", &o.border}};
+    for (const auto& b : boxes) {
+        std::string n = b.name;
+        std::string suffix = n == "border" ? "-width" : "";
+        if (p == n + "-top" + suffix) return PxText(b.e->top);
+        if (p == n + "-right" + suffix) return PxText(b.e->right);
+        if (p == n + "-bottom" + suffix) return PxText(b.e->bottom);
+        if (p == n + "-left" + suffix) return PxText(b.e->left);
+    }
+    return std::string();
+}
+
+}  // namespace webview

@@ -1,0 +1,70 @@
+// The cascade of one document on libcss: the user-agent sheet (parsed once per process and shared
+// by every document), the page's sheets (<style>, fetched <link rel=stylesheet>), style
+// attributes, and the presentational attributes of old pages (bgcolor, align, width, border,
+// cellpadding, <font color size>) as libcss presentational hints. Selection is per element,
+// top-down: the parent's composed style is needed to compose the child's.
+//
+// Owned by the view's render tree; the composed styles it returns are owned by the caller
+// (css_computed_style_destroy). The per-node data libcss keeps for its bloom filter and style
+// sharing lives in libdom user data and is freed with the node.
+#pragma once
+#include "DomApi.h"
+#include "CssApi.h"
+
+#include <string>
+#include <vector>
+
+#include "Css.h"
+
+namespace webview {
+
+class Cascade {
+public:
+    Cascade();
+    ~Cascade();
+    Cascade(const Cascade&) = delete;
+    Cascade& operator=(const Cascade&) = delete;
+
+    // Drops the page's sheets: only the user-agent sheet remains.
+    void Reset(const std::string& baseUrl);
+    void AddSheet(const std::string& css);
+
+    // The fully computed style of an element given its parent's (null for the root element), or
+    // null when selection fails. The caller owns the result.
+    css_computed_style* Select(dom_node* element, const css_computed_style* parent);
+    // Forgets what libcss remembers of a node (its attributes changed).
+    static void NodeModified(dom_node* element);
+
+    // The element under the mouse and the one with focus, for :hover and :focus.
+    void SetHover(dom_node* n) { Hold(m_hover, n); }
+    void SetFocus(dom_node* n) { Hold(m_focus, n); }
+    // Whether a page sheet mentions :hover or :focus at all (else moving them restyles nothing).
+    bool UsesHover() const { return m_usesHover; }
+    bool UsesFocus() const { return m_usesFocus; }
+    // Whether a :hover selector goes on to other elements (".menu:hover .sub").
+    bool HoverReachesDown() const { return m_hoverReachesDown; }
+
+    // The values our layout draws with. The parent's cooked style carries what propagates to
+    // descendants' text (underline).
+    static Style Cook(const css_computed_style* s, const Style* parent, bool root);
+    // A computed value as getComputedStyle reports it ("" when the property is not known).
+    static std::string Value(const css_computed_style* s, const Style& cooked, const std::string& property);
+
+    // Implementation details shared with the selection callbacks.
+    dom_node* Hover() const { return m_hover; }
+    dom_node* Focus() const { return m_focus; }
+    std::vector<css_hint>& Hints() { return m_hints; }
+
+private:
+    static void Hold(dom_node*& slot, dom_node* n);
+
+    css_select_ctx* m_ctx = nullptr;
+    std::vector<css_stylesheet*> m_sheets;  // the page's, owned
+    std::string m_base;
+    dom_node* m_hover = nullptr;
+    dom_node* m_focus = nullptr;
+    bool m_usesHover = false, m_usesFocus = false, m_hoverReachesDown = false;
+    std::vector<css_hint> m_hints;  // the last element's presentational hints
+};
+
+}  // namespace webview

@@ -68,6 +68,13 @@ extern "C"\
 #endif\
 duk_bool_t webview_script_timed_out(void *udata);|' src/duktape/src/duk_config.h
 grep -q webview_script_timed_out src/duktape/src/duk_config.h
+# The regular-expression executor counts its steps but never looks at the clock: it asks the same
+# hook every 4096 steps, so a catastrophic pattern ends with a RangeError at the script's deadline.
+sed -i 's|^\(\t*\)re_ctx->steps_count++;$|&\
+\1if ((re_ctx->steps_count \& 0xfffU) == 0 \&\& webview_script_timed_out(re_ctx->thr->heap->heap_udata)) {\
+\1\tDUK_ERROR_RANGE(re_ctx->thr, "regexp deadline");\
+\1}|' src/duktape/src/duktape.c
+grep -q 'webview_script_timed_out(re_ctx->thr->heap->heap_udata)' src/duktape/src/duktape.c
 mkdir -p build/duktape "$prefix/lib" "$prefix/include/duktape"
 "$triple-gcc-posix" -O2 -std=c99 -c src/duktape/src/duktape.c -o build/duktape/duktape.o >&2
 "$triple-ar" rcs "$prefix/lib/libduktape.a" build/duktape/duktape.o

@@ -54,6 +54,7 @@ struct WvView {
         int id;
         DWORD due, interval;
         bool repeat;
+        int strikes;  // callbacks in a row that used a whole tick's script budget
     };
     std::vector<Timer> timers;
     std::vector<std::pair<int, webview::Transfer*>> xhrs;
@@ -76,6 +77,8 @@ public:
 bool InCallback();
 
 bool ViewAlive(WvView* v);
+// The library's transfers (every view's).
+Network& Net();
 void Log(WvView* v, const std::string& line);
 void MarkLayout(WvView* v);
 

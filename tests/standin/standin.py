@@ -587,7 +587,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     members = {"code": "102", "msg": "no such customer"}
             elif action == "websocket":
                 queued, cafe.events = cafe.events, []
-                page = webpages.cafe_socket_page(queued)
+                page = webpages.cafe_socket_page(queued, q.get("bbarcode", [""])[0])
                 members = None
             else:
                 members = {}

@@ -19,6 +19,7 @@
 typedef void CURL;
 typedef void CURLM;
 typedef void CURLSH;
+struct curl_slist;
 
 namespace webview {
 

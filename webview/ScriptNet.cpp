@@ -126,7 +126,7 @@ void SendRequest(duk_context* ctx, WvView* v) {
         return;
     }
     Transfer* t = Net().Fetch(v, url, method.empty() ? "GET" : method, body, options, [v, id](Transfer& t) {
-        P().requests.erase({v, id});
+        P().requests.erase(std::make_pair(v, id));
         long status = t.ok ? t.status : 0;
         std::string kind = t.ok ? "" : t.timedOut ? "timeout" : "error";
         std::string text = t.ok ? PageToUtf8(t.body, t.contentType) : std::string();
@@ -145,7 +145,7 @@ void SendRequest(duk_context* ctx, WvView* v) {
             });
         });
     });
-    if (t) P().requests[{v, id}] = t;
+    if (t) P().requests[std::make_pair(v, id)] = t;
     duk_push_boolean(ctx, t != nullptr);
 }
 
@@ -183,7 +183,7 @@ duk_ret_t Native(duk_context* ctx) {
         SendRequest(ctx, v);
         return 1;
     case OpXhrAbort: {
-        auto it = P().requests.find({v, duk_get_int_default(ctx, 0, 0)});
+        auto it = P().requests.find(std::make_pair(v, (int)duk_get_int_default(ctx, 0, 0)));
         if (it != P().requests.end()) {
             Transfer* t = it->second;
             P().requests.erase(it);

@@ -56,8 +56,6 @@ struct WebSockets::Conn {
     std::string responseHeaders;
     std::deque<std::string> out;   // text messages waiting for the socket
     std::string message;           // the message being received
-    bool haveMessage = false;      // message holds a whole frame that may still be continued
-    bool continuing = false;       // a fragmented message: its final frame has not come yet
     bool inFrame = false;          // the last read ended inside a frame
     unsigned frameFlags = 0;       // of the frame being read
     std::string closePayload;
@@ -98,7 +96,11 @@ bool WebSockets::Open(void* owner, int id, const std::string& url, const std::st
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &c->responseHeaders);
     std::string proxy = ProxyFor(secure);
-    if (!proxy.empty()) curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
+    if (!proxy.empty()) {
+        curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
+        // Through a tunnel, as browsers do: a proxy need not know WebSocket's upgrade.
+        curl_easy_setopt(e, CURLOPT_HTTPPROXYTUNNEL, 1L);
+    }
     if (!protocols.empty()) {
         c->headers = curl_slist_append(c->headers, ("Sec-WebSocket-Protocol: " + protocols).c_str());
         curl_easy_setopt(e, CURLOPT_HTTPHEADER, c->headers);
@@ -263,7 +265,6 @@ void WebSockets::PollOne(Conn* c, std::vector<std::pair<Conn*, WsEvent>>& events
                 curl_ws_send(c->easy, c->closePayload.data(), std::min<size_t>(2, c->closePayload.size()), &sent, 0,
                              CURLWS_CLOSE);
             }
-            if (c->haveMessage) events.push_back({c, WsEvent{WsEvent::Message, c->message}});
             WsEvent close{WsEvent::Close, reason};
             close.code = code;
             close.clean = true;
@@ -272,36 +273,17 @@ void WebSockets::PollOne(Conn* c, std::vector<std::pair<Conn*, WsEvent>>& events
             return;
         }
         if (flags & CURLWS_PONG) continue;
-        if (!continuesFrame && (flags & (CURLWS_TEXT | CURLWS_BINARY))) {
-            // A new message: one held back in case continuation frames followed is whole.
-            if (c->haveMessage) events.push_back({c, WsEvent{WsEvent::Message, c->message}});
-            c->message.clear();
-            c->haveMessage = false;
-            c->continuing = false;
-        }
+        if (!continuesFrame && (flags & (CURLWS_TEXT | CURLWS_BINARY))) c->message.clear();  // a new message
         if (c->message.size() + n > kMaxMessage) {
             Fail(c, "message too large", events);
             return;
         }
         c->message.append(buf.data(), n);
         if (c->inFrame) continue;
-        if (flags & CURLWS_CONT) {
-            c->continuing = true;   // more fragments follow
-            c->haveMessage = false;
-        } else if (flags & (CURLWS_TEXT | CURLWS_BINARY)) {
-            c->haveMessage = true;  // whole unless continuation frames follow
-        } else {
-            // The final fragment of a fragmented message.
-            c->continuing = false;
-            events.push_back({c, WsEvent{WsEvent::Message, c->message}});
-            c->message.clear();
-            c->haveMessage = false;
-        }
-    }
-    if (c->haveMessage && !c->inFrame) {
+        // Frames flagged CURLWS_CONT are followed by more of their message; the others end it.
+        if (flags & CURLWS_CONT) continue;
         events.push_back({c, WsEvent{WsEvent::Message, c->message}});
         c->message.clear();
-        c->haveMessage = false;
     }
 }
 

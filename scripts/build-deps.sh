@@ -52,6 +52,10 @@ build() { # name source-dir extra-args...
 build jsoncpp src/libjsoncpp -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF \
   -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF
 build qrencode src/qrencode -DWITH_TOOLS=OFF -DBUILD_SHARED_LIBS=OFF -DWITH_TESTS=OFF
+# libcurl 7.88.1 flags the first frame of a fragmented text or binary message like a whole
+# message; the web view must tell the two apart, so such a frame also gets CURLWS_CONT.
+sed -i 's#^\( *\)\*flags |= CURLWS_\(TEXT\|BINARY\);$#&\n\1if(!fin)\n\1  *flags |= CURLWS_CONT;#' src/curl/lib/ws.c
+[ "$(grep -c 'if(!fin)' src/curl/lib/ws.c)" = 3 ]
 build curl src/curl -DBUILD_SHARED_LIBS=OFF -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DBUILD_CURL_EXE=OFF \
   -DBUILD_TESTING=OFF -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF -DCURL_USE_LIBPSL=OFF -DCURL_ZLIB=ON -DHTTP_ONLY=ON \
   -DCURL_DISABLE_LDAP=ON -DENABLE_MANUAL=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF \
@@ -68,6 +72,13 @@ extern "C"\
 #endif\
 duk_bool_t webview_script_timed_out(void *udata);|' src/duktape/src/duk_config.h
 grep -q webview_script_timed_out src/duktape/src/duk_config.h
+# The regular-expression executor counts its steps but never looks at the clock: it asks the same
+# hook every 4096 steps, so a catastrophic pattern ends with a RangeError at the script's deadline.
+sed -i 's|^\(\t*\)re_ctx->steps_count++;$|&\
+\1if ((re_ctx->steps_count \& 0xfffU) == 0 \&\& webview_script_timed_out(re_ctx->thr->heap->heap_udata)) {\
+\1\tDUK_ERROR_RANGE(re_ctx->thr, "regexp deadline");\
+\1}|' src/duktape/src/duktape.c
+grep -q 'webview_script_timed_out(re_ctx->thr->heap->heap_udata)' src/duktape/src/duktape.c
 mkdir -p build/duktape "$prefix/lib" "$prefix/include/duktape"
 "$triple-gcc-posix" -O2 -std=c99 -c src/duktape/src/duktape.c -o build/duktape/duktape.o >&2
 "$triple-ar" rcs "$prefix/lib/libduktape.a" build/duktape/duktape.o

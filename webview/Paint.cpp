@@ -80,10 +80,14 @@ void PaintPage(HDC dc, const LayoutResult& page, int scrollY, int width, int hei
 bool DecodeImage(const std::string& bytes, Image& img) {
     int w = 0, h = 0, n = 0;
     if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return false;
+    // The header says how large the picture is: one too large is refused before any decoding.
+    if (!stbi_info_from_memory((const unsigned char*)bytes.data(), (int)bytes.size(), &w, &h, &n) ||
+        (long long)w * h > kMaxImagePixels)
+        return false;
     unsigned char* data =
         stbi_load_from_memory((const unsigned char*)bytes.data(), (int)bytes.size(), &w, &h, &n, 4);
     if (!data) return false;
-    if ((long long)w * h > 16 * 1024 * 1024) {
+    if ((long long)w * h > kMaxImagePixels) {
         stbi_image_free(data);
         return false;
     }

@@ -12,6 +12,9 @@ namespace webview {
 // Paints the part of the page from scrollY down into dc, whose picture is width x height.
 void PaintPage(HDC dc, const LayoutResult& page, int scrollY, int width, int height, const std::vector<Image>& images);
 
+// The largest picture decoded, in pixels; larger ones are refused from their header alone.
+const long long kMaxImagePixels = 16LL * 1024 * 1024;
+
 // Decodes an image file's bytes (PNG, JPEG, GIF's first frame, BMP) into img, composed onto white.
 bool DecodeImage(const std::string& bytes, Image& img);
 

@@ -7,6 +7,7 @@
 
 #include "ScriptHost.h"
 #include "ScriptWindow.h"
+#include "ScriptNet.h"
 #include "Text.h"
 #include "View.h"
 
@@ -18,8 +19,6 @@ struct WvJsCall {
 namespace webview {
 
 namespace {
-
-const DWORD kBudgetMs = 2000;  // one call into a page's script
 
 const char kPrelude[] =
 #include "ScriptPrelude.inc"
@@ -109,6 +108,16 @@ duk_ret_t BoundTrampoline(duk_context* ctx) {
     return 0;
 }
 
+void* HeapAlloc(void* udata, duk_size_t size) {
+    return MeteredAlloc(static_cast<Script*>(udata)->Meter(), size);
+}
+void* HeapRealloc(void* udata, void* ptr, duk_size_t size) {
+    return MeteredRealloc(static_cast<Script*>(udata)->Meter(), ptr, size);
+}
+void HeapFree(void* udata, void* ptr) {
+    MeteredFree(static_cast<Script*>(udata)->Meter(), ptr);
+}
+
 void Fatal(void* udata, const char* msg) {
     // Only reached for an error outside every protected call: the calls below are all protected.
     OutputDebugStringA("webview: script engine fatal error: ");
@@ -143,7 +152,7 @@ template <class F> bool RunPrelude(duk_context* ctx, const char* code, int nargs
 Script::Script(WvView* view) : m_view(view) {
     m_document = DocumentOf(view);
     if (m_document) dom_node_ref(m_document);
-    m_ctx = duk_create_heap(nullptr, nullptr, nullptr, this, Fatal);
+    m_ctx = duk_create_heap(HeapAlloc, HeapRealloc, HeapFree, this, Fatal);
     if (!m_ctx) return;
     duk_context* ctx = m_ctx;
     duk_push_global_stash(ctx);                                    // stash
@@ -193,6 +202,7 @@ Script::Script(WvView* view) : m_view(view) {
     duk_pop(ctx);
     duk_put_prop_string(ctx, 0, "entries");
     duk_set_top(ctx, 0);
+    InstallNetBindings(ctx);
     for (size_t i = 0; i < Bindings().size(); ++i) DefineBinding(i);
 }
 
@@ -226,7 +236,53 @@ void Script::PauseBudget(DWORD elapsed) {
 }
 
 bool Script::OverBudget() const {
-    return m_depth > 0 && GetTickCount() - m_start > kBudgetMs;
+    return m_depth > 0 && (m_meter.exceeded || GetTickCount() - m_start > kCallCapMs);
+}
+
+void Script::Enter() {
+    if (m_depth++ == 0) m_start = GetTickCount();
+}
+
+void Script::Leave() {
+    if (--m_depth == 0) m_lastExhausted = m_meter.exceeded || GetTickCount() - m_start > kTickBudgetMs;
+}
+
+void Script::Reap() {
+    if (m_depth > 0 || !m_ctx || !m_meter.exceeded) return;
+    Log(m_view, "script heap limit reached: the page's scripts are stopped");
+    duk_destroy_heap(m_ctx);
+    m_ctx = nullptr;
+    m_view->timers.clear();
+}
+
+namespace {
+struct CallArgs {
+    const char* table;
+    const char* name;
+    const std::function<int(duk_context*)>* push;
+};
+duk_ret_t CallSafe(duk_context* ctx, void* udata) {
+    CallArgs* a = static_cast<CallArgs*>(udata);
+    duk_push_global_stash(ctx);
+    duk_get_prop_string(ctx, -1, a->table);
+    duk_get_prop_string(ctx, -1, a->name);
+    int nargs = (*a->push)(ctx);
+    duk_call(ctx, nargs);
+    return 1;
+}
+}  // namespace
+
+bool Script::Call(const char* table, const char* name, const std::function<int(duk_hthread*)>& push) {
+    if (!m_ctx) return false;
+    CallbackScope scope;
+    CallArgs args{table, name, &push};
+    Enter();
+    bool ok = duk_safe_call(m_ctx, CallSafe, &args, 0, 1) == 0;
+    Leave();
+    if (!ok) Report(name);
+    duk_pop(m_ctx);
+    Reap();
+    return ok;
 }
 
 // A script that does not compile: one line naming the file (its URL, or "inline") and the line.
@@ -246,6 +302,7 @@ void Script::ReportSyntax(const std::string& source) {
 }
 
 void Script::Report(const char* where) {
+    if (m_meter.exceeded) return;  // reading the error could need memory the heap no longer has
     std::string msg = where;
     msg += ": ";
     if (duk_is_error(m_ctx, -1)) {
@@ -268,12 +325,13 @@ bool Script::CallEntry(const char* name, int nargs, int* result) {
     duk_remove(ctx, -2);
     duk_insert(ctx, -(nargs + 1));
     CallbackScope scope;
-    if (m_depth++ == 0) m_start = GetTickCount();
+    Enter();
     bool ok = duk_pcall(ctx, nargs) == 0;
-    --m_depth;
+    Leave();
     if (!ok) Report(name);
     else if (result) *result = duk_is_number(ctx, -1) ? duk_get_int(ctx, -1) : 0;
     duk_pop(ctx);
+    Reap();
     return ok;
 }
 
@@ -286,11 +344,12 @@ void Script::Run(const std::string& code, const std::string& source) {
         duk_pop(m_ctx);
         return;
     }
-    if (m_depth++ == 0) m_start = GetTickCount();
+    Enter();
     bool ok = duk_pcall(m_ctx, 0) == 0;
-    --m_depth;
+    Leave();
     if (!ok) Report(source.c_str());
     duk_pop(m_ctx);
+    Reap();
 }
 
 void Script::FireLoad() {

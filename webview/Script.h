@@ -9,9 +9,11 @@
 #include "DomApi.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ScriptDom.h"
+#include "ScriptLimits.h"
 
 struct WvView;
 struct duk_hthread;
@@ -46,9 +48,16 @@ public:
     // Defines a bound function that was added after the heap was made.
     void DefineBinding(size_t index);
 
+    // Calls function `name` of the object kept in the heap's stash under `table` with the
+    // arguments push leaves on the stack (it returns their count); protected, under the budget.
+    bool Call(const char* table, const char* name, const std::function<int(duk_hthread*)>& push);
+
     // Time spent in a bound native function does not count against the budget.
     void PauseBudget(DWORD elapsed);
     bool OverBudget() const;
+    // The last outermost call used a whole tick's budget (or was stopped).
+    bool LastCallExhausted() const { return m_lastExhausted; }
+    HeapMeter& Meter() { return m_meter; }
 
     WvView* View() const { return m_view; }
     dom_node* DocumentNode() const { return m_document; }
@@ -63,9 +72,17 @@ private:
 
     WvView* m_view;
     dom_node* m_document = nullptr;
+    void Enter();
+    void Leave();
+    // Ends the heap once it has run out of memory and no call is under way.
+    void Reap();
+
+    WvView* m_view;
+    HeapMeter m_meter;
     duk_hthread* m_ctx = nullptr;
     DWORD m_start = 0;
     int m_depth = 0;
+    bool m_lastExhausted = false;
 };
 
 }  // namespace webview

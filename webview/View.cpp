@@ -9,6 +9,8 @@
 #include "Paint.h"
 #include "Script.h"
 #include "ScriptEvents.h"
+#include "ScriptLimits.h"
+#include "ScriptNet.h"
 #include "Text.h"
 
 using namespace webview;
@@ -104,6 +106,7 @@ void Hold(dom_node*& slot, dom_node* n) {
 void DestroyNow(WvView* v) {
     Runtime& r = R();
     if (!r.views.erase(v)) return;
+    DropPageNet(v);
     r.net.CancelAll(v);
     ForgetFailedStarts(v);
     Hold(v->hoverNode, nullptr);
@@ -264,6 +267,7 @@ void OnDocument(WvView* v, Transfer& t) {
 }
 
 void StopAll(WvView* v) {
+    DropPageNet(v);
     R().net.CancelAll(v);
     v->docTransfer = nullptr;
     v->scripts.clear();
@@ -323,21 +327,42 @@ void FinishLoad(WvView* v, int result, const std::string& reason) {
 
 void RunTimers() {
     Runtime& r = R();
-    std::vector<WvView*> views(r.views.begin(), r.views.end());
-    for (WvView* v : views) {
-        if (!r.views.count(v) || v->destroyPending || !v->script) continue;
-        DWORD now = GetTickCount();
-        std::vector<int> due;
+    // Every due timer of every view, the longest waiting first: when the tick's budget runs out,
+    // those left over are first in the next tick.
+    struct Due {
+        WvView* view;
+        int id;
+        DWORD due;
+    };
+    std::vector<Due> due;
+    DWORD now = GetTickCount();
+    for (WvView* v : r.views) {
+        if (v->destroyPending || !v->script) continue;
         for (const auto& t : v->timers)
-            if ((int)(now - t.due) >= 0) due.push_back(t.id);
-        for (int id : due) {
-            if (!r.views.count(v) || v->destroyPending || !v->script) break;
-            auto it = std::find_if(v->timers.begin(), v->timers.end(), [id](const WvView::Timer& t) { return t.id == id; });
-            if (it == v->timers.end()) continue;
-            bool repeat = it->repeat;
-            if (repeat) it->due = GetTickCount() + it->interval;
-            v->script->FireTimer(id);  // reads whether it repeats before a one-shot is forgotten
-            if (!repeat) ClearTimer(v, id);
+            if ((int)(now - t.due) >= 0) due.push_back({v, t.id, t.due});
+    }
+    std::stable_sort(due.begin(), due.end(), [now](const Due& a, const Due& b) { return now - a.due > now - b.due; });
+    for (const Due& d : due) {
+        if (!TickBudgetLeft()) break;
+        WvView* v = d.view;
+        if (!r.views.count(v) || v->destroyPending || !v->script) continue;
+        auto it = std::find_if(v->timers.begin(), v->timers.end(), [&d](const WvView::Timer& t) { return t.id == d.id; });
+        if (it == v->timers.end()) continue;
+        bool repeat = it->repeat;
+        if (repeat) it->due = GetTickCount() + it->interval;
+        v->script->FireTimer(d.id);  // reads whether it repeats before a one-shot is forgotten
+        if (!repeat) {
+            ClearTimer(v, d.id);
+            continue;
+        }
+        if (!r.views.count(v) || !v->script) continue;
+        it = std::find_if(v->timers.begin(), v->timers.end(), [&d](const WvView::Timer& t) { return t.id == d.id; });
+        if (it == v->timers.end()) continue;
+        it->strikes = v->script->LastCallExhausted() ? it->strikes + 1 : 0;
+        if (it->strikes >= kTimerStrikes) {
+            Log(v, "timer " + std::to_string(d.id) + " cleared: its callback used the whole script budget " +
+                       std::to_string(kTimerStrikes) + " times in a row");
+            ClearTimer(v, d.id);
         }
     }
 }
@@ -348,6 +373,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
     // (a bound function may block): the page's state is not to change under the running script.
     if (r.inTimer || r.depth > 0) return;
     r.inTimer = true;
+    BeginTick();
     {
         CallbackScope scope;
         std::vector<FailedStart> failed;
@@ -359,6 +385,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
         std::vector<WvView*> views(r.views.begin(), r.views.end());
         for (WvView* v : views)
             if (r.views.count(v) && v->parsing && !v->destroyPending) ParseSome(v);
+        PollPageNet();
         RunTimers();
     }
     r.inTimer = false;
@@ -425,6 +452,10 @@ bool ViewAlive(WvView* v) {
     return Live(v) != nullptr;
 }
 
+Network& Net() {
+    return R().net;
+}
+
 void Log(WvView* v, const std::string& line) {
     std::wstring w = L"webview[" + Utf8ToWide(v ? v->name : "") + L"]: " + Utf8ToWide(line) + L"\n";
     OutputDebugStringW(w.c_str());
@@ -458,7 +489,7 @@ void ReloadView(WvView* v) {
 
 void AddTimer(WvView* v, int id, int ms, bool repeat) {
     DWORD interval = (DWORD)std::max(repeat ? 10 : 0, ms);
-    v->timers.push_back(WvView::Timer{id, GetTickCount() + interval, interval, repeat});
+    v->timers.push_back(WvView::Timer{id, GetTickCount() + interval, interval, repeat, 0});
 }
 
 void ClearTimer(WvView* v, int id) {
@@ -557,7 +588,10 @@ void wkeFinalize(void) {
     }
     if (r.timer) KillTimer(nullptr, r.timer);
     r.timer = 0;
-    if (r.depth == 0) r.net.Stop();
+    if (r.depth == 0) {
+        EndPageNet();
+        r.net.Stop();
+    }
     FailedStarts().clear();
     r.initialized = false;
 }

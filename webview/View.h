@@ -66,6 +66,7 @@ struct WvView {
         int id;
         DWORD due, interval;
         bool repeat;
+        int strikes;  // callbacks in a row that used a whole tick's script budget
     };
     std::vector<Timer> timers;
     std::vector<std::pair<int, webview::Transfer*>> xhrs;
@@ -88,6 +89,8 @@ public:
 bool InCallback();
 
 bool ViewAlive(WvView* v);
+// The library's transfers (every view's).
+Network& Net();
 void Log(WvView* v, const std::string& line);
 void MarkLayout(WvView* v);
 

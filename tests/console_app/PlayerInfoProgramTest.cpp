@@ -125,9 +125,9 @@ void CloseConsole(HWND frame, HANDLE process)
 
 }  // namespace
 
-// The hidden page loads and calls code 1; a queued request shows the customer with the stand-in's
-// photo (a screenshot of the frame is kept as console_customer.bmp); "okBtn" gets 102, then 101
-// from post_openstate, shows "开户成功!", and the agent window receives the 936-byte record.
+// The hidden page loads, calls code 1 and opens its WebSocket; a queued request, pushed over the
+// socket, shows the customer with the stand-in's photo (a screenshot of the frame is kept as
+// console_customer.bmp); "okBtn" gets 102, then 101 from post_openstate, shows "开户成功!", and the agent window receives the 936-byte record.
 TEST(PellmoraCustomerPage, ARequestIsShownConfirmedAndHandedToTheAgent)
 {
     AgentWindow agent;
@@ -151,6 +151,11 @@ TEST(PellmoraCustomerPage, ARequestIsShownConfirmedAndHandedToTheAgent)
 
     ASSERT_TRUE(sc.QueueEvent(4, 55, 0));
     ASSERT_TRUE(inst.WaitTraced("text", "username", Utf8(L"张三")));
+    // The request reached the page over its WebSocket to the café host, inside the proxy's tunnel.
+    auto sockets = sc.LogFor("/web/cafe_events");
+    ASSERT_GE(sockets.size(), 1u);
+    EXPECT_EQ(sockets[0].Header("Upgrade"), "websocket");
+    EXPECT_EQ(sockets[0].scheme, "https");
     std::vector<TraceLine> trace = inst.Trace();
     EXPECT_EQ(consoletest::LastTraced(trace, "text", "userbirthday"), "110101199001011234");
     EXPECT_EQ(consoletest::LastTraced(trace, "text", "usersex"), Utf8(L"女"));

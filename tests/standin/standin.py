@@ -399,6 +399,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     server_version = "standin"
     sys_version = ""
     tunnel = None
+    tunnel_scheme = "https"
 
     def log_message(self, fmt, *args):
         if self.server.verbose:
@@ -413,6 +414,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.close_connection = True
         self.wfile.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
         self.wfile.flush()
+        # A plain tunnel (a WebSocket to a ws:// address goes through one) or TLS: the first byte says.
+        try:
+            r, _, _ = select.select([self.connection], [], [], 30)
+            first = self.connection.recv(1, socket.MSG_PEEK) if r else b""
+        except OSError:
+            return
+        if first and first != b"\x16":
+            self.tunnel = host
+            self.tunnel_scheme = "http"
+            self.close_connection = False
+            return
         try:
             conn = self.server.ssl_context.wrap_socket(self.connection, server_side=True)
         except (ssl.SSLError, OSError) as e:
@@ -455,7 +467,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.server.log_line(self.requestline, self.headers)
         target = self.path
         if self.tunnel is not None:
-            scheme, host = "https", split_host(self.headers.get("Host") or self.tunnel)
+            scheme, host = self.tunnel_scheme, split_host(self.headers.get("Host") or self.tunnel)
         elif "://" in target:
             u = urllib.parse.urlsplit(target)
             scheme, host = u.scheme, u.hostname or ""
@@ -590,7 +602,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     members = {"code": "102", "msg": "no such customer"}
             elif action == "websocket":
                 queued, cafe.events = cafe.events, []
-                page = webpages.cafe_socket_page(queued)
+                page = webpages.cafe_socket_page(queued, q.get("bbarcode", [""])[0])
                 members = None
             else:
                 members = {}

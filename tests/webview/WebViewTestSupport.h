@@ -51,6 +51,8 @@ template <class F> bool Pump(DWORD ms, F done) {
         while (::PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
+            // A busy page keeps the library's timer due: its messages never run out.
+            if (::GetTickCount() - start >= ms || done()) break;
         }
         if (done()) return true;
         if (::GetTickCount() - start >= ms) return false;

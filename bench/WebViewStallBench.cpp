@@ -1,0 +1,55 @@
+// One page in a web view, pumped for a while: prints the longest time the UI thread kept a posted
+// message waiting (UiProbe), the number of round trips and how the load ended.
+//   webview_stall_bench.exe URL SECONDS
+// Output: one line "longest_ms trips result" (result: ok, failed or unfinished).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "UiProbe.h"
+#include "webview.h"
+
+namespace {
+int g_result = -1;
+void OnFinish(wkeWebView, void*, wkeString, int result, wkeString) {
+    g_result = result;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: webview_stall_bench URL SECONDS\n");
+        return 2;
+    }
+    std::string url = argv[1];
+    DWORD ms = (DWORD)(atof(argv[2]) * 1000);
+    wkeInitialize();
+    {
+        webtest::UiProbe probe;
+        wkeWebView v = wkeCreateWebView();
+        wkeResize(v, 800, 600);
+        wkeOnLoadingFinish(v, OnFinish, nullptr);
+        std::wstring w(url.begin(), url.end());
+        wkeLoadW(v, w.c_str());
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < ms) {
+            MSG msg;
+            // A busy page keeps the library's timer due: messages may never run out.
+            while (GetTickCount() - start < ms && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            // As the web-view control does: the page is painted when it changed.
+            wkeRepaintIfNeededAfterInterval(v);
+            Sleep(5);
+        }
+        printf("%lu %u %s\n", (unsigned long)probe.Longest(), probe.Trips(),
+               g_result == WKE_LOADING_SUCCEEDED ? "ok" : g_result == WKE_LOADING_FAILED ? "failed" : "unfinished");
+        fflush(stdout);
+        wkeDestroyWebView(v);
+    }
+    wkeFinalize();
+    return 0;
+}

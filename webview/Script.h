@@ -69,15 +69,13 @@ private:
     bool CallEntry(const char* name, int nargs, int* result);
     void Report(const char* where);
     void ReportSyntax(const std::string& source);
-
-    WvView* m_view;
-    dom_node* m_document = nullptr;
     void Enter();
     void Leave();
     // Ends the heap once it has run out of memory and no call is under way.
     void Reap();
 
     WvView* m_view;
+    dom_node* m_document = nullptr;
     HeapMeter m_meter;
     duk_hthread* m_ctx = nullptr;
     DWORD m_start = 0;

@@ -122,6 +122,9 @@ std::string GetOverride(const Node* n, const std::string& prop) {
 
 duk_ret_t Native(duk_context* ctx) {
     Script* s = ScriptOf(ctx);
+    // Many short native calls in a row (innerHTML += in a loop) meet the script's deadline here:
+    // the engine's own check comes only every so many instructions.
+    if (s->OverBudget()) return duk_range_error(ctx, "script deadline");
     WvView* v = s->View();
     Document& doc = v->doc;
     Node* n = doc.ById(IdArg(ctx, 0));

@@ -64,6 +64,9 @@ void PushString(duk_context* ctx, const std::string& s) {
 
 duk_ret_t Native(duk_context* ctx) {
     Script* s = ScriptOf(ctx);
+    // Many short native calls in a row (innerHTML += in a loop) meet the script's deadline here:
+    // the engine's own check comes only every so many instructions.
+    if (s->OverBudget()) return duk_range_error(ctx, "script deadline");
     WvView* v = s->View();
     switch ((Op)duk_get_current_magic(ctx)) {
     case OpLog:

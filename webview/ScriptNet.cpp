@@ -171,6 +171,7 @@ void OpenSocket(duk_context* ctx, WvView* v) {
 }
 
 duk_ret_t Native(duk_context* ctx) {
+    if (ScriptOf(ctx)->OverBudget()) return duk_range_error(ctx, "script deadline");
     WvView* v = ScriptOf(ctx)->View();
     switch ((Op)duk_get_current_magic(ctx)) {
     case OpLog:

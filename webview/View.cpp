@@ -105,6 +105,7 @@ void DestroyNow(WvView* v) {
 // Drops what was drawn of the previous document (its boxes refer to its nodes).
 void ClearRendering(WvView* v) {
     v->page = LayoutResult();
+    v->spare = LayoutResult();
     v->render.Clear();
     v->needBuild = true;
     v->hoverNode = v->pressedNode = nullptr;
@@ -126,12 +127,13 @@ void Relayout(WvView* v) {
     // (blank once a new document began) stays.
     if (v->parsing || v->sheetsMissing) return;
     if (v->needBuild) {
-        v->page = LayoutResult();
+        v->page.items.clear();
+        v->page.hits.clear();
         v->render.Build(v->doc, v->sheets);
         v->needBuild = false;
     }
-    LayoutResult next = LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page);
-    v->page = std::move(next);
+    LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page, v->spare);
+    std::swap(v->page, v->spare);
     v->scrollY = std::max(0, std::min(v->scrollY, v->page.height - v->height));
     v->needLayout = false;
     v->dirty = true;

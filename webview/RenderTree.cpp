@@ -6,7 +6,6 @@
 namespace webview {
 
 Box::~Box() {
-    if (computed) css_computed_style_destroy(computed);
     if (node) dom_node_unref(node);
 }
 
@@ -38,7 +37,7 @@ std::unique_ptr<Box> RenderTree::Make(dom_node* n, Box* parent) {
         b->tag = TagOf(n);
         Cascade::NodeModified(n);  // a rebuilt subtree: what libcss kept of the node may be stale
         b->computed = m_cascade.Select(n, parent ? parent->computed : nullptr);
-        b->style = Cascade::Cook(b->computed, parent ? &parent->style : nullptr, parent == nullptr);
+        b->style = m_cascade.Cooked(b->computed, parent ? &parent->style : nullptr, parent == nullptr);
     }
     m_boxes[n] = b.get();
     return b;
@@ -107,10 +106,9 @@ void RenderTree::Restyle(Box* b) {
         b->text = Utf8ToWide(CharacterData(b->node));
         return;
     }
-    if (b->computed) css_computed_style_destroy(b->computed);
     Cascade::NodeModified(b->node);
     b->computed = m_cascade.Select(b->node, b->parent ? b->parent->computed : nullptr);
-    b->style = Cascade::Cook(b->computed, b->parent ? &b->parent->style : nullptr, b->parent == nullptr);
+    b->style = m_cascade.Cooked(b->computed, b->parent ? &b->parent->style : nullptr, b->parent == nullptr);
     if (!b->parent && b->style.display == Display::None) b->style.display = Display::Block;
 }
 

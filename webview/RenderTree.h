@@ -29,7 +29,7 @@ struct Box {
     std::string tag;     // elements: lower case
     std::wstring text;   // text nodes
     Style style;
-    css_computed_style* computed = nullptr;  // elements: owned
+    const css_computed_style* computed = nullptr;  // elements: owned by the cascade
     Box* parent = nullptr;
     std::vector<std::unique_ptr<Box>> children;
     int depth = 0;

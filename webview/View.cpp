@@ -116,6 +116,7 @@ void DestroyNow(WvView* v) {
 // Drops what was drawn of the previous document (its boxes refer to its nodes).
 void ClearRendering(WvView* v) {
     v->page = LayoutResult();
+    v->spare = LayoutResult();
     v->render.Clear();
     v->needBuild = true;
     Hold(v->hoverNode, nullptr);
@@ -138,12 +139,13 @@ void Relayout(WvView* v) {
     // (blank once a new document began) stays.
     if (v->parsing || v->sheetsMissing) return;
     if (v->needBuild) {
-        v->page = LayoutResult();
+        v->page.items.clear();
+        v->page.hits.clear();
         v->render.Build(v->doc, v->sheets);
         v->needBuild = false;
     }
-    LayoutResult next = LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page);
-    v->page = std::move(next);
+    LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page, v->spare);
+    std::swap(v->page, v->spare);
     v->scrollY = std::max(0, std::min(v->scrollY, v->page.height - v->height));
     v->needLayout = false;
     v->dirty = true;

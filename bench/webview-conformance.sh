@@ -60,8 +60,14 @@ base="http://127.0.0.1:$(cat "$portfile")/"
 
 # Chromium: the boxes from the title the measuring script set, read back from the dumped DOM, and
 # a screenshot of the same viewport.
-chrome=(chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=800,600
+# Headless Chromium keeps bars (the flags' infobar) inside its window, so the window is made as much
+# taller than 800 x 600 as a probe page finds the viewport short of it.
+chrome=(chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --disable-infobars
         --virtual-time-budget=5000 --user-data-dir="$res/chromium-profile")
+probe='data:text/html,<title>-</title><script>onload=function(){document.title="bars="+(outerHeight-innerHeight)}</script>'
+bars=$(timeout 60 "${chrome[@]}" --window-size=800,600 --dump-dom "$probe" 2>>"$res/chromium.log" |
+       sed -n 's/.*<title>bars=\([0-9]*\)<.*/\1/p')
+chrome+=(--window-size=800,$((600 + ${bars:-0})))
 for p in "${pages[@]}"; do
   timeout 60 "${chrome[@]}" --dump-dom "$base$p" >"$res/$p.chromium.html" 2>>"$res/chromium.log" || true
   python3 - "$res/$p.chromium.html" "$res/$p.chromium.json" <<'PY'
@@ -86,7 +92,7 @@ for p in "${pages[@]}"; do
   left=$res/$p.chromium.png right=$res/$p.ours.bmp
   [ -f "$left" ] || convert -size 800x600 xc:gray "$left"
   [ -f "$right" ] || convert -size 800x600 xc:gray "$right"
-  convert "$left" "$right" +append "$res/${p%.html}.png" 2>/dev/null || true
+  convert \( "$left" -crop 800x600+0+0 +repage \) "$right" +append "$res/${p%.html}.png" 2>/dev/null || true
 done
 
 python3 - "$res" "$tolerance" "$bench_arch" "${pages[@]}" <<'PY'

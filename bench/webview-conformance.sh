@@ -5,7 +5,7 @@
 # getBoundingClientRect() in both, and the boxes are matched by their element path. Prints, per page
 # and overall, the share of Chromium's element boxes that our view places with x, y, width and
 # height each within 3 pixels, and the build the figures come from. Leaves in
-# BUILD/conformance/: each page's two JSON files, NAME.diff.txt (the boxes that differ) and
+# BUILD/conformance/: each page's two JSON files, NAME.html.diff.txt (the boxes that differ) and
 # NAME.png (Chromium's picture left, ours right).
 #   bash bench/webview-conformance.sh        (TOLLVANE_BUILD_DIR: build folder, default ./build)
 # Chromium is installed with apt-get when it is missing.
@@ -56,6 +56,7 @@ cleanup() {
 }
 trap cleanup EXIT
 for _ in $(seq 100); do [ -s "$portfile" ] && break; sleep 0.05; done
+[ -s "$portfile" ] || { echo "webview-conformance: the page server did not start (see $res/server.log)" >&2; exit 1; }
 base="http://127.0.0.1:$(cat "$portfile")/"
 
 # Chromium: the boxes from the title the measuring script set, read back from the dumped DOM, and
@@ -105,7 +106,7 @@ for p in "${pages[@]}"; do
 done
 
 python3 - "$res" "$tolerance" "$bench_arch" "${pages[@]}" <<'PY'
-import json, os, sys
+import json, sys
 res, tol, arch, pages = sys.argv[1], float(sys.argv[2]), sys.argv[3], sys.argv[4:]
 def load(path):
     try:

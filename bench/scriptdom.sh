@@ -28,4 +28,5 @@ print(f"one innerHTML set (reference){med(1):9.1f}")
 print(f"appends / one set: {med(0) / med(1):.2f} (goal: at most 5)" if med(1) > 0 else "reference did not finish")
 print(f"3,000 appendChild            {med(2):9.1f}")
 print(f"3,000 querySelector          {med(3):9.1f}")
+print(f"3,000 one-span innerHTML sets {med(4):9.1f}")
 PY

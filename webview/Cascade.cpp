@@ -149,11 +149,13 @@ css_error NodeClasses(void*, void* node, lwc_string*** classes, uint32_t* n) {
 
 css_error NodeId(void*, void* node, lwc_string** id) {
     *id = nullptr;
-    dom_string* k = nullptr;
-    dom_string_create_interned((const uint8_t*)"id", 2, &k);
+    static dom_string* k = [] {
+        dom_string* s = nullptr;
+        dom_string_create_interned((const uint8_t*)"id", 2, &s);
+        return s;
+    }();
     dom_string* v = nullptr;
     dom_element_get_attribute(E(node), k, &v);
-    dom_string_unref(k);
     if (v) {
         dom_string_intern(v, id);
         dom_string_unref(v);
@@ -427,7 +429,24 @@ dom_node* EnclosingTable(dom_node* n) {
 css_error Hints(void* pw, void* node, uint32_t* n, css_hint** hints) {
     std::vector<css_hint>& h = Of(pw)->Hints();
     h.clear();
+    *n = 0;
+    *hints = nullptr;
     dom_node* e = (dom_node*)node;
+    // Only these elements take presentational attributes: the rest cost one type look-up.
+    dom_html_element_type type = DOM_HTML_ELEMENT_TYPE__COUNT;
+    dom_html_element_get_tag_type(e, &type);
+    switch (type) {
+    case DOM_HTML_ELEMENT_TYPE_BODY: case DOM_HTML_ELEMENT_TYPE_TABLE: case DOM_HTML_ELEMENT_TYPE_TR:
+    case DOM_HTML_ELEMENT_TYPE_TD: case DOM_HTML_ELEMENT_TYPE_TH: case DOM_HTML_ELEMENT_TYPE_THEAD:
+    case DOM_HTML_ELEMENT_TYPE_TBODY: case DOM_HTML_ELEMENT_TYPE_TFOOT: case DOM_HTML_ELEMENT_TYPE_FONT:
+    case DOM_HTML_ELEMENT_TYPE_DIV: case DOM_HTML_ELEMENT_TYPE_P: case DOM_HTML_ELEMENT_TYPE_H1:
+    case DOM_HTML_ELEMENT_TYPE_H2: case DOM_HTML_ELEMENT_TYPE_H3: case DOM_HTML_ELEMENT_TYPE_H4:
+    case DOM_HTML_ELEMENT_TYPE_H5: case DOM_HTML_ELEMENT_TYPE_H6: case DOM_HTML_ELEMENT_TYPE_CAPTION:
+    case DOM_HTML_ELEMENT_TYPE_IMG: case DOM_HTML_ELEMENT_TYPE_HR: case DOM_HTML_ELEMENT_TYPE_IFRAME:
+        break;
+    default:
+        return CSS_OK;
+    }
     std::string tag = TagOf(e), v;
     css_hint_length len{};
     bool cell = tag == "td" || tag == "th";
@@ -596,7 +615,17 @@ Cascade::Cascade() {
     Reset("");
 }
 
+void Cascade::DropComposed() {
+    for (auto& kv : m_composed) {
+        if (kv.second.style) css_computed_style_destroy(kv.second.style);
+        if (kv.second.selected) css_select_results_destroy(kv.second.selected);
+    }
+    m_composed.clear();
+    m_cooked.clear();
+}
+
 Cascade::~Cascade() {
+    DropComposed();
     if (m_ctx) css_select_ctx_destroy(m_ctx);
     for (css_stylesheet* s : m_sheets) css_stylesheet_destroy(s);
     Hold(m_hover, nullptr);
@@ -604,6 +633,7 @@ Cascade::~Cascade() {
 }
 
 void Cascade::Reset(const std::string& baseUrl) {
+    DropComposed();
     if (m_ctx) css_select_ctx_destroy(m_ctx);
     m_ctx = nullptr;
     for (css_stylesheet* s : m_sheets) css_stylesheet_destroy(s);
@@ -650,7 +680,7 @@ void Cascade::NodeModified(dom_node* n) {
         css_libcss_node_data_handler(&kHandler, CSS_NODE_MODIFIED, nullptr, n, nullptr, data);
 }
 
-css_computed_style* Cascade::Select(dom_node* n, const css_computed_style* parent) {
+const css_computed_style* Cascade::Select(dom_node* n, const css_computed_style* parent) {
     if (!m_ctx || !IsElement(n)) return nullptr;
     css_stylesheet* inlineSheet = nullptr;
     std::string st;
@@ -663,17 +693,41 @@ css_computed_style* Cascade::Select(dom_node* n, const css_computed_style* paren
     css_error e = css_select_style(m_ctx, n, &media, inlineSheet, &kHandler, this, &r);
     if (inlineSheet) css_stylesheet_destroy(inlineSheet);
     if (e != CSS_OK || !r) return nullptr;
-    css_computed_style* out = nullptr;
     css_computed_style* own = r->styles[CSS_PSEUDO_ELEMENT_NONE];
-    if (parent && own) {
-        css_computed_style_compose(parent, own, FontSize, this, &out);
-    } else if (own) {
-        // The root's style is already absolute; keep it past the results.
-        r->styles[CSS_PSEUDO_ELEMENT_NONE] = nullptr;
-        out = own;
+    if (!own) {
+        css_select_results_destroy(r);
+        return nullptr;
     }
-    css_select_results_destroy(r);
-    return out;
+    auto key = std::make_pair(parent, (const css_computed_style*)own);
+    auto it = m_composed.find(key);
+    if (it != m_composed.end()) {
+        css_select_results_destroy(r);
+        return it->second.style;
+    }
+    Composed c{r, nullptr};
+    if (parent) {
+        css_computed_style_compose(parent, own, FontSize, this, &c.style);
+    } else {
+        // The root's selected style is already absolute.
+        c.style = own;
+        r->styles[CSS_PSEUDO_ELEMENT_NONE] = nullptr;
+        key.second = c.style;
+    }
+    if (!c.style) {
+        css_select_results_destroy(r);
+        return nullptr;
+    }
+    m_composed[key] = c;
+    return c.style;
+}
+
+Style Cascade::Cooked(const css_computed_style* s, const Style* parent, bool root) {
+    if (!s) return Cook(s, parent, root);
+    int bits = (parent && parent->underline ? 1 : 0) | (root ? 2 : 0) | (parent ? 4 : 0);
+    auto key = std::make_pair(s, bits);
+    auto it = m_cooked.find(key);
+    if (it != m_cooked.end()) return it->second;
+    return m_cooked[key] = Cook(s, parent, root);
 }
 
 Style Cascade::Cook(const css_computed_style* s, const Style* parent, bool root) {

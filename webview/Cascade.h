@@ -11,7 +11,9 @@
 #include "DomApi.h"
 #include "CssApi.h"
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Css.h"
@@ -30,8 +32,9 @@ public:
     void AddSheet(const std::string& css);
 
     // The fully computed style of an element given its parent's (null for the root element), or
-    // null when selection fails. The caller owns the result.
-    css_computed_style* Select(dom_node* element, const css_computed_style* parent);
+    // null when selection fails. Owned by the cascade until Reset: elements whose selected style
+    // and parent style are the same share one composed style (libcss interns selected styles).
+    const css_computed_style* Select(dom_node* element, const css_computed_style* parent);
     // Forgets what libcss remembers of a node (its attributes changed).
     static void NodeModified(dom_node* element);
 
@@ -47,6 +50,8 @@ public:
     // The values our layout draws with. The parent's cooked style carries what propagates to
     // descendants' text (underline).
     static Style Cook(const css_computed_style* s, const Style* parent, bool root);
+    // Cook, remembered per composed style.
+    Style Cooked(const css_computed_style* s, const Style* parent, bool root);
     // A computed value as getComputedStyle reports it ("" when the property is not known).
     static std::string Value(const css_computed_style* s, const Style& cooked, const std::string& property);
 
@@ -65,6 +70,13 @@ private:
     dom_node* m_focus = nullptr;
     bool m_usesHover = false, m_usesFocus = false, m_hoverReachesDown = false;
     std::vector<css_hint> m_hints;  // the last element's presentational hints
+    struct Composed {
+        css_select_results* selected;  // holds the selected style the key points at
+        css_computed_style* style;
+    };
+    std::map<std::pair<const css_computed_style*, const css_computed_style*>, Composed> m_composed;
+    std::map<std::pair<const css_computed_style*, int>, Style> m_cooked;
+    void DropComposed();
 };
 
 }  // namespace webview

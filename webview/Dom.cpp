@@ -123,11 +123,23 @@ dom_node* PreviousSibling(dom_node* n) {
     return Borrow(c);
 }
 
+namespace {
+// Attribute names are asked for over and over: each is made once, interned, and kept.
+dom_string* NameString(const char* name) {
+    static std::unordered_map<std::string, dom_string*> names;
+    auto it = names.find(name);
+    if (it != names.end()) return it->second;
+    dom_string* s = nullptr;
+    dom_string_create_interned((const uint8_t*)name, strlen(name), &s);
+    names[name] = s;
+    return s;
+}
+}  // namespace
+
 bool GetAttr(dom_node* e, const char* name, std::string* value) {
     if (!IsElement(e)) return false;
-    DomStr key(name);
     dom_string* v = nullptr;
-    if (dom_element_get_attribute(e, key.get(), &v) != DOM_NO_ERR || !v) return false;
+    if (dom_element_get_attribute(e, NameString(name), &v) != DOM_NO_ERR || !v) return false;
     std::string s = Take(v);
     if (value) *value = s;
     return true;

@@ -33,6 +33,42 @@ int FontCache::LineHeight(HDC dc, HFONT font) {
     return h;
 }
 
+int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
+    if (!n) return 0;
+    std::vector<int>& adv = m_advances[font];
+    if (adv.empty()) adv.assign(65536, -1);
+    int w = 0;
+    HGDIOBJ old = nullptr;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned c = (unsigned)(unsigned short)s[i];
+        if (adv[c] < 0) {
+            if (!old) old = SelectObject(dc, font);
+            INT cw = 0;
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                // Half of a surrogate pair: the pair's width, given to its first half.
+                if (c <= 0xDBFF && i + 1 < n) {
+                    SIZE sz{};
+                    GetTextExtentPoint32W(dc, s + i, 2, &sz);
+                    w += sz.cx;
+                    ++i;
+                }
+                continue;
+            }
+            if (c < 128) {
+                INT ascii[128] = {};
+                GetCharWidth32W(dc, 0, 127, ascii);
+                for (int k = 0; k < 128; ++k) adv[k] = ascii[k];
+            } else {
+                GetCharWidth32W(dc, c, c, &cw);
+                adv[c] = cw;
+            }
+        }
+        w += adv[c];
+    }
+    if (old) SelectObject(dc, old);
+    return w;
+}
+
 void Translate(LayoutResult& r, int dx, int dy) {
     for (auto& i : r.items) OffsetRect(&i.rc, dx, dy);
     for (auto& h : r.hits) OffsetRect(&h.rc, dx, dy);
@@ -96,21 +132,25 @@ private:
 };
 
 int Layouter::Measure(HFONT f, const std::wstring& s) {
-    if (s.empty()) return 0;
-    HGDIOBJ old = SelectObject(m_dc, f);
-    SIZE sz{};
-    GetTextExtentPoint32W(m_dc, s.c_str(), (int)s.size(), &sz);
-    SelectObject(m_dc, old);
-    return sz.cx;
+    return m_fonts.Width(m_dc, f, s.data(), s.size());
+}
+
+inline void Move(RECT& r, int dx, int dy) {
+    r.left += dx;
+    r.right += dx;
+    r.top += dy;
+    r.bottom += dy;
 }
 
 // Moves every box of a subtree (its remembered rectangles and page ranges) by the same amounts.
 void Shift(Box* root, int dx, int dy, long dItems, long dHits, bool inPage) {
-    std::vector<Box*> stack{root};
+    static std::vector<Box*> stack;  // kept: this runs once per reused block
+    stack.clear();
+    stack.push_back(root);
     while (!stack.empty()) {
         Box* b = stack.back();
         stack.pop_back();
-        OffsetRect(&b->border, dx, dy);
+        Move(b->border, dx, dy);
         b->laidAt.x += dx;
         b->laidAt.y += dy;
         b->itemsBegin += dItems;
@@ -129,11 +169,11 @@ bool Layouter::Reuse(Box* n, int x, int y, int avail, LayoutResult& out, int* us
     size_t items = out.items.size(), hits = out.hits.size();
     for (size_t i = n->itemsBegin; i < n->itemsEnd; ++i) {
         out.items.push_back(std::move(m_prev->items[i]));
-        OffsetRect(&out.items.back().rc, dx, dy);
+        Move(out.items.back().rc, dx, dy);
     }
     for (size_t i = n->hitsBegin; i < n->hitsEnd; ++i) {
         out.hits.push_back(m_prev->hits[i]);
-        OffsetRect(&out.hits.back().rc, dx, dy);
+        Move(out.hits.back().rc, dx, dy);
     }
     Shift(n, dx, dy, (long)items - (long)n->itemsBegin, (long)hits - (long)n->hitsBegin, true);
     if (usedWidth) *usedWidth = n->laidUsed;
@@ -489,11 +529,20 @@ void Layouter::Flush(Lines& lines, LayoutResult& out) {
 
 }  // namespace
 
-LayoutResult LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts,
-                    LayoutResult* previous) {
-    LayoutResult r;
+void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts, LayoutResult* previous,
+            LayoutResult& r) {
+    // Cleared, not freed: the lists keep their memory from pass to pass (a fresh list of a large
+    // page costs more in page faults than laying out a changed row does).
+    r.items.clear();
+    r.hits.clear();
+    r.width = r.height = 0;
+    r.canvas = 0xFFFFFFFF;
     Box* root = tree.Root();
-    if (!root) return r;
+    if (!root) return;
+    if (previous) {
+        r.items.reserve(previous->items.size() + 256);
+        r.hits.reserve(previous->hits.size() + 256);
+    }
     Layouter l(tree, doc, measureDc, fonts, previous);
     r.height = l.Block(root, 0, 0, std::max(0, width), r, true);
     r.width = width;
@@ -501,7 +550,6 @@ LayoutResult LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, F
     for (auto& c : root->children)
         if (!canvas && c->element && c->tag == "body") canvas = c->style.background;
     if (canvas >> 24) r.canvas = canvas;
-    return r;
 }
 
 }  // namespace webview

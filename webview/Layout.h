@@ -19,15 +19,20 @@
 
 namespace webview {
 
+// The fonts of a view and what was measured of them. Text widths are sums of character advance
+// widths, each character asked of GDI once per font (GDI does not kern by default, so the sum is
+// what GetTextExtentPoint32 says, without a call per word).
 class FontCache {
 public:
     ~FontCache();
     HFONT Get(int size, bool bold, bool underline);
     int LineHeight(HDC dc, HFONT font);
+    int Width(HDC dc, HFONT font, const wchar_t* s, size_t n);
 
 private:
     std::map<int, HFONT> m_fonts;
     std::map<HFONT, int> m_heights;
+    std::map<HFONT, std::vector<int>> m_advances;  // per UTF-16 unit, -1 until asked
 };
 
 struct PaintItem {
@@ -55,9 +60,10 @@ struct LayoutResult {
     uint32_t canvas = 0xFFFFFFFF;
 };
 
-// previous: the last pass's result over the same tree (its items are taken), or null.
-LayoutResult LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts,
-                    LayoutResult* previous);
+// Lays the tree out into out (emptied first, its memory kept). previous: the last pass's result
+// over the same tree, whose unchanged blocks' items are moved over, or null.
+void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts, LayoutResult* previous,
+            LayoutResult& out);
 
 void Translate(LayoutResult& r, int dx, int dy);
 

@@ -6,7 +6,6 @@
 namespace webview {
 
 Box::~Box() {
-    if (computed) css_computed_style_destroy(computed);
     if (node) dom_node_unref(node);
 }
 
@@ -38,21 +37,25 @@ std::unique_ptr<Box> RenderTree::Make(dom_node* n, Box* parent) {
         b->tag = TagOf(n);
         Cascade::NodeModified(n);  // a rebuilt subtree: what libcss kept of the node may be stale
         b->computed = m_cascade.Select(n, parent ? parent->computed : nullptr);
-        b->style = Cascade::Cook(b->computed, parent ? &parent->style : nullptr, parent == nullptr);
+        b->style = m_cascade.Cooked(b->computed, parent ? &parent->style : nullptr, parent == nullptr);
     }
     m_boxes[n] = b.get();
     return b;
 }
 
 void RenderTree::BuildChildren(Box* box) {
-    if (!box->element || box->style.display == Display::None) return;
-    struct Frame {
-        dom_node* next;
-        Box* into;
-        int depth;
-    };
-    std::vector<Frame> stack{{FirstChild(box->node), box, box->depth + 1}};
+    std::vector<Frame> stack;
+    if (box->element && box->style.display != Display::None) stack.push_back({FirstChild(box->node), box, box->depth + 1});
+    Grow(stack, 0);
+}
+
+// Makes the boxes of the frames' remaining children, depth first; with a budget, stops once it
+// is spent (checked every few hundred nodes) and leaves the rest in the stack.
+void RenderTree::Grow(std::vector<Frame>& stack, DWORD budgetMs) {
+    DWORD start = GetTickCount();
+    unsigned count = 0;
     while (!stack.empty()) {
+        if (budgetMs && (++count & 255) == 0 && GetTickCount() - start >= budgetMs) return;
         Frame& f = stack.back();
         dom_node* n = f.next;
         if (!n) {
@@ -89,6 +92,12 @@ void RenderTree::Forget(Box* box) {
 }
 
 void RenderTree::Build(Document& doc, const std::vector<std::string>& sheets) {
+    Begin(doc, sheets);
+    Continue(0);
+}
+
+void RenderTree::Begin(Document& doc, const std::vector<std::string>& sheets) {
+    m_pending.clear();
     m_boxes.clear();
     m_root.reset();
     m_cascade.Reset(doc.Url());
@@ -97,7 +106,12 @@ void RenderTree::Build(Document& doc, const std::vector<std::string>& sheets) {
     if (!root) return;
     m_root = Make(root, nullptr);
     if (m_root->style.display == Display::None) m_root->style.display = Display::Block;
-    BuildChildren(m_root.get());
+    m_pending.push_back({FirstChild(root), m_root.get(), 1});
+}
+
+bool RenderTree::Continue(DWORD budgetMs) {
+    Grow(m_pending, budgetMs);
+    return m_pending.empty();
 }
 
 void RenderTree::Restyle(Box* b) {
@@ -107,10 +121,9 @@ void RenderTree::Restyle(Box* b) {
         b->text = Utf8ToWide(CharacterData(b->node));
         return;
     }
-    if (b->computed) css_computed_style_destroy(b->computed);
     Cascade::NodeModified(b->node);
     b->computed = m_cascade.Select(b->node, b->parent ? b->parent->computed : nullptr);
-    b->style = Cascade::Cook(b->computed, b->parent ? &b->parent->style : nullptr, b->parent == nullptr);
+    b->style = m_cascade.Cooked(b->computed, b->parent ? &b->parent->style : nullptr, b->parent == nullptr);
     if (!b->parent && b->style.display == Display::None) b->style.display = Display::Block;
 }
 
@@ -123,6 +136,7 @@ void RenderTree::MarkUp(Box* b) {
 
 void RenderTree::Changed(dom_node* node, Change kind) {
     if (!m_root || !node) return;
+    Continue(0);  // a change while the tree is still being made: finish it first
     Box* b = nullptr;
     for (dom_node* n = node; n && !b; n = ParentOf(n)) b = BoxOf(n);
     if (!b) return;
@@ -201,6 +215,7 @@ void RenderTree::InvalidateLayout() {
 }
 
 void RenderTree::Clear() {
+    m_pending.clear();
     m_boxes.clear();
     m_root.reset();
     m_cascade.Reset("");

@@ -29,7 +29,7 @@ struct Box {
     std::string tag;     // elements: lower case
     std::wstring text;   // text nodes
     Style style;
-    css_computed_style* computed = nullptr;  // elements: owned
+    const css_computed_style* computed = nullptr;  // elements: owned by the cascade
     Box* parent = nullptr;
     std::vector<std::unique_ptr<Box>> children;
     int depth = 0;
@@ -59,6 +59,11 @@ public:
 
     // Rebuilds every box from the document with the given page sheets.
     void Build(Document& doc, const std::vector<std::string>& sheets);
+    // The same in slices: Begin, then Continue until it returns true (done). budgetMs 0: no limit.
+    // The document must not change in between.
+    void Begin(Document& doc, const std::vector<std::string>& sheets);
+    bool Continue(DWORD budgetMs);
+    bool Building() const { return !m_pending.empty(); }
     // A DOM change under node: restyles and rebuilds the boxes it touches.
     enum class Change { Attribute, Text, Children };
     void Changed(dom_node* node, Change kind);
@@ -77,8 +82,14 @@ public:
     size_t laidOut = 0;
 
 private:
+    struct Frame {
+        dom_node* next;  // the next child to make a box for
+        Box* into;       // the box it goes into
+        int depth;
+    };
     std::unique_ptr<Box> Make(dom_node* n, Box* parent);
     void BuildChildren(Box* box);
+    void Grow(std::vector<Frame>& stack, DWORD budgetMs);
     void Forget(Box* box);
     void Restyle(Box* box);
     void MarkUp(Box* box);
@@ -86,6 +97,7 @@ private:
     Cascade m_cascade;
     std::unique_ptr<Box> m_root;
     std::unordered_map<dom_node*, Box*> m_boxes;
+    std::vector<Frame> m_pending;  // the boxes still to make while building in slices
 };
 
 }  // namespace webview

@@ -3,6 +3,7 @@
 #include <duktape/duktape.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "DomAccess.h"
 #include "Script.h"
@@ -125,11 +126,11 @@ bool ValidName(const std::string& s) {
 // the previous read handed out and nothing changed since, only the new tail is parsed and
 // appended, and the cached markup grows by the tail's own serialisation: `el.innerHTML += more`
 // costs in proportion to `more`, not to what the element already holds.
-void SetInnerHtml(duk_context* ctx, dom_node* n, const std::string& html) {
+void SetInnerHtml(duk_context* ctx, dom_node* n, const char* html, size_t size) {
     Script* s = Owner(ctx);
     DomState& st = s->dom;
-    bool append = st.htmlNode == n && st.htmlAt == st.mutations && html.size() >= st.html.size() &&
-                  html.compare(0, st.html.size(), st.html) == 0;
+    bool append = st.htmlNode == n && st.htmlAt == st.mutations && size >= st.html.size() &&
+                  memcmp(html, st.html.data(), st.html.size()) == 0;
     if (!append) {
         st.htmlNode = nullptr;
         while (NodeRef c = dom::FirstChild(n)) {
@@ -138,7 +139,8 @@ void SetInnerHtml(duk_context* ctx, dom_node* n, const std::string& html) {
             if (gone) dom_node_unref(gone);
         }
     }
-    NodeRef frag = ParseFragment(s->View(), n, append ? html.substr(st.html.size()) : html);
+    NodeRef frag = ParseFragment(s->View(), n, append ? std::string(html + st.html.size(), size - st.html.size())
+                                                      : std::string(html, size));
     std::string added;
     if (frag) {
         NodeRef first = dom::FirstChild(frag.get());
@@ -305,10 +307,14 @@ duk_ret_t Native(duk_context* ctx) {
         PushStr(ctx, st.html);
         return 1;
     }
-    case OpSetHtml:
+    case OpSetHtml: {
         if (!IsContainer(n)) return Fail(ctx, "NoModificationAllowedError");
-        SetInnerHtml(ctx, n, Arg(ctx, 1));
+        // Read in place: the markup may be long, and usually only its tail is new.
+        duk_size_t size = 0;
+        const char* html = duk_get_top(ctx) > 1 ? duk_safe_to_lstring(ctx, 1, &size) : "";
+        SetInnerHtml(ctx, n, html ? html : "", html ? size : 0);
         return 0;
+    }
     case OpCreate: {
         std::string tag = Arg(ctx, 0);
         if (!ValidName(tag)) return Fail(ctx, "InvalidCharacterError");

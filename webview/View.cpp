@@ -119,6 +119,7 @@ void DestroyNow(WvView* v) {
 // Drops what was drawn of the previous document (its boxes refer to its nodes).
 void ClearRendering(WvView* v) {
     v->page = LayoutResult();
+    v->spare = LayoutResult();
     v->render.Clear();
     v->needBuild = true;
     Hold(v->hoverNode, nullptr);
@@ -136,17 +137,23 @@ void ShowEmpty(WvView* v, const std::string& url) {
     MarkLayout(v);
 }
 
-void Relayout(WvView* v) {
+// Boxes are made in slices of this much: a large page is styled over several ticks.
+const DWORD kBuildSliceMs = 80;
+
+// complete: the caller needs the layout now (a query, input): no slices.
+void Relayout(WvView* v, bool complete = false) {
     // Not while the page is parsed or its style sheets are on their way: the previous picture
     // (blank once a new document began) stays.
     if (v->parsing || v->sheetsMissing) return;
     if (v->needBuild) {
-        v->page = LayoutResult();
-        v->render.Build(v->doc, v->sheets);
+        v->page.items.clear();
+        v->page.hits.clear();
+        v->render.Begin(v->doc, v->sheets);
         v->needBuild = false;
     }
-    LayoutResult next = LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page);
-    v->page = std::move(next);
+    if (v->render.Building() && !v->render.Continue(complete ? 0 : kBuildSliceMs)) return;
+    LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page, v->spare);
+    std::swap(v->page, v->spare);
     v->scrollY = std::max(0, std::min(v->scrollY, v->page.height - v->height));
     v->needLayout = false;
     v->dirty = true;
@@ -383,8 +390,11 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
                 FinishLoad(f.view, f.reason.empty() ? WKE_LOADING_SUCCEEDED : WKE_LOADING_FAILED, f.reason);
         r.net.Poll();
         std::vector<WvView*> views(r.views.begin(), r.views.end());
-        for (WvView* v : views)
-            if (r.views.count(v) && v->parsing && !v->destroyPending) ParseSome(v);
+        for (WvView* v : views) {
+            if (!r.views.count(v) || v->destroyPending) continue;
+            if (v->parsing) ParseSome(v);
+            else if (v->render.Building() && v->needLayout) Relayout(v);
+        }
         PollPageNet();
         RunTimers();
     }
@@ -396,7 +406,7 @@ WvView* Live(wkeWebView v) {
 }
 
 dom_node* HitTest(WvView* v, int x, int y) {
-    if (v->needLayout) Relayout(v);
+    if (v->needLayout) Relayout(v, true);
     POINT pt{x, y + v->scrollY};
     for (auto it = v->page.hits.rbegin(); it != v->page.hits.rend(); ++it)
         if (PtInRect(&it->rc, pt)) return it->node;
@@ -521,12 +531,17 @@ void NodeChanged(WvView* v, dom_node* node, ChangeKind kind) {
     if (!v || !node) return;
     MarkLayout(v);
     if (v->needBuild || v->parsing) return;  // the whole tree is made anew anyway
+    if (v->render.Building()) {
+        // Half made: the boxes still to make may refer to nodes the change removed. Start over.
+        v->needBuild = true;
+        return;
+    }
     v->render.Changed(node, kind);
 }
 
 bool NodeBox(WvView* v, dom_node* node, RECT* box) {
     if (!v || !node || !box) return false;
-    if (v->needLayout) Relayout(v);
+    if (v->needLayout) Relayout(v, true);
     if (v->needLayout) return false;
     Box* b = v->render.BoxOf(node);
     if (!b) return false;
@@ -553,7 +568,7 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
 
 std::string ComputedValue(WvView* v, dom_node* node, const std::string& property) {
     if (!v || !node) return std::string();
-    if (v->needLayout) Relayout(v);
+    if (v->needLayout) Relayout(v, true);
     Box* b = v->render.BoxOf(node);
     if (!b) return std::string();
     if (!b->element && b->parent) b = b->parent;

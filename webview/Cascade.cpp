@@ -641,7 +641,7 @@ void Cascade::Reset(const std::string& baseUrl) {
     m_base = baseUrl;
     Hold(m_hover, nullptr);
     Hold(m_focus, nullptr);
-    m_usesHover = m_usesFocus = m_hoverReachesDown = false;
+    m_usesHover = m_usesFocus = m_hoverReachesDown = m_usesSiblings = false;
     if (css_select_ctx_create(&m_ctx) != CSS_OK) {
         m_ctx = nullptr;
         return;
@@ -670,6 +670,20 @@ void Cascade::AddSheet(const std::string& css) {
         if (e < lower.size() && lower[e] != '{' && lower[e] != ',') m_hoverReachesDown = true;
     }
     m_usesFocus = m_usesFocus || lower.find(":focus") != std::string::npos;
+    // Sibling combinators in a selector (the text before a '{' that opens no at-rule): an
+    // element's change may restyle the siblings after it.
+    size_t start = 0;
+    for (size_t i = 0; i < lower.size() && !m_usesSiblings; ++i) {
+        char c = lower[i];
+        if (c == '}' || c == ';') start = i + 1;
+        if (c != '{') continue;
+        std::string prelude = Trim(lower.substr(start, i - start));
+        start = i + 1;
+        if (prelude.empty() || prelude[0] == '@') continue;
+        for (size_t k = 0; k < prelude.size(); ++k)
+            if (prelude[k] == '+' || (prelude[k] == '~' && (k + 1 >= prelude.size() || prelude[k + 1] != '=')))
+                m_usesSiblings = true;
+    }
     m_sheets.push_back(s);
     css_select_ctx_append_sheet(m_ctx, s, CSS_ORIGIN_AUTHOR, nullptr);
 }

@@ -46,6 +46,8 @@ public:
     bool UsesFocus() const { return m_usesFocus; }
     // Whether a :hover selector goes on to other elements (".menu:hover .sub").
     bool HoverReachesDown() const { return m_hoverReachesDown; }
+    // Whether a page sheet's selector has a sibling combinator ("h1 + p", "a ~ b").
+    bool UsesSiblings() const { return m_usesSiblings; }
 
     // The values our layout draws with. The parent's cooked style carries what propagates to
     // descendants' text (underline).
@@ -69,6 +71,7 @@ private:
     dom_node* m_hover = nullptr;
     dom_node* m_focus = nullptr;
     bool m_usesHover = false, m_usesFocus = false, m_hoverReachesDown = false;
+    bool m_usesSiblings = false;
     std::vector<css_hint> m_hints;  // the last element's presentational hints
     struct Composed {
         css_select_results* selected;  // holds the selected style the key points at

@@ -147,6 +147,18 @@ void RenderTree::Changed(dom_node* node, Change kind) {
     }
     if (!b->element) b = b->parent;
     if (!b) return;
+    Rebuild(b);
+    // Selectors like "h1 + p" or "a ~ b": the elements after it may match differently now.
+    if (kind == Change::Attribute && m_cascade.UsesSiblings() && b->parent) {
+        bool after = false;
+        for (auto& c : b->parent->children) {
+            if (after && c->element) Rebuild(c.get());
+            after = after || c.get() == b;
+        }
+    }
+}
+
+void RenderTree::Rebuild(Box* b) {
     // The subtree's boxes are made again: styles inherit downwards, and descendants' libcss data
     // (their ancestors' bloom filter) is stale once an ancestor's attributes changed.
     for (auto& c : b->children) Forget(c.get());

@@ -31,6 +31,7 @@ struct Box {
     std::wstring text;   // text nodes
     Style style;
     const css_computed_style* computed = nullptr;  // elements: owned by the cascade
+    uint64_t styleKey = 0;  // what the cascade shares styles by (Cascade::SelectShared)
     Box* parent = nullptr;
     std::vector<std::unique_ptr<Box>> children;
     int depth = 0;
@@ -103,6 +104,7 @@ private:
     void Grow(std::vector<Frame>& stack, DWORD budgetMs);
     void Forget(Box* box);
     void Restyle(Box* box);
+    const css_computed_style* Select(Box* box);
     void Rebuild(Box* box);
     void MarkUp(Box* box);
 

@@ -148,6 +148,9 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
     ++m_tree.laidOut;
     n->items.clear();
     n->hits.clear();
+    // About one entry per child and a few of its own: the lists are allocated once, not grown.
+    n->items.reserve(n->children.size() + 3);
+    n->hits.reserve(n->children.size() + 2);
     const Style& s = n->style;
     const Edges &m = s.margin, &b = s.border, &p = s.padding;
     int frame = b.left + b.right + p.left + p.right;

@@ -473,7 +473,7 @@ body { margin: 0 } p { margin: 0 } div { height: 20px; background-color: #ff0000
     EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 5, 5));
     EXPECT_EQ(RGB(0, 0, 255), PixelAt(v, 5, 25));
     EXPECT_EQ(RGB(0, 0, 255), PixelAt(v, 5, 45));
-    webview::SetAttr(a, "class", "");
+    webview::SetAttr(a, "class", "off");
     webview::NodeChanged(v, a, webview::ChangeKind::Attribute);
     EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 5, 25));
     EXPECT_EQ(RGB(255, 255, 255), PixelAt(v, 5, 45));

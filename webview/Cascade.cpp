@@ -622,6 +622,7 @@ void Cascade::DropComposed() {
     }
     m_composed.clear();
     m_cooked.clear();
+    m_shared.clear();
 }
 
 Cascade::~Cascade() {
@@ -641,7 +642,12 @@ void Cascade::Reset(const std::string& baseUrl) {
     m_base = baseUrl;
     Hold(m_hover, nullptr);
     Hold(m_focus, nullptr);
-    m_usesHover = m_usesFocus = m_hoverReachesDown = false;
+    m_usesHover = m_usesFocus = m_hoverReachesDown = m_usesSiblings = false;
+    m_shareable = true;
+    m_ids.clear();
+    m_attributes = {"style", "href", "disabled", "checked", "selected", "align", "bgcolor", "border", "color",
+                    "height", "size", "text", "width", "cellpadding"};
+    Scan(ToLower(kUserAgentSheet));
     if (css_select_ctx_create(&m_ctx) != CSS_OK) {
         m_ctx = nullptr;
         return;
@@ -654,6 +660,38 @@ void Cascade::Hold(dom_node*& slot, dom_node* n) {
     if (n) dom_node_ref(n);
     if (slot) dom_node_unref(slot);
     slot = n;
+}
+
+// What a sheet's selectors look at besides names and classes: ids and attributes (remembered, so
+// that elements differing only in others can share a style), and whether any selector depends on
+// an element's siblings or children (then no two elements share by attributes alone).
+void Cascade::Scan(const std::string& lower) {
+    size_t start = 0;
+    for (size_t i = 0; i < lower.size(); ++i) {
+        char c = lower[i];
+        if (c == '}' || c == ';') start = i + 1;
+        if (c != '{') continue;
+        std::string prelude = Trim(lower.substr(start, i - start));
+        start = i + 1;
+        if (prelude.empty() || prelude[0] == '@') continue;
+        for (size_t k = 0; k < prelude.size(); ++k) {
+            char d = prelude[k];
+            if (d == '+' || (d == '~' && (k + 1 >= prelude.size() || prelude[k + 1] != '='))) {
+                m_usesSiblings = true;
+                m_shareable = false;
+            }
+            if (d == '#' || d == '[') {
+                size_t e = k + 1;
+                while (e < prelude.size() && (isalnum((unsigned char)prelude[e]) || prelude[e] == '-' || prelude[e] == '_'))
+                    ++e;
+                std::string name = prelude.substr(k + 1, e - k - 1);
+                (d == '#' ? m_ids : m_attributes).insert(name);
+            }
+        }
+        for (const char* p : {":first-", ":last-", ":nth-", ":only-", ":empty", ":not("})
+            if (prelude.find(p) != std::string::npos) m_shareable = false;
+    }
+    m_shared.clear();
 }
 
 void Cascade::AddSheet(const std::string& css) {
@@ -670,6 +708,7 @@ void Cascade::AddSheet(const std::string& css) {
         if (e < lower.size() && lower[e] != '{' && lower[e] != ',') m_hoverReachesDown = true;
     }
     m_usesFocus = m_usesFocus || lower.find(":focus") != std::string::npos;
+    Scan(lower);
     m_sheets.push_back(s);
     css_select_ctx_append_sheet(m_ctx, s, CSS_ORIGIN_AUTHOR, nullptr);
 }
@@ -719,6 +758,30 @@ const css_computed_style* Cascade::Select(dom_node* n, const css_computed_style*
     }
     m_composed[key] = c;
     return c.style;
+}
+
+const css_computed_style* Cascade::SelectShared(dom_node* n, const css_computed_style* parent, uint64_t parentKey,
+                                               uint64_t* key) {
+    *key = 0;
+    if (!m_shareable || m_hover || m_focus || (parent && !parentKey)) return Select(n, parent);
+    // The element's key: its ancestors' and its own name, classes, the ids that a selector names
+    // and the attributes that a selector or a presentational hint reads.
+    std::string sig = TagOf(n);
+    std::string v;
+    if (GetAttr(n, "class", &v)) sig += "\x01." + v;
+    if (GetAttr(n, "id", &v) && m_ids.count(ToLower(v))) sig += "\x01#" + v;
+    for (const std::string& a : m_attributes)
+        if (GetAttr(n, a.c_str(), &v)) sig += "\x01" + a + "=" + v;
+    uint64_t h = parentKey ? parentKey : 1469598103934665603ull;
+    for (unsigned char c : sig) h = (h ^ c) * 1099511628211ull;
+    h = (h ^ 0xFF) * 1099511628211ull;
+    *key = h ? h : 1;
+    auto k = std::make_pair(parent, *key);
+    auto it = m_shared.find(k);
+    if (it != m_shared.end()) return it->second;
+    const css_computed_style* s = Select(n, parent);
+    if (s) m_shared[k] = s;
+    return s;
 }
 
 Style Cascade::Cooked(const css_computed_style* s, const Style* parent, bool root) {

@@ -11,7 +11,10 @@
 #include "DomApi.h"
 #include "CssApi.h"
 
+#include <cstdint>
 #include <map>
+#include <set>
+#include <unordered_map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +38,12 @@ public:
     // null when selection fails. Owned by the cascade until Reset: elements whose selected style
     // and parent style are the same share one composed style (libcss interns selected styles).
     const css_computed_style* Select(dom_node* element, const css_computed_style* parent);
+    // Select, shared between elements whose own and ancestors' names, classes and the ids and
+    // attributes that selectors or hints read are the same, and whose parents' styles are (what
+    // selection would give them is then the same, as no selector looks at siblings or children).
+    // parentKey: the parent's key (0 for the root); key: the element's, 0 when it shares nothing.
+    const css_computed_style* SelectShared(dom_node* element, const css_computed_style* parent, uint64_t parentKey,
+                                           uint64_t* key);
     // Forgets what libcss remembers of a node (its attributes changed).
     static void NodeModified(dom_node* element);
 
@@ -46,6 +55,8 @@ public:
     bool UsesFocus() const { return m_usesFocus; }
     // Whether a :hover selector goes on to other elements (".menu:hover .sub").
     bool HoverReachesDown() const { return m_hoverReachesDown; }
+    // Whether a page sheet's selector has a sibling combinator ("h1 + p", "a ~ b").
+    bool UsesSiblings() const { return m_usesSiblings; }
 
     // The values our layout draws with. The parent's cooked style carries what propagates to
     // descendants' text (underline).
@@ -62,6 +73,7 @@ public:
 
 private:
     static void Hold(dom_node*& slot, dom_node* n);
+    void Scan(const std::string& lowerCss);
 
     css_select_ctx* m_ctx = nullptr;
     std::vector<css_stylesheet*> m_sheets;  // the page's, owned
@@ -69,6 +81,15 @@ private:
     dom_node* m_hover = nullptr;
     dom_node* m_focus = nullptr;
     bool m_usesHover = false, m_usesFocus = false, m_hoverReachesDown = false;
+    bool m_usesSiblings = false;
+    bool m_shareable = true;
+    std::set<std::string> m_ids, m_attributes;
+    struct PairHash {
+        size_t operator()(const std::pair<const css_computed_style*, uint64_t>& k) const {
+            return std::hash<uint64_t>()(k.second) ^ std::hash<const void*>()(k.first);
+        }
+    };
+    std::unordered_map<std::pair<const css_computed_style*, uint64_t>, const css_computed_style*, PairHash> m_shared;
     std::vector<css_hint> m_hints;  // the last element's presentational hints
     struct Composed {
         css_select_results* selected;  // holds the selected style the key points at

@@ -154,6 +154,9 @@ std::string Attr(dom_node* e, const char* name) {
 void SetAttr(dom_node* e, const std::string& name, const std::string& value) {
     if (!IsElement(e)) return;
     DomStr k(ToLower(name)), v(value);
+    // libdom reads an element's classes when its class attribute is made, not when an existing
+    // one's value changes: made anew, so that selectors see the new classes.
+    if (ToLower(name) == "class") dom_element_remove_attribute(e, k.get());
     dom_element_set_attribute(e, k.get(), v.get());
 }
 

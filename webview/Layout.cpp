@@ -69,11 +69,6 @@ int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
     return w;
 }
 
-void Translate(LayoutResult& r, int dx, int dy) {
-    for (auto& i : r.items) OffsetRect(&i.rc, dx, dy);
-    for (auto& h : r.hits) OffsetRect(&h.rc, dx, dy);
-}
-
 namespace {
 
 bool IsCjk(wchar_t c) {
@@ -88,20 +83,21 @@ struct LineItem {
     const Style* style = nullptr;
     HFONT font = nullptr;
     dom_node* node = nullptr;
-    Box* box = nullptr;  // atomic inline-blocks: its boxes' rectangles move with it
+    Box* box = nullptr;  // atomic: an inline-block placed as a child, or an image
     uint32_t background = 0;
     int w = 0, h = 0;
-    LayoutResult sub;  // atomic boxes: laid out at (0, 0)
+    std::vector<PaintItem> pieces;  // an image's, laid out at (0, 0)
+    std::vector<HitBox> pieceHits;
 };
 
 class Layouter {
 public:
-    Layouter(RenderTree& tree, Document& doc, HDC dc, FontCache& fonts, LayoutResult* previous)
-        : m_tree(tree), m_doc(doc), m_dc(dc), m_fonts(fonts), m_prev(previous) {}
+    Layouter(RenderTree& tree, Document& doc, HDC dc, FontCache& fonts, bool reuse)
+        : m_tree(tree), m_doc(doc), m_dc(dc), m_fonts(fonts), m_reuse(reuse) {}
 
-    // Lays out a block-level box with its margin box's top left at (x, y); returns the margin
-    // box's height. Appends to out; page tells that out is the page's own list.
-    int Block(Box* n, int x, int y, int avail, LayoutResult& out, bool page, int* usedWidth = nullptr);
+    // Lays out a block-level box (or inline-block) into its own lists, its margin box's top left
+    // at (0, 0); returns the margin box's height. The caller places it.
+    int Block(Box* n, int avail, int* usedWidth = nullptr);
 
 private:
     struct Lines {
@@ -113,12 +109,11 @@ private:
         bool spacePending = false;
     };
 
-    bool Reuse(Box* n, int x, int y, int avail, LayoutResult& out, int* usedWidth);
-    int Children(Box* n, int x, int y, int width, LayoutResult& out, bool page, int* usedWidth);
-    void Inline(Box* n, Lines& lines, LayoutResult& out, bool page);
-    void AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, LayoutResult& out);
-    void Add(LineItem item, Lines& lines, LayoutResult& out);
-    void Flush(Lines& lines, LayoutResult& out);
+    int Children(Box* n, int x, int y, int width, Box* owner, int* usedWidth);
+    void Inline(Box* n, Lines& lines, Box* owner);
+    void AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, Box* into);
+    void Add(LineItem item, Lines& lines, Box* owner);
+    void Flush(Lines& lines, Box* owner);
     int Measure(HFONT f, const std::wstring& s);
     int MaxContent(Box* n);
     int InlineWidth(Box* n, int& line, int& widest);
@@ -128,121 +123,102 @@ private:
     Document& m_doc;
     HDC m_dc;
     FontCache& m_fonts;
-    LayoutResult* m_prev;
+    bool m_reuse;
 };
 
 int Layouter::Measure(HFONT f, const std::wstring& s) {
     return m_fonts.Width(m_dc, f, s.data(), s.size());
 }
 
-inline void Move(RECT& r, int dx, int dy) {
-    r.left += dx;
-    r.right += dx;
-    r.top += dy;
-    r.bottom += dy;
+// Puts a laid-out block into owner's lists at (x, y) of owner's coordinates.
+void Place(Box* n, int x, int y, Box* owner) {
+    n->origin = POINT{x, y};
+    PaintItem c;
+    c.kind = PaintItem::Child;
+    c.box = n;
+    owner->items.push_back(std::move(c));
+    owner->hits.push_back(HitBox{RECT{}, nullptr, n});
 }
 
-// Moves every box of a subtree (its remembered rectangles and page ranges) by the same amounts.
-void Shift(Box* root, int dx, int dy, long dItems, long dHits, bool inPage) {
-    static std::vector<Box*> stack;  // kept: this runs once per reused block
-    stack.clear();
-    stack.push_back(root);
-    while (!stack.empty()) {
-        Box* b = stack.back();
-        stack.pop_back();
-        Move(b->border, dx, dy);
-        b->laidAt.x += dx;
-        b->laidAt.y += dy;
-        b->itemsBegin += dItems;
-        b->itemsEnd += dItems;
-        b->hitsBegin += dHits;
-        b->hitsEnd += dHits;
-        b->inPage = inPage && b->inPage;
-        for (auto& c : b->children) stack.push_back(c.get());
+int Layouter::Block(Box* n, int avail, int* usedWidth) {
+    if (m_reuse && !n->needsLayout && n->ownsList && n->laidWidth == avail) {
+        if (usedWidth) *usedWidth = n->laidUsed;
+        return n->laidHeight;
     }
-}
-
-bool Layouter::Reuse(Box* n, int x, int y, int avail, LayoutResult& out, int* usedWidth) {
-    if (!m_prev || n->needsLayout || !n->inPage || n->laidWidth != avail) return false;
-    if (n->itemsEnd > m_prev->items.size() || n->hitsEnd > m_prev->hits.size()) return false;
-    int dx = x - n->laidAt.x, dy = y - n->laidAt.y;
-    size_t items = out.items.size(), hits = out.hits.size();
-    for (size_t i = n->itemsBegin; i < n->itemsEnd; ++i) {
-        out.items.push_back(std::move(m_prev->items[i]));
-        Move(out.items.back().rc, dx, dy);
-    }
-    for (size_t i = n->hitsBegin; i < n->hitsEnd; ++i) {
-        out.hits.push_back(m_prev->hits[i]);
-        Move(out.hits.back().rc, dx, dy);
-    }
-    Shift(n, dx, dy, (long)items - (long)n->itemsBegin, (long)hits - (long)n->hitsBegin, true);
-    if (usedWidth) *usedWidth = n->laidUsed;
-    return true;
-}
-
-int Layouter::Block(Box* n, int x, int y, int avail, LayoutResult& out, bool page, int* usedWidth) {
-    if (page && Reuse(n, x, y, avail, out, usedWidth)) return n->laidHeight;
     ++m_tree.laidOut;
+    n->items.clear();
+    n->hits.clear();
+    // About one entry per child and a few of its own: the lists are allocated once, not grown.
+    n->items.reserve(n->children.size() + 3);
+    n->hits.reserve(n->children.size() + 2);
     const Style& s = n->style;
     const Edges &m = s.margin, &b = s.border, &p = s.padding;
     int frame = b.left + b.right + p.left + p.right;
     bool fixedWidth = s.width.kind != Length::Auto;
     int content = fixedWidth ? s.width.Resolve(avail, 0) : avail - m.left - m.right - frame;
     content = std::max(0, std::min(content, 100000));
-    size_t fill = out.items.size(), hit = out.hits.size();
-    out.items.push_back(PaintItem());
-    out.hits.push_back(HitBox{});
-    int cx = x + m.left + b.left + p.left, cy = y + m.top + b.top + p.top;
+    n->items.push_back(PaintItem());
+    n->hits.push_back(HitBox{});
+    int cx = m.left + b.left + p.left, cy = m.top + b.top + p.top;
     int used = 0;
-    int h = Children(n, cx, cy, content, out, page, &used);
+    int h = Children(n, cx, cy, content, n, &used);
     if (s.height.kind == Length::Px) h = int(s.height.value);
     int boxWidth = content + frame;
-    RECT box{x + m.left, y + m.top, x + m.left + boxWidth, y + m.top + b.top + p.top + h + p.bottom + b.bottom};
-    out.items[fill].kind = PaintItem::Fill;
-    out.items[fill].rc = box;
-    out.items[fill].color = s.background;
-    out.hits[hit] = HitBox{box, n->node};
+    RECT box{m.left, m.top, m.left + boxWidth, m.top + b.top + p.top + h + p.bottom + b.bottom};
+    n->items[0].kind = PaintItem::Fill;
+    n->items[0].rc = box;
+    n->items[0].color = s.background;
+    n->hits[0] = HitBox{box, n->node};
     if (b.top || b.right || b.bottom || b.left) {
         PaintItem f;
         f.kind = PaintItem::Frame;
         f.rc = box;
         f.border = b;
         f.color = s.borderColor;
-        out.items.push_back(f);
+        n->items.push_back(f);
     }
     int height = m.top + (box.bottom - box.top) + m.bottom;
     int usedTotal = (fixedWidth ? content : used) + frame + m.left + m.right;
     if (usedWidth) *usedWidth = usedTotal;
+    RECT extent = box;
+    for (const PaintItem& it : n->items) {
+        RECT r = it.rc;
+        if (it.kind == PaintItem::Child) {
+            r = it.box->extent;
+            OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+        } else {
+            ++m_tree.itemsBuilt;
+        }
+        UnionRect(&extent, &extent, &r);
+    }
+    n->extent = extent;
     n->border = box;
     n->needsLayout = false;
+    n->ownsList = true;
     n->laidWidth = avail;
     n->laidHeight = height;
     n->laidUsed = usedTotal;
-    n->laidAt = POINT{x, y};
-    n->itemsBegin = fill;
-    n->itemsEnd = out.items.size();
-    n->hitsBegin = hit;
-    n->hitsEnd = out.hits.size();
-    n->inPage = page;
     return height;
 }
 
-int Layouter::Children(Box* n, int x, int y, int width, LayoutResult& out, bool page, int* usedWidth) {
+int Layouter::Children(Box* n, int x, int y, int width, Box* owner, int* usedWidth) {
     Lines lines{x, y, width, n->style.align};
     int used = 0;
     for (auto& c : n->children) {
         Box* k = c.get();
         if (k->style.display == Display::None) continue;
         if (k->element && k->style.display == Display::Block) {
-            Flush(lines, out);
+            Flush(lines, owner);
             int w = 0;
-            lines.y += Block(k, x, lines.y, width, out, page && lines.items.empty(), &w);
+            int h = Block(k, width, &w);
+            Place(k, x, lines.y, owner);
+            lines.y += h;
             used = std::max(used, w);
         } else {
-            Inline(k, lines, out, page);
+            Inline(k, lines, owner);
         }
     }
-    Flush(lines, out);
+    Flush(lines, owner);
     if (usedWidth) *usedWidth = std::max(used, lines.maxWidth);
     return lines.y - y;
 }
@@ -265,10 +241,10 @@ void Layouter::ImageSize(Box* n, int avail, int* w, int* h) {
     *h = std::min(ih, 100000);
 }
 
-void Layouter::Inline(Box* n, Lines& lines, LayoutResult& out, bool page) {
+void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
     if (!n->element) {
         // Its pieces are hit as the element that holds the text.
-        AddText(n->text, n->parent, n->parent ? n->parent->node : n->node, lines, out);
+        AddText(n->text, n->parent, n->parent ? n->parent->node : n->node, lines, owner);
         return;
     }
     const Style& s = n->style;
@@ -281,7 +257,7 @@ void Layouter::Inline(Box* n, Lines& lines, LayoutResult& out, bool page) {
             strut.atomic = true;
             lines.items.push_back(std::move(strut));
         }
-        Flush(lines, out);
+        Flush(lines, owner);
         return;
     }
     if (n->tag == "img") {
@@ -300,20 +276,20 @@ void Layouter::Inline(Box* n, Lines& lines, LayoutResult& out, bool page) {
         pic.kind = PaintItem::Picture;
         pic.image = n->imageIndex;
         pic.rc = RECT{box.left + b.left, box.top + b.top, box.left + b.left + w, box.top + b.top + h};
-        it.sub.items.push_back(pic);
+        it.pieces.push_back(pic);
         if (b.top || b.right || b.bottom || b.left) {
             PaintItem f;
             f.kind = PaintItem::Frame;
             f.rc = box;
             f.border = b;
             f.color = s.borderColor;
-            it.sub.items.push_back(f);
+            it.pieces.push_back(f);
         }
-        it.sub.hits.push_back(HitBox{box, n->node});
+        it.pieceHits.push_back(HitBox{box, n->node});
         n->border = box;
         n->needsLayout = false;
-        n->inPage = false;
-        Add(std::move(it), lines, out);
+        n->ownsList = false;
+        Add(std::move(it), lines, owner);
         return;
     }
     if (s.display == Display::InlineBlock) {
@@ -325,25 +301,27 @@ void Layouter::Inline(Box* n, Lines& lines, LayoutResult& out, bool page) {
         int avail = lines.width;
         if (s.width.kind == Length::Auto) avail = std::min(avail, MaxContent(n));
         int used = 0;
-        it.h = Block(n, 0, 0, avail, it.sub, false, &used);
+        it.h = Block(n, avail, &used);
         it.w = s.width.kind == Length::Auto ? avail : used;
-        Add(std::move(it), lines, out);
+        Add(std::move(it), lines, owner);
         return;
     }
     for (auto& c : n->children) {
         Box* k = c.get();
         if (k->element && k->style.display == Display::Block) {
             // A block inside inline content breaks the line around it.
-            Flush(lines, out);
+            Flush(lines, owner);
             int w = 0;
-            lines.y += Block(k, lines.x, lines.y, lines.width, out, false, &w);
+            int h = Block(k, lines.width, &w);
+            Place(k, lines.x, lines.y, owner);
+            lines.y += h;
             lines.maxWidth = std::max(lines.maxWidth, w);
         } else {
-            Inline(k, lines, out, page);
+            Inline(k, lines, owner);
         }
     }
     n->needsLayout = false;
-    n->inPage = false;
+    n->ownsList = false;
 }
 
 // The width a box's content takes on one line (margin box), remembered until the subtree changes.
@@ -423,7 +401,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest) {
     return 0;
 }
 
-void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, LayoutResult& out) {
+void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, Box* into) {
     if (!owner) return;
     const Style& s = owner->style;
     HFONT font = m_fonts.Get(s.fontSize, s.bold, s.underline);
@@ -439,11 +417,11 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
         it.w = Measure(font, it.text);
         it.h = lh;
         if (lines.cursor + it.w > lines.width && !lines.items.empty()) {
-            Flush(lines, out);
+            Flush(lines, into);
             it.text = word;
             it.w = Measure(font, word);
         }
-        Add(std::move(it), lines, out);
+        Add(std::move(it), lines, into);
     };
     if (s.pre) {
         size_t i = 0;
@@ -460,7 +438,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
                     strut.h = lh;
                     lines.items.push_back(std::move(strut));
                 }
-                Flush(lines, out);
+                Flush(lines, into);
             }
             i = e + 1;
         }
@@ -486,13 +464,13 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
     }
 }
 
-void Layouter::Add(LineItem item, Lines& lines, LayoutResult& out) {
-    if (item.atomic && lines.cursor + item.w > lines.width && !lines.items.empty()) Flush(lines, out);
+void Layouter::Add(LineItem item, Lines& lines, Box* owner) {
+    if (item.atomic && lines.cursor + item.w > lines.width && !lines.items.empty()) Flush(lines, owner);
     lines.cursor += item.w;
     lines.items.push_back(std::move(item));
 }
 
-void Layouter::Flush(Lines& lines, LayoutResult& out) {
+void Layouter::Flush(Lines& lines, Box* owner) {
     lines.spacePending = false;
     if (lines.items.empty()) return;
     int lineH = 0;
@@ -504,10 +482,19 @@ void Layouter::Flush(Lines& lines, LayoutResult& out) {
     for (auto& it : lines.items) {
         int top = lines.y + lineH - it.h;
         if (it.atomic) {
-            Translate(it.sub, x, top);
-            for (auto& p : it.sub.items) out.items.push_back(std::move(p));
-            for (auto& h : it.sub.hits) out.hits.push_back(h);
-            if (it.box) Shift(it.box, x, top, 0, 0, false);
+            if (it.box && it.box->ownsList) {
+                Place(it.box, x, top, owner);
+            } else {
+                for (auto& p : it.pieces) {
+                    OffsetRect(&p.rc, x, top);
+                    owner->items.push_back(std::move(p));
+                }
+                for (auto& h : it.pieceHits) {
+                    OffsetRect(&h.rc, x, top);
+                    owner->hits.push_back(h);
+                }
+                if (it.box) OffsetRect(&it.box->border, x, top);
+            }
         } else {
             PaintItem t;
             t.kind = PaintItem::Text;
@@ -516,8 +503,8 @@ void Layouter::Flush(Lines& lines, LayoutResult& out) {
             t.background = it.background;
             t.text = std::move(it.text);
             t.font = it.font;
-            out.items.push_back(std::move(t));
-            out.hits.push_back(HitBox{RECT{x, top, x + it.w, top + it.h}, it.node});
+            owner->items.push_back(std::move(t));
+            owner->hits.push_back(HitBox{RECT{x, top, x + it.w, top + it.h}, it.node});
         }
         x += it.w;
     }
@@ -531,25 +518,71 @@ void Layouter::Flush(Lines& lines, LayoutResult& out) {
 
 void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts, LayoutResult* previous,
             LayoutResult& r) {
-    // Cleared, not freed: the lists keep their memory from pass to pass (a fresh list of a large
-    // page costs more in page faults than laying out a changed row does).
-    r.items.clear();
-    r.hits.clear();
     r.width = r.height = 0;
     r.canvas = 0xFFFFFFFF;
     Box* root = tree.Root();
     if (!root) return;
-    // Room for about what the page will need, so the lists grow (and move) at most once or twice.
-    size_t guess = std::max(previous ? previous->items.size() : 0, tree.BoxCount() * 3) + 256;
-    r.items.reserve(guess);
-    r.hits.reserve(guess);
-    Layouter l(tree, doc, measureDc, fonts, previous);
-    r.height = l.Block(root, 0, 0, std::max(0, width), r, true);
+    Layouter l(tree, doc, measureDc, fonts, previous != nullptr);
+    r.height = l.Block(root, std::max(0, width));
+    root->origin = POINT{0, 0};
     r.width = width;
     uint32_t canvas = root->style.background;
     for (auto& c : root->children)
         if (!canvas && c->element && c->tag == "body") canvas = c->style.background;
     if (canvas >> 24) r.canvas = canvas;
+}
+
+const Box* Container(const Box* b) {
+    for (const Box* p = b->parent; p; p = p->parent)
+        if (p->ownsList) return p;
+    return nullptr;
+}
+
+POINT DocumentOrigin(const Box* b) {
+    POINT at{0, 0};
+    for (const Box* c = b; c; c = Container(c)) {
+        at.x += c->origin.x;
+        at.y += c->origin.y;
+    }
+    return at;
+}
+
+RECT DocumentBorder(const Box* b) {
+    const Box* frame = b->ownsList ? b : Container(b);
+    RECT r = b->border;
+    if (frame) {
+        POINT at = DocumentOrigin(frame);
+        OffsetRect(&r, at.x, at.y);
+    }
+    return r;
+}
+
+namespace {
+
+dom_node* HitIn(const Box* b, int x, int y, POINT pt) {
+    for (auto it = b->hits.rbegin(); it != b->hits.rend(); ++it) {
+        if (it->box) {
+            const Box* c = it->box;
+            if (c->needsLayout) continue;
+            int cx = x + c->origin.x, cy = y + c->origin.y;
+            RECT e = c->extent;
+            OffsetRect(&e, cx, cy);
+            if (!PtInRect(&e, pt)) continue;
+            if (dom_node* n = HitIn(c, cx, cy, pt)) return n;
+            continue;
+        }
+        RECT r = it->rc;
+        OffsetRect(&r, x, y);
+        if (PtInRect(&r, pt)) return it->node;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+dom_node* HitAt(const Box* root, POINT pt) {
+    if (!root || root->needsLayout || !root->ownsList) return nullptr;
+    return HitIn(root, root->origin.x, root->origin.y, pt);
 }
 
 }  // namespace webview

@@ -1,11 +1,12 @@
 // Layout of a render tree: block boxes stacked downwards, inline content (text, images, buttons)
 // broken into lines, with CJK text breakable between characters; an inline-block is laid out once,
 // at its shrink-to-fit width (its max-content width, measured once per box and remembered). The
-// result is a display list in document coordinates and the boxes that mouse input is tested
-// against; the fonts it measured with are kept for painting. Owned by the view.
+// result is each block's paint items and the boxes that mouse input is tested against
+// (DisplayList.h); the fonts it measured with are kept for painting. Owned by the view.
 //
-// A pass reuses the previous pass's result for every block whose subtree did not change and whose
-// available width is the same: its items are moved over, shifted to its new position.
+// Every block keeps what it drew, in its own coordinates: a pass keeps a block whose subtree did not
+// change and whose available width is the same, only placing it again, so a change costs what it
+// touches and the positions of its siblings, not the size of the page.
 #pragma once
 #include <windows.h>
 
@@ -35,36 +36,38 @@ private:
     std::map<HFONT, std::vector<int>> m_advances;  // per UTF-16 unit, -1 until asked
 };
 
-struct PaintItem {
-    enum Kind { Fill, Frame, Text, Picture } kind = Fill;
-    RECT rc{};
-    uint32_t color = 0;      // fill or text colour
-    uint32_t background = 0; // text only: the background of its inline element
-    Edges border;            // frame only
-    std::wstring text;
-    HFONT font = nullptr;
-    int image = -1;          // picture only: the document's image
-};
-
-struct HitBox {
-    RECT rc;
-    dom_node* node;  // borrowed from the render tree
-};
-
+// What a pass gives the view besides the boxes' own lists.
 struct LayoutResult {
-    std::vector<PaintItem> items;
-    std::vector<HitBox> hits;  // later boxes lie on top of earlier ones
     int width = 0, height = 0;
     // What the view shows where the page draws nothing: the root's background, else the body's
     // (as browsers propagate them), else white.
     uint32_t canvas = 0xFFFFFFFF;
 };
 
-// Lays the tree out into out (emptied first, its memory kept). previous: the last pass's result
-// over the same tree, whose unchanged blocks' items are moved over, or null.
+// Lays the tree out. previous: the last pass's result over the same tree, when its unchanged
+// blocks may be kept (placed again without being laid out), or null to lay out every box.
 void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts, LayoutResult* previous,
             LayoutResult& out);
 
-void Translate(LayoutResult& r, int dx, int dy);
+// A laid-out box's origin in document coordinates (a list owner's), and its border box there.
+POINT DocumentOrigin(const Box* b);
+RECT DocumentBorder(const Box* b);
+// The topmost hit box under a point (document coordinates) of the tree laid out below root.
+dom_node* HitAt(const Box* root, POINT pt);
+// Every hit box drawn by owner's list and the lists below it, in document coordinates.
+template <class F>
+void ForEachHit(const Box* owner, POINT at, F&& f) {
+    for (const HitBox& h : owner->hits) {
+        if (h.box) {
+            ForEachHit(h.box, POINT{at.x + h.box->origin.x, at.y + h.box->origin.y}, f);
+            continue;
+        }
+        RECT r = h.rc;
+        OffsetRect(&r, at.x, at.y);
+        f(r, h.node);
+    }
+}
+// The box whose list holds b's items: its nearest ancestor that owns a list (null for the root).
+const Box* Container(const Box* b);
 
 }  // namespace webview

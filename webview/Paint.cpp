@@ -29,24 +29,35 @@ void Fill(HDC dc, const RECT& rc, uint32_t argb) {
 
 }  // namespace
 
-void PaintPage(HDC dc, const LayoutResult& page, int scrollY, int width, int height, const std::vector<Image>& images) {
-    RECT all{0, 0, width, height};
-    Fill(dc, all, page.canvas);
-    SetBkMode(dc, TRANSPARENT);
-    for (const PaintItem& it : page.items) {
+namespace {
+
+// Paints b's list with its origin at (x, y) of the picture, skipping the child blocks that draw
+// nothing between the rows top and bottom.
+void PaintBox(HDC dc, const Box* b, int x, int y, int top, int bottom, const std::vector<Image>& images) {
+    for (const PaintItem& it : b->items) {
+        if (it.kind == PaintItem::Child) {
+            const Box* c = it.box;
+            if (c->needsLayout) continue;
+            int cx = x + c->origin.x, cy = y + c->origin.y;
+            if (cy + c->extent.bottom < top || cy + c->extent.top > bottom) continue;
+            PaintBox(dc, c, cx, cy, top, bottom, images);
+            continue;
+        }
         RECT rc = it.rc;
-        OffsetRect(&rc, 0, -scrollY);
-        if (rc.bottom < 0 || rc.top > height) continue;
+        OffsetRect(&rc, x, y);
+        if (rc.bottom < top || rc.top > bottom) continue;
         switch (it.kind) {
+        case PaintItem::Child:
+            break;
         case PaintItem::Fill:
             Fill(dc, rc, it.color);
             break;
         case PaintItem::Frame: {
-            const Edges& b = it.border;
-            Fill(dc, RECT{rc.left, rc.top, rc.right, rc.top + b.top}, it.color);
-            Fill(dc, RECT{rc.left, rc.bottom - b.bottom, rc.right, rc.bottom}, it.color);
-            Fill(dc, RECT{rc.left, rc.top, rc.left + b.left, rc.bottom}, it.color);
-            Fill(dc, RECT{rc.right - b.right, rc.top, rc.right, rc.bottom}, it.color);
+            const Edges& e = it.border;
+            Fill(dc, RECT{rc.left, rc.top, rc.right, rc.top + e.top}, it.color);
+            Fill(dc, RECT{rc.left, rc.bottom - e.bottom, rc.right, rc.bottom}, it.color);
+            Fill(dc, RECT{rc.left, rc.top, rc.left + e.left, rc.bottom}, it.color);
+            Fill(dc, RECT{rc.right - e.right, rc.top, rc.right, rc.bottom}, it.color);
             break;
         }
         case PaintItem::Text: {
@@ -75,6 +86,18 @@ void PaintPage(HDC dc, const LayoutResult& page, int scrollY, int width, int hei
         }
         }
     }
+}
+
+}  // namespace
+
+void PaintPage(HDC dc, const Box* root, const LayoutResult& page, int scrollY, int width, int height,
+               const std::vector<Image>& images) {
+    RECT all{0, 0, width, height};
+    Fill(dc, all, page.canvas);
+    SetBkMode(dc, TRANSPARENT);
+    // A tree changed since its last layout may hold lists that name boxes gone since: not drawn.
+    if (!root || root->needsLayout || !root->ownsList) return;
+    PaintBox(dc, root, root->origin.x, root->origin.y - scrollY, 0, height, images);
 }
 
 bool DecodeImage(const std::string& bytes, Image& img) {

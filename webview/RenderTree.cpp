@@ -36,7 +36,7 @@ std::unique_ptr<Box> RenderTree::Make(dom_node* n, Box* parent) {
     } else {
         b->tag = TagOf(n);
         Cascade::NodeModified(n);  // a rebuilt subtree: what libcss kept of the node may be stale
-        b->computed = m_cascade.Select(n, parent ? parent->computed : nullptr);
+        b->computed = Select(b.get());
         b->style = m_cascade.Cooked(b->computed, parent ? &parent->style : nullptr, parent == nullptr);
     }
     m_boxes[n] = b.get();
@@ -122,9 +122,19 @@ void RenderTree::Restyle(Box* b) {
         return;
     }
     Cascade::NodeModified(b->node);
-    b->computed = m_cascade.Select(b->node, b->parent ? b->parent->computed : nullptr);
+    b->computed = Select(b);
     b->style = m_cascade.Cooked(b->computed, b->parent ? &b->parent->style : nullptr, b->parent == nullptr);
     if (!b->parent && b->style.display == Display::None) b->style.display = Display::Block;
+}
+
+const css_computed_style* RenderTree::Select(Box* b) {
+    Box* p = b->parent;
+    // Content below the depth cap hangs from a box that is not its DOM parent: selected alone.
+    if (p && ParentOf(b->node) != p->node) {
+        b->styleKey = 0;
+        return m_cascade.Select(b->node, p->computed);
+    }
+    return m_cascade.SelectShared(b->node, p ? p->computed : nullptr, p ? p->styleKey : 0, &b->styleKey);
 }
 
 void RenderTree::MarkUp(Box* b) {
@@ -147,6 +157,18 @@ void RenderTree::Changed(dom_node* node, Change kind) {
     }
     if (!b->element) b = b->parent;
     if (!b) return;
+    Rebuild(b);
+    // Selectors like "h1 + p" or "a ~ b": the elements after it may match differently now.
+    if (kind == Change::Attribute && m_cascade.UsesSiblings() && b->parent) {
+        bool after = false;
+        for (auto& c : b->parent->children) {
+            if (after && c->element) Rebuild(c.get());
+            after = after || c.get() == b;
+        }
+    }
+}
+
+void RenderTree::Rebuild(Box* b) {
     // The subtree's boxes are made again: styles inherit downwards, and descendants' libcss data
     // (their ancestors' bloom filter) is stale once an ancestor's attributes changed.
     for (auto& c : b->children) Forget(c.get());

@@ -18,6 +18,7 @@
 
 #include "Cascade.h"
 #include "Css.h"
+#include "DisplayList.h"
 
 namespace webview {
 
@@ -30,22 +31,30 @@ struct Box {
     std::wstring text;   // text nodes
     Style style;
     const css_computed_style* computed = nullptr;  // elements: owned by the cascade
+    uint64_t styleKey = 0;  // what the cascade shares styles by (Cascade::SelectShared)
     Box* parent = nullptr;
     std::vector<std::unique_ptr<Box>> children;
     int depth = 0;
     int imageIndex = -1;  // the document's image of an <img>
 
-    // Layout memory. A block laid out at the same available width with needsLayout false is
-    // copied from the previous pass instead of being laid out again.
+    // Layout memory. A block laid out at the same available width with needsLayout false keeps
+    // what it drew: the pass only places it again (its origin), it is not laid out.
     bool needsLayout = true;
     int laidWidth = -1;           // available width of the last pass
     int laidHeight = 0;           // margin-box height it returned
     int laidUsed = 0;             // width it used
-    POINT laidAt{-1, -1};         // where its margin box was placed (document coordinates)
-    size_t itemsBegin = 0, itemsEnd = 0, hitsBegin = 0, hitsEnd = 0;  // its range in the page
-    bool inPage = false;          // the range refers to the page list (not to an atomic inline)
-    RECT border{};                // border box, document coordinates
     int maxContent = -1;          // shrink-to-fit width, -1 until measured
+    // A block or inline-block owns the paint items and hit boxes of its own content, in its own
+    // coordinates (its margin box's top left is 0, 0); a laid-out child block is one Child entry
+    // in them. Its origin is where it lies in the box whose list holds that entry (its container,
+    // the nearest ancestor that owns a list), so moving it moves everything below it.
+    bool ownsList = false;
+    POINT origin{0, 0};
+    std::vector<PaintItem> items;
+    std::vector<HitBox> hits;  // later boxes lie on top of earlier ones
+    RECT extent{};             // what it and its descendants draw, own coordinates
+    // Border box: a list owner's in its own coordinates, any other box's in its container's.
+    RECT border{};
 
     ~Box();
 };
@@ -79,8 +88,10 @@ public:
     size_t BoxCount() const { return m_boxes.size(); }
     Cascade& Styles() { return m_cascade; }
 
-    // Boxes laid out (not copied) by layout passes since the tree was made; tests read it.
+    // Boxes laid out (not reused) and paint items made by layout passes since the tree was made;
+    // tests read them.
     size_t laidOut = 0;
+    size_t itemsBuilt = 0;
 
 private:
     struct Frame {
@@ -93,6 +104,8 @@ private:
     void Grow(std::vector<Frame>& stack, DWORD budgetMs);
     void Forget(Box* box);
     void Restyle(Box* box);
+    const css_computed_style* Select(Box* box);
+    void Rebuild(Box* box);
     void MarkUp(Box* box);
 
     Cascade m_cascade;

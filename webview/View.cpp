@@ -119,7 +119,6 @@ void DestroyNow(WvView* v) {
 // Drops what was drawn of the previous document (its boxes refer to its nodes).
 void ClearRendering(WvView* v) {
     v->page = LayoutResult();
-    v->spare = LayoutResult();
     v->render.Clear();
     v->needBuild = true;
     Hold(v->hoverNode, nullptr);
@@ -146,14 +145,11 @@ void Relayout(WvView* v, bool complete = false) {
     // (blank once a new document began) stays.
     if (v->parsing || v->sheetsMissing) return;
     if (v->needBuild) {
-        v->page.items.clear();
-        v->page.hits.clear();
         v->render.Begin(v->doc, v->sheets);
         v->needBuild = false;
     }
     if (v->render.Building() && !v->render.Continue(complete ? 0 : kBuildSliceMs)) return;
-    LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page, v->spare);
-    std::swap(v->page, v->spare);
+    LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page, v->page);
     v->scrollY = std::max(0, std::min(v->scrollY, v->page.height - v->height));
     v->needLayout = false;
     v->dirty = true;
@@ -408,9 +404,7 @@ WvView* Live(wkeWebView v) {
 dom_node* HitTest(WvView* v, int x, int y) {
     if (v->needLayout) Relayout(v, true);
     POINT pt{x, y + v->scrollY};
-    for (auto it = v->page.hits.rbegin(); it != v->page.hits.rend(); ++it)
-        if (PtInRect(&it->rc, pt)) return it->node;
-    return nullptr;
+    return HitAt(v->render.Root(), pt);
 }
 
 bool Scroll(WvView* v, int dy) {
@@ -547,21 +541,24 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
     if (!b) return false;
     if (b->element && (b->style.display == Display::Block || b->style.display == Display::InlineBlock ||
                        b->tag == "img")) {
-        *box = b->border;
+        if (!b->ownsList && b->tag != "img") return false;
+        *box = DocumentBorder(b);
         return true;
     }
     // Inline content: the union of the pieces drawn for it or below it.
     RECT u{};
     bool any = false;
-    for (const HitBox& h : v->page.hits) {
-        Box* hb = v->render.BoxOf(h.node);
+    const Box* frame = Container(b);
+    if (!frame || frame->needsLayout) return false;
+    ForEachHit(frame, DocumentOrigin(frame), [&](const RECT& rc, dom_node* node) {
+        Box* hb = v->render.BoxOf(node);
         bool inside = false;
         for (Box* x = hb; x && !inside; x = x->parent) inside = x == b;
-        if (!inside) continue;
-        if (!any) u = h.rc;
-        else UnionRect(&u, &u, &h.rc);
+        if (!inside) return;
+        if (!any) u = rc;
+        else UnionRect(&u, &u, &rc);
         any = true;
-    }
+    });
     if (any) *box = u;
     return any;
 }
@@ -684,7 +681,7 @@ bool wkeRepaintIfNeededAfterInterval(wkeWebView v) {
     if (!Live(v)) return false;
     if (v->needLayout) Relayout(v);
     if (!v->dirty) return false;
-    PaintPage(v->memDc, v->page, v->scrollY, v->width, v->height, v->doc.Images());
+    PaintPage(v->memDc, v->render.Root(), v->page, v->scrollY, v->width, v->height, v->doc.Images());
     GdiFlush();
     v->dirty = false;
     return true;

@@ -32,7 +32,6 @@ struct WvView {
     std::unique_ptr<webview::Script> script;
     webview::FontCache fonts;
     webview::LayoutResult page;
-    webview::LayoutResult spare;  // the list before last, kept for its memory
     bool needLayout = true, dirty = true, focused = false;
     int width = 0, height = 0, scrollY = 0;
     HDC memDc = nullptr;

@@ -380,6 +380,105 @@ TEST_F(WebViewDocument, ChangeInOneRowDoesNotLayOutTheOthers) {
     EXPECT_EQ(last, webview::NodeAt(v, lastAfter.left + 2, lastAfter.top + 2 - v->scrollY));
 }
 
+// The view's picture, as it is painted now.
+std::vector<uint32_t> Picture(wkeWebView v) {
+    wkeRepaintIfNeededAfterInterval(v);
+    ::GdiFlush();
+    DIBSECTION ds{};
+    if (!v->dib || ::GetObjectW(v->dib, sizeof(ds), &ds) != sizeof(ds) || !ds.dsBm.bmBits) return {};
+    const uint32_t* bits = static_cast<const uint32_t*>(ds.dsBm.bmBits);
+    return std::vector<uint32_t>(bits, bits + (size_t)ds.dsBm.bmWidth * ds.dsBm.bmHeight);
+}
+
+size_t ItemsInTree(const webview::Box* b) {
+    size_t n = 0;
+    std::vector<const webview::Box*> stack{b};
+    while (!stack.empty()) {
+        const webview::Box* x = stack.back();
+        stack.pop_back();
+        n += x->items.size();
+        for (auto& c : x->children) stack.push_back(c.get());
+    }
+    return n;
+}
+
+TEST_F(WebViewDocument, ChangeInOneRowRebuildsOnlyItsItemsAndPaintsAsAFreshLoadWould) {
+    auto page = [](bool changed) {
+        std::string rows;
+        for (int i = 0; i < 200; ++i) {
+            std::string cell = "<td id=r" + std::to_string(i);
+            if (changed && i == 3) cell += " style=\"background-color: #ff0000\"";
+            cell += ">row " + std::to_string(i) + (changed && i == 3 ? "<div style=\"height: 30px\"></div>" : "");
+            rows += "<tr>" + cell + "</td><td>more <b>text</b></td></tr>";
+        }
+        return "<html><body style=\"margin:0\"><table>" + rows + "</table></body></html>";
+    };
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/before.html", page(false)));
+    spec["routes"].append(PageRoute("/after.html", page(true)));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView();
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/before.html")));
+    wkeRepaintIfNeededAfterInterval(v);
+    dom_node* cell = ById(v, "r3");
+    ASSERT_NE(nullptr, cell);
+    ASSERT_NE(nullptr, v->render.Root());
+    EXPECT_GT(ItemsInTree(v->render.Root()), 1000u);
+
+    size_t before = v->render.itemsBuilt;
+    webview::SetAttr(cell, "style", "background-color: #ff0000");
+    webview::NodeChanged(v, cell, webview::ChangeKind::Attribute);
+    v->doc.SetInnerHtml(cell, "row 3<div style=\"height: 30px\"></div>");
+    webview::NodeChanged(v, cell, webview::ChangeKind::Children);
+    std::vector<uint32_t> changed = Picture(v);
+    // The cell's own items and one fill for each block above it; none of the other rows'.
+    EXPECT_LT(v->render.itemsBuilt - before, 15u);
+
+    wkeWebView fresh = NewView();
+    ASSERT_TRUE(LoadAndWait(fresh, sc.Url("/after.html")));
+    std::vector<uint32_t> expected = Picture(fresh);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(expected == changed);
+    // Further down too: the rows after the change moved, as they lie on the fresh page.
+    for (wkeWebView x : {v, fresh}) {
+        x->scrollY = 2000;
+        x->dirty = true;
+    }
+    EXPECT_TRUE(Picture(fresh) == Picture(v));
+}
+
+TEST_F(WebViewDocument, FocusAndSiblingSelectorsRestyleAfterAClickOrAChange) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/focus.html", R"HTML(<html><head><style>
+body { margin: 0 } p { margin: 0 } div { height: 20px; background-color: #ff0000 } div:focus { background-color: #00ff00 }
+.on + div { background-color: #0000ff } .on ~ p { height: 20px; background-color: #0000ff }
+</style></head><body><div id=a></div><div id=b></div><p id=c></p></body></html>)HTML"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView();
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/focus.html")));
+    EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 5, 5));
+    Click(v, 5, 5);
+    EXPECT_EQ(RGB(0, 255, 0), PixelAt(v, 5, 5));
+    Click(v, 5, 25);
+    EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 5, 5));
+    EXPECT_EQ(RGB(0, 255, 0), PixelAt(v, 5, 25));
+    Click(v, 5, 200);  // below them: the focus leaves the divs
+
+    dom_node* a = ById(v, "a");
+    ASSERT_NE(nullptr, a);
+    webview::SetAttr(a, "class", "on");
+    webview::NodeChanged(v, a, webview::ChangeKind::Attribute);
+    EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 5, 5));
+    EXPECT_EQ(RGB(0, 0, 255), PixelAt(v, 5, 25));
+    EXPECT_EQ(RGB(0, 0, 255), PixelAt(v, 5, 45));
+    webview::SetAttr(a, "class", "off");
+    webview::NodeChanged(v, a, webview::ChangeKind::Attribute);
+    EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 5, 25));
+    EXPECT_EQ(RGB(255, 255, 255), PixelAt(v, 5, 45));
+}
+
 TEST_F(WebViewDocument, ScriptsStillReachTheDocument) {
     Json::Value spec;
     spec["routes"].append(PageRoute("/script.html", R"HTML(<html><body style="margin:0">

@@ -11,7 +11,7 @@ cache=${TOLLVANE_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tollvane-deps}
 mkdir -p "$cache"
 
 # The versions apt would fetch, without fetching: they key the cache.
-uris=$(cd "$cache" && apt-get source --print-uris --download-only curl libjsoncpp qrencode zlib duktape libxml2 netsurf 2>/dev/null | grep "^'" | awk '{print $2}' | sort)
+uris=$(cd "$cache" && apt-get source --print-uris --download-only curl libjsoncpp qrencode zlib duktape netsurf 2>/dev/null | grep "^'" | awk '{print $2}' | sort)
 [ -n "$uris" ] || { echo "apt-get source knows none of the source packages (deb-src missing?)" >&2; exit 1; }
 key=$( { echo "$uris"; echo "$arch"; cat "$0" "$here/cmake/toolchain-$arch-mingw.cmake" "$here/cmake/mingw-common.cmake" \
          "$here/cmake/deps/minizip/CMakeLists.txt"; \
@@ -28,8 +28,8 @@ work=$(mktemp -d "$cache/work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 # Some .debian.tar.xz files may be missing from the archive: the .orig tarballs are enough.
-apt-get source --download-only curl libjsoncpp qrencode zlib duktape libxml2 netsurf >&2 || true
-for pkg in curl libjsoncpp qrencode zlib duktape libxml2 netsurf; do
+apt-get source --download-only curl libjsoncpp qrencode zlib duktape netsurf >&2 || true
+for pkg in curl libjsoncpp qrencode zlib duktape netsurf; do
   orig=$(ls ${pkg}_*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -n1 || true)
   [ -n "$orig" ] || { echo "no upstream tarball for $pkg" >&2; exit 1; }
   mkdir -p "src/$pkg"
@@ -72,10 +72,6 @@ mkdir -p build/duktape "$prefix/lib" "$prefix/include/duktape"
 "$triple-gcc-posix" -O2 -std=c99 -c src/duktape/src/duktape.c -o build/duktape/duktape.o >&2
 "$triple-ar" rcs "$prefix/lib/libduktape.a" build/duktape/duktape.o
 cp src/duktape/src/duktape.h src/duktape/src/duk_config.h "$prefix/include/duktape/"
-# The web view's HTML parser only: no iconv (pages are converted to UTF-8 by the web view).
-build libxml2 src/libxml2 -DBUILD_SHARED_LIBS=OFF -DLIBXML2_WITH_ICONV=OFF -DLIBXML2_WITH_ZLIB=OFF \
-  -DLIBXML2_WITH_LZMA=OFF -DLIBXML2_WITH_HTTP=OFF -DLIBXML2_WITH_FTP=OFF -DLIBXML2_WITH_PYTHON=OFF \
-  -DLIBXML2_WITH_PROGRAMS=OFF -DLIBXML2_WITH_TESTS=OFF -DLIBXML2_WITH_MODULES=OFF -DLIBXML2_WITH_ICU=OFF
 # The web view's HTML5 parser, DOM and CSS cascade: NetSurf's MIT-licensed libraries, from the
 # tarball Debian's netsurf source package bundles them in (its browser itself is not built).
 # No iconv on mingw: libparserutils keeps its own UTF-8/16, 8859 and Windows-125x codecs; the web

@@ -539,10 +539,10 @@ void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache
     r.canvas = 0xFFFFFFFF;
     Box* root = tree.Root();
     if (!root) return;
-    if (previous) {
-        r.items.reserve(previous->items.size() + 256);
-        r.hits.reserve(previous->hits.size() + 256);
-    }
+    // Room for about what the page will need, so the lists grow (and move) at most once or twice.
+    size_t guess = std::max(previous ? previous->items.size() : 0, tree.BoxCount() * 3) + 256;
+    r.items.reserve(guess);
+    r.hits.reserve(guess);
     Layouter l(tree, doc, measureDc, fonts, previous);
     r.height = l.Block(root, 0, 0, std::max(0, width), r, true);
     r.width = width;

@@ -76,6 +76,7 @@ public:
 
     Box* Root() const { return m_root.get(); }
     Box* BoxOf(dom_node* n) const;
+    size_t BoxCount() const { return m_boxes.size(); }
     Cascade& Styles() { return m_cascade; }
 
     // Boxes laid out (not copied) by layout passes since the tree was made; tests read it.

@@ -180,6 +180,8 @@ enum { RelParent, RelFirst, RelLast, RelNext, RelPrev, RelParentEl, RelFirstEl, 
        RelOwner, RelRoot, RelBody, RelHead };
 
 duk_ret_t Native(duk_context* ctx) {
+    // A loop of short native calls meets the page's deadline here, between calls.
+    if (Script::Of(ctx)->OverBudget()) return duk_range_error(ctx, "script deadline");
     dom_node* n = WrappedNode(ctx, 0);
     switch ((Op)duk_get_current_magic(ctx)) {
     case OpType:

@@ -110,6 +110,8 @@ bool Decode(const std::string& in, std::string& out) {
 enum Op { OpAtob, OpBtoa, OpGetItem, OpSetItem, OpRemoveItem, OpClear, OpLength, OpKey };
 
 duk_ret_t Native(duk_context* ctx) {
+    // A loop of short native calls meets the page's deadline here, between calls.
+    if (Script::Of(ctx)->OverBudget()) return duk_range_error(ctx, "script deadline");
     switch ((Op)duk_get_current_magic(ctx)) {
     case OpBtoa: {
         std::string bytes;

@@ -596,19 +596,6 @@ int Px(css_fixed v, css_unit u, int fontSize) {
     return (int)std::max(-100000.0f, std::min(100000.0f, f));
 }
 
-Length ToLength(uint8_t set, uint8_t setValue, css_fixed v, css_unit u, int fontSize) {
-    Length l;
-    if (set != setValue) return l;
-    if (u == CSS_UNIT_PCT) {
-        l.kind = Length::Percent;
-        l.value = FIXTOFLT(v);
-    } else {
-        l.kind = Length::Px;
-        l.value = (float)std::max(0, Px(v, u, fontSize));
-    }
-    return l;
-}
-
 }  // namespace
 
 Cascade::Cascade() {
@@ -793,6 +780,90 @@ Style Cascade::Cooked(const css_computed_style* s, const Style* parent, bool roo
     return m_cooked[key] = Cook(s, parent, root);
 }
 
+namespace {
+
+using LengthGetter = uint8_t (*)(const css_computed_style*, css_fixed*, css_unit*);
+
+// A length property: set lengths as pixels or percentages, anything else (auto, none, normal) as
+// auto. Negative values stay only where CSS allows them (margins, offsets, text-indent).
+Length LengthOf(const css_computed_style* s, LengthGetter get, uint8_t setValue, int fontSize, bool negative) {
+    css_fixed v = 0;
+    css_unit u = CSS_UNIT_PX;
+    Length l;
+    if (get(s, &v, &u) != setValue) return l;
+    if (u == CSS_UNIT_PCT) {
+        l.kind = Length::Percent;
+        l.value = FIXTOFLT(v);
+    } else {
+        l.kind = Length::Px;
+        int px = Px(v, u, fontSize);
+        l.value = (float)(negative ? px : std::max(0, px));
+    }
+    return l;
+}
+
+Display DisplayOf(uint8_t d) {
+    switch (d) {
+    case CSS_DISPLAY_NONE: return Display::None;
+    case CSS_DISPLAY_INLINE: return Display::Inline;
+    case CSS_DISPLAY_INLINE_BLOCK: return Display::InlineBlock;
+    case CSS_DISPLAY_LIST_ITEM: return Display::ListItem;
+    case CSS_DISPLAY_TABLE: return Display::Table;
+    case CSS_DISPLAY_INLINE_TABLE: return Display::InlineTable;
+    case CSS_DISPLAY_TABLE_ROW_GROUP: return Display::TableRowGroup;
+    case CSS_DISPLAY_TABLE_HEADER_GROUP: return Display::TableHeaderGroup;
+    case CSS_DISPLAY_TABLE_FOOTER_GROUP: return Display::TableFooterGroup;
+    case CSS_DISPLAY_TABLE_ROW: return Display::TableRow;
+    case CSS_DISPLAY_TABLE_CELL: return Display::TableCell;
+    case CSS_DISPLAY_TABLE_CAPTION: return Display::TableCaption;
+    case CSS_DISPLAY_TABLE_COLUMN: return Display::TableColumn;
+    case CSS_DISPLAY_TABLE_COLUMN_GROUP: return Display::TableColumnGroup;
+    case CSS_DISPLAY_FLEX: return Display::Flex;
+    case CSS_DISPLAY_INLINE_FLEX: return Display::InlineFlex;
+    default: return Display::Block;
+    }
+}
+
+BorderStyle BorderStyleOf(uint8_t b) {
+    switch (b) {
+    case CSS_BORDER_STYLE_SOLID: return BorderStyle::Solid;
+    case CSS_BORDER_STYLE_DASHED: return BorderStyle::Dashed;
+    case CSS_BORDER_STYLE_DOTTED: return BorderStyle::Dotted;
+    case CSS_BORDER_STYLE_DOUBLE: return BorderStyle::Double;
+    case CSS_BORDER_STYLE_GROOVE: return BorderStyle::Groove;
+    case CSS_BORDER_STYLE_RIDGE: return BorderStyle::Ridge;
+    case CSS_BORDER_STYLE_INSET: return BorderStyle::Inset;
+    case CSS_BORDER_STYLE_OUTSET: return BorderStyle::Outset;
+    default: return BorderStyle::None;
+    }
+}
+
+FlexAlign FlexAlignOf(uint8_t a) {
+    // align-items, align-self and align-content share their values' order in libcss.
+    switch (a) {
+    case CSS_ALIGN_ITEMS_FLEX_START: return FlexAlign::FlexStart;
+    case CSS_ALIGN_ITEMS_FLEX_END: return FlexAlign::FlexEnd;
+    case CSS_ALIGN_ITEMS_CENTER: return FlexAlign::Center;
+    case CSS_ALIGN_ITEMS_BASELINE: return FlexAlign::Baseline;
+    default: return FlexAlign::Stretch;
+    }
+}
+
+Overflow OverflowOf(uint8_t o) {
+    switch (o) {
+    case CSS_OVERFLOW_HIDDEN: return Overflow::Hidden;
+    case CSS_OVERFLOW_SCROLL: return Overflow::Scroll;
+    case CSS_OVERFLOW_AUTO: return Overflow::Auto;
+    default: return Overflow::Visible;
+    }
+}
+
+std::wstring Lwc(lwc_string* l) {
+    return Utf8ToWide(std::string(lwc_string_data(l), lwc_string_length(l)));
+}
+
+}  // namespace
+
 Style Cascade::Cook(const css_computed_style* s, const Style* parent, bool root) {
     Style o;
     if (!s) {
@@ -806,81 +877,233 @@ Style Cascade::Cook(const css_computed_style* s, const Style* parent, bool root)
     css_unit u = CSS_UNIT_PX;
     css_computed_font_size(s, &v, &u);
     o.fontSize = std::max(1, std::min(400, Px(v, u, parent ? parent->fontSize : 16)));
-    switch (css_computed_display(s, root)) {
-    case CSS_DISPLAY_NONE:
-    case CSS_DISPLAY_TABLE_COLUMN:
-    case CSS_DISPLAY_TABLE_COLUMN_GROUP:
-        o.display = Display::None;
-        break;
-    case CSS_DISPLAY_INLINE:
-        o.display = Display::Inline;
-        break;
-    case CSS_DISPLAY_INLINE_BLOCK:
-    case CSS_DISPLAY_INLINE_TABLE:
-    case CSS_DISPLAY_INLINE_FLEX:
-        o.display = Display::InlineBlock;
-        break;
-    default:
-        o.display = Display::Block;
-        break;
+    const int fs = o.fontSize;
+    o.display = DisplayOf(css_computed_display(s, root));
+    switch (css_computed_position(s)) {
+    case CSS_POSITION_RELATIVE: o.position = Position::Relative; break;
+    case CSS_POSITION_ABSOLUTE: o.position = Position::Absolute; break;
+    case CSS_POSITION_FIXED: o.position = Position::Fixed; break;
+    default: break;
     }
+    switch (css_computed_float(s)) {
+    case CSS_FLOAT_LEFT: o.floating = Float::Left; break;
+    case CSS_FLOAT_RIGHT: o.floating = Float::Right; break;
+    default: break;
+    }
+    if (o.IsOutOfFlow()) o.floating = Float::None;
+    switch (css_computed_clear(s)) {
+    case CSS_CLEAR_LEFT: o.clear = Clear::Left; break;
+    case CSS_CLEAR_RIGHT: o.clear = Clear::Right; break;
+    case CSS_CLEAR_BOTH: o.clear = Clear::Both; break;
+    default: break;
+    }
+    o.overflowX = OverflowOf(css_computed_overflow_x(s));
+    o.overflowY = OverflowOf(css_computed_overflow_y(s));
+    uint8_t vis = css_computed_visibility(s);
+    o.hidden = vis == CSS_VISIBILITY_HIDDEN || vis == CSS_VISIBILITY_COLLAPSE;
+    o.borderBox = css_computed_box_sizing(s) == CSS_BOX_SIZING_BORDER_BOX;
+    css_fixed opacity = INTTOFIX(1);
+    if (css_computed_opacity(s, &opacity) == CSS_OPACITY_SET)
+        o.opacity = std::max(0.0f, std::min(1.0f, FIXTOFLT(opacity)));
+    int32_t z = 0;
+    if (css_computed_z_index(s, &z) == CSS_Z_INDEX_SET) {
+        o.zAuto = false;
+        o.zIndex = z;
+    }
+    o.offset.top = LengthOf(s, css_computed_top, CSS_TOP_SET, fs, true);
+    o.offset.right = LengthOf(s, css_computed_right, CSS_RIGHT_SET, fs, true);
+    o.offset.bottom = LengthOf(s, css_computed_bottom, CSS_BOTTOM_SET, fs, true);
+    o.offset.left = LengthOf(s, css_computed_left, CSS_LEFT_SET, fs, true);
+
+    o.margin.top = LengthOf(s, css_computed_margin_top, CSS_MARGIN_SET, fs, true);
+    o.margin.right = LengthOf(s, css_computed_margin_right, CSS_MARGIN_SET, fs, true);
+    o.margin.bottom = LengthOf(s, css_computed_margin_bottom, CSS_MARGIN_SET, fs, true);
+    o.margin.left = LengthOf(s, css_computed_margin_left, CSS_MARGIN_SET, fs, true);
+    o.padding.top = LengthOf(s, css_computed_padding_top, CSS_PADDING_SET, fs, false);
+    o.padding.right = LengthOf(s, css_computed_padding_right, CSS_PADDING_SET, fs, false);
+    o.padding.bottom = LengthOf(s, css_computed_padding_bottom, CSS_PADDING_SET, fs, false);
+    o.padding.left = LengthOf(s, css_computed_padding_left, CSS_PADDING_SET, fs, false);
+    const struct {
+        LengthGetter width;
+        uint8_t (*style)(const css_computed_style*);
+        uint8_t (*color)(const css_computed_style*, css_color*);
+    } sides[4] = {
+        {css_computed_border_top_width, css_computed_border_top_style, css_computed_border_top_color},
+        {css_computed_border_right_width, css_computed_border_right_style, css_computed_border_right_color},
+        {css_computed_border_bottom_width, css_computed_border_bottom_style, css_computed_border_bottom_color},
+        {css_computed_border_left_width, css_computed_border_left_style, css_computed_border_left_color},
+    };
+    int widths[4] = {0, 0, 0, 0};
     css_color c = 0;
+    for (int i = 0; i < 4; ++i) {
+        o.borderStyle[i] = BorderStyleOf(sides[i].style(s));
+        sides[i].color(s, &c);
+        o.borderColors[i] = c;
+        if (o.borderStyle[i] == BorderStyle::None) continue;
+        css_fixed bv = 0;
+        css_unit bu = CSS_UNIT_PX;
+        uint8_t kind = sides[i].width(s, &bv, &bu);
+        widths[i] = kind == CSS_BORDER_WIDTH_THIN ? 1 : kind == CSS_BORDER_WIDTH_MEDIUM ? 3
+                  : kind == CSS_BORDER_WIDTH_THICK ? 5 : std::max(0, Px(bv, bu, fs));
+    }
+    o.border = Edges{widths[0], widths[1], widths[2], widths[3]};
+    o.borderColor = o.borderColors[0];
+    o.width = LengthOf(s, css_computed_width, CSS_WIDTH_SET, fs, false);
+    o.height = LengthOf(s, css_computed_height, CSS_HEIGHT_SET, fs, false);
+    o.minWidth = LengthOf(s, css_computed_min_width, CSS_MIN_WIDTH_SET, fs, false);
+    o.minHeight = LengthOf(s, css_computed_min_height, CSS_MIN_HEIGHT_SET, fs, false);
+    o.maxWidth = LengthOf(s, css_computed_max_width, CSS_MAX_WIDTH_SET, fs, false);
+    o.maxHeight = LengthOf(s, css_computed_max_height, CSS_MAX_HEIGHT_SET, fs, false);
+
     css_computed_color(s, &c);
     o.color = c;
-    o.background = css_computed_background_color(s, &c) == CSS_BACKGROUND_COLOR_COLOR ? c : 0;
-    if ((o.background >> 24) == 0) o.background = 0;
+    lwc_string** names = nullptr;
+    uint8_t generic = css_computed_font_family(s, &names);
+    if (names && names[0]) o.fontFamily = InternFontFamily(Lwc(names[0]));
+    else if (generic == CSS_FONT_FAMILY_MONOSPACE) o.fontFamily = InternFontFamily(L"monospace");
     uint8_t w = css_computed_font_weight(s);
     o.bold = w == CSS_FONT_WEIGHT_BOLD || w == CSS_FONT_WEIGHT_BOLDER || (w >= CSS_FONT_WEIGHT_600 && w <= CSS_FONT_WEIGHT_900);
-    o.underline = (css_computed_text_decoration(s) & CSS_TEXT_DECORATION_UNDERLINE) != 0 || (parent && parent->underline);
+    uint8_t fst = css_computed_font_style(s);
+    o.italic = fst == CSS_FONT_STYLE_ITALIC || fst == CSS_FONT_STYLE_OBLIQUE;
+    uint8_t deco = css_computed_text_decoration(s);
+    // Decorations are drawn across descendants' text: they propagate as if inherited.
+    o.underline = (deco & CSS_TEXT_DECORATION_UNDERLINE) != 0 || (parent && parent->underline);
+    o.lineThrough = (deco & CSS_TEXT_DECORATION_LINE_THROUGH) != 0 || (parent && parent->lineThrough);
+    o.overline = (deco & CSS_TEXT_DECORATION_OVERLINE) != 0 || (parent && parent->overline);
     switch (css_computed_text_align(s)) {
     case CSS_TEXT_ALIGN_CENTER:
     case CSS_TEXT_ALIGN_LIBCSS_CENTER: o.align = Align::Center; break;
     case CSS_TEXT_ALIGN_RIGHT:
     case CSS_TEXT_ALIGN_LIBCSS_RIGHT: o.align = Align::Right; break;
+    case CSS_TEXT_ALIGN_JUSTIFY: o.align = Align::Justify; break;
     default: o.align = Align::Left; break;
     }
-    uint8_t ws = css_computed_white_space(s);
-    o.pre = ws == CSS_WHITE_SPACE_PRE || ws == CSS_WHITE_SPACE_PRE_WRAP;
-    int fs = o.fontSize;
-    auto margin = [&](uint8_t (*get)(const css_computed_style*, css_fixed*, css_unit*)) {
-        css_fixed mv = 0;
-        css_unit mu = CSS_UNIT_PX;
-        return get(s, &mv, &mu) == CSS_MARGIN_SET && mu != CSS_UNIT_PCT ? std::max(0, Px(mv, mu, fs)) : 0;
-    };
-    o.margin = Edges{margin(css_computed_margin_top), margin(css_computed_margin_right),
-                     margin(css_computed_margin_bottom), margin(css_computed_margin_left)};
-    auto padding = [&](uint8_t (*get)(const css_computed_style*, css_fixed*, css_unit*)) {
-        css_fixed pv = 0;
-        css_unit pu = CSS_UNIT_PX;
-        get(s, &pv, &pu);
-        return pu != CSS_UNIT_PCT ? std::max(0, Px(pv, pu, fs)) : 0;
-    };
-    o.padding = Edges{padding(css_computed_padding_top), padding(css_computed_padding_right),
-                      padding(css_computed_padding_bottom), padding(css_computed_padding_left)};
-    auto border = [&](uint8_t (*get)(const css_computed_style*, css_fixed*, css_unit*),
-                      uint8_t (*style)(const css_computed_style*)) {
-        uint8_t bs = style(s);
-        if (bs == CSS_BORDER_STYLE_NONE || bs == CSS_BORDER_STYLE_HIDDEN) return 0;
-        css_fixed bv = 0;
-        css_unit bu = CSS_UNIT_PX;
-        uint8_t kind = get(s, &bv, &bu);
-        if (kind == CSS_BORDER_WIDTH_THIN) return 1;
-        if (kind == CSS_BORDER_WIDTH_MEDIUM) return 3;
-        if (kind == CSS_BORDER_WIDTH_THICK) return 5;
-        return std::max(0, Px(bv, bu, fs));
-    };
-    o.border = Edges{border(css_computed_border_top_width, css_computed_border_top_style),
-                     border(css_computed_border_right_width, css_computed_border_right_style),
-                     border(css_computed_border_bottom_width, css_computed_border_bottom_style),
-                     border(css_computed_border_left_width, css_computed_border_left_style)};
-    css_computed_border_top_color(s, &c);
-    o.borderColor = c;
-    css_fixed lv = 0;
-    css_unit lu = CSS_UNIT_PX;
-    uint8_t set = css_computed_width(s, &lv, &lu);
-    o.width = ToLength(set, CSS_WIDTH_SET, lv, lu, fs);
-    set = css_computed_height(s, &lv, &lu);
-    o.height = ToLength(set, CSS_HEIGHT_SET, lv, lu, fs);
+    switch (css_computed_white_space(s)) {
+    case CSS_WHITE_SPACE_NOWRAP: o.whiteSpace = WhiteSpace::Nowrap; break;
+    case CSS_WHITE_SPACE_PRE: o.whiteSpace = WhiteSpace::Pre; break;
+    case CSS_WHITE_SPACE_PRE_WRAP: o.whiteSpace = WhiteSpace::PreWrap; break;
+    case CSS_WHITE_SPACE_PRE_LINE: o.whiteSpace = WhiteSpace::PreLine; break;
+    default: break;
+    }
+    o.pre = o.whiteSpace == WhiteSpace::Pre || o.whiteSpace == WhiteSpace::PreWrap;
+    switch (css_computed_line_height(s, &v, &u)) {
+    case CSS_LINE_HEIGHT_NUMBER: o.lineHeightFactor = std::max(0.0f, FIXTOFLT(v)); break;
+    case CSS_LINE_HEIGHT_DIMENSION:
+        o.lineHeightPx = u == CSS_UNIT_PCT ? int(FIXTOFLT(v) * fs / 100) : std::max(0, Px(v, u, fs));
+        break;
+    default: break;
+    }
+    switch (css_computed_vertical_align(s, &v, &u)) {
+    case CSS_VERTICAL_ALIGN_MIDDLE: o.verticalAlign = VerticalAlign::Middle; break;
+    case CSS_VERTICAL_ALIGN_TOP: o.verticalAlign = VerticalAlign::Top; break;
+    case CSS_VERTICAL_ALIGN_BOTTOM: o.verticalAlign = VerticalAlign::Bottom; break;
+    case CSS_VERTICAL_ALIGN_TEXT_TOP: o.verticalAlign = VerticalAlign::TextTop; break;
+    case CSS_VERTICAL_ALIGN_TEXT_BOTTOM: o.verticalAlign = VerticalAlign::TextBottom; break;
+    case CSS_VERTICAL_ALIGN_SUB: o.verticalAlign = VerticalAlign::Sub; break;
+    case CSS_VERTICAL_ALIGN_SUPER: o.verticalAlign = VerticalAlign::Super; break;
+    case CSS_VERTICAL_ALIGN_SET:
+        o.verticalAlign = VerticalAlign::Length;
+        o.verticalShift = u == CSS_UNIT_PCT ? int(FIXTOFLT(v) * fs / 100) : Px(v, u, fs);
+        break;
+    default: break;
+    }
+    o.textIndent = LengthOf(s, css_computed_text_indent, CSS_TEXT_INDENT_SET, fs, true);
+    if (css_computed_letter_spacing(s, &v, &u) == CSS_LETTER_SPACING_SET) o.letterSpacing = Px(v, u, fs);
+    if (css_computed_word_spacing(s, &v, &u) == CSS_WORD_SPACING_SET) o.wordSpacing = Px(v, u, fs);
+    switch (css_computed_list_style_type(s)) {
+    case CSS_LIST_STYLE_TYPE_NONE: o.listStyle = ListStyle::None; break;
+    case CSS_LIST_STYLE_TYPE_CIRCLE: o.listStyle = ListStyle::Circle; break;
+    case CSS_LIST_STYLE_TYPE_SQUARE: o.listStyle = ListStyle::Square; break;
+    case CSS_LIST_STYLE_TYPE_DECIMAL:
+    case CSS_LIST_STYLE_TYPE_DECIMAL_LEADING_ZERO: o.listStyle = ListStyle::Decimal; break;
+    case CSS_LIST_STYLE_TYPE_LOWER_ALPHA:
+    case CSS_LIST_STYLE_TYPE_LOWER_LATIN: o.listStyle = ListStyle::LowerAlpha; break;
+    case CSS_LIST_STYLE_TYPE_UPPER_ALPHA:
+    case CSS_LIST_STYLE_TYPE_UPPER_LATIN: o.listStyle = ListStyle::UpperAlpha; break;
+    case CSS_LIST_STYLE_TYPE_LOWER_ROMAN: o.listStyle = ListStyle::LowerRoman; break;
+    case CSS_LIST_STYLE_TYPE_UPPER_ROMAN: o.listStyle = ListStyle::UpperRoman; break;
+    default: o.listStyle = ListStyle::Disc; break;
+    }
+    o.listInside = css_computed_list_style_position(s) == CSS_LIST_STYLE_POSITION_INSIDE;
+    lwc_string** cursorUrls = nullptr;
+    switch (css_computed_cursor(s, &cursorUrls)) {
+    case CSS_CURSOR_DEFAULT: o.cursor = Cursor::Default; break;
+    case CSS_CURSOR_POINTER: o.cursor = Cursor::Pointer; break;
+    case CSS_CURSOR_TEXT: o.cursor = Cursor::Text; break;
+    case CSS_CURSOR_MOVE: o.cursor = Cursor::Move; break;
+    case CSS_CURSOR_WAIT:
+    case CSS_CURSOR_PROGRESS: o.cursor = Cursor::Wait; break;
+    case CSS_CURSOR_HELP: o.cursor = Cursor::Help; break;
+    default: break;
+    }
+
+    o.background = css_computed_background_color(s, &c) == CSS_BACKGROUND_COLOR_COLOR ? c : 0;
+    if ((o.background >> 24) == 0) o.background = 0;
+    lwc_string* image = nullptr;
+    if (css_computed_background_image(s, &image) == CSS_BACKGROUND_IMAGE_IMAGE && image)
+        o.backgroundImage.assign(lwc_string_data(image), lwc_string_length(image));  // resolved by libcss
+    switch (css_computed_background_repeat(s)) {
+    case CSS_BACKGROUND_REPEAT_REPEAT_X: o.backgroundRepeat = Repeat::RepeatX; break;
+    case CSS_BACKGROUND_REPEAT_REPEAT_Y: o.backgroundRepeat = Repeat::RepeatY; break;
+    case CSS_BACKGROUND_REPEAT_NO_REPEAT: o.backgroundRepeat = Repeat::NoRepeat; break;
+    default: break;
+    }
+    css_fixed hv = 0, vv = 0;
+    css_unit hu = CSS_UNIT_PX, vu = CSS_UNIT_PX;
+    if (css_computed_background_position(s, &hv, &hu, &vv, &vu) == CSS_BACKGROUND_POSITION_SET) {
+        o.backgroundX = hu == CSS_UNIT_PCT ? Length{Length::Percent, FIXTOFLT(hv)} : Length{Length::Px, (float)Px(hv, hu, fs)};
+        o.backgroundY = vu == CSS_UNIT_PCT ? Length{Length::Percent, FIXTOFLT(vv)} : Length{Length::Px, (float)Px(vv, vu, fs)};
+    }
+
+    o.borderCollapse = css_computed_border_collapse(s) == CSS_BORDER_COLLAPSE_COLLAPSE;
+    if (css_computed_border_spacing(s, &hv, &hu, &vv, &vu) == CSS_BORDER_SPACING_SET) {
+        o.borderSpacingX = std::max(0, Px(hv, hu, fs));
+        o.borderSpacingY = std::max(0, Px(vv, vu, fs));
+    }
+    o.captionBottom = css_computed_caption_side(s) == CSS_CAPTION_SIDE_BOTTOM;
+    o.fixedTableLayout = css_computed_table_layout(s) == CSS_TABLE_LAYOUT_FIXED;
+
+    switch (css_computed_flex_direction(s)) {
+    case CSS_FLEX_DIRECTION_ROW_REVERSE: o.flexDirection = FlexDirection::RowReverse; break;
+    case CSS_FLEX_DIRECTION_COLUMN: o.flexDirection = FlexDirection::Column; break;
+    case CSS_FLEX_DIRECTION_COLUMN_REVERSE: o.flexDirection = FlexDirection::ColumnReverse; break;
+    default: break;
+    }
+    switch (css_computed_flex_wrap(s)) {
+    case CSS_FLEX_WRAP_WRAP: o.flexWrap = FlexWrap::Wrap; break;
+    case CSS_FLEX_WRAP_WRAP_REVERSE: o.flexWrap = FlexWrap::WrapReverse; break;
+    default: break;
+    }
+    switch (css_computed_justify_content(s)) {
+    case CSS_JUSTIFY_CONTENT_FLEX_END: o.justifyContent = Justify::FlexEnd; break;
+    case CSS_JUSTIFY_CONTENT_CENTER: o.justifyContent = Justify::Center; break;
+    case CSS_JUSTIFY_CONTENT_SPACE_BETWEEN: o.justifyContent = Justify::SpaceBetween; break;
+    case CSS_JUSTIFY_CONTENT_SPACE_AROUND: o.justifyContent = Justify::SpaceAround; break;
+    case CSS_JUSTIFY_CONTENT_SPACE_EVENLY: o.justifyContent = Justify::SpaceEvenly; break;
+    default: break;
+    }
+    o.alignItems = FlexAlignOf(css_computed_align_items(s));
+    uint8_t self = css_computed_align_self(s);
+    o.alignSelf = self == CSS_ALIGN_SELF_AUTO ? FlexAlign::Auto : FlexAlignOf(self);
+    switch (css_computed_align_content(s)) {
+    case CSS_ALIGN_CONTENT_FLEX_START: o.alignContent = FlexAlign::FlexStart; break;
+    case CSS_ALIGN_CONTENT_FLEX_END: o.alignContent = FlexAlign::FlexEnd; break;
+    case CSS_ALIGN_CONTENT_CENTER: o.alignContent = FlexAlign::Center; break;
+    case CSS_ALIGN_CONTENT_SPACE_BETWEEN: o.alignContent = FlexAlign::SpaceBetween; break;
+    case CSS_ALIGN_CONTENT_SPACE_AROUND: o.alignContent = FlexAlign::SpaceAround; break;
+    default: break;
+    }
+    css_fixed number = 0;
+    if (css_computed_flex_grow(s, &number) == CSS_FLEX_GROW_SET) o.flexGrow = std::max(0.0f, FIXTOFLT(number));
+    if (css_computed_flex_shrink(s, &number) == CSS_FLEX_SHRINK_SET) o.flexShrink = std::max(0.0f, FIXTOFLT(number));
+    uint8_t basis = css_computed_flex_basis(s, &v, &u);
+    if (basis == CSS_FLEX_BASIS_SET) {
+        o.flexBasis = u == CSS_UNIT_PCT ? Length{Length::Percent, FIXTOFLT(v)} : Length{Length::Px, (float)std::max(0, Px(v, u, fs))};
+    }
+    o.flexBasisContent = basis == CSS_FLEX_BASIS_CONTENT;
+    int32_t order = 0;
+    if (css_computed_order(s, &order) == CSS_ORDER_SET) o.order = order;
+    if (css_computed_column_gap(s, &v, &u) == CSS_COLUMN_GAP_SET) o.columnGap = std::max(0, Px(v, u, fs));
     return o;
 }
 
@@ -905,12 +1128,22 @@ std::string LengthText(const Length& l) {
 std::string Cascade::Value(const css_computed_style*, const Style& o, const std::string& property) {
     const std::string p = ToLower(Trim(property));
     if (p == "display") {
-        switch (o.display) {
-        case Display::None: return "none";
-        case Display::Block: return "block";
-        case Display::InlineBlock: return "inline-block";
-        default: return "inline";
-        }
+        static const char* const kNames[] = {
+            "inline", "block", "inline-block", "none", "list-item", "table", "inline-table", "table-row-group",
+            "table-header-group", "table-footer-group", "table-row", "table-cell", "table-caption", "table-column",
+            "table-column-group", "flex", "inline-flex"};
+        return kNames[(int)o.display];
+    }
+    if (p == "position") {
+        static const char* const kNames[] = {"static", "relative", "absolute", "fixed"};
+        return kNames[(int)o.position];
+    }
+    if (p == "float") return o.floating == Float::Left ? "left" : o.floating == Float::Right ? "right" : "none";
+    if (p == "visibility") return o.hidden ? "hidden" : "visible";
+    if (p == "opacity") {
+        char b[16];
+        snprintf(b, sizeof b, "%g", o.opacity);
+        return b;
     }
     if (p == "color") return Hex(o.color);
     if (p == "background-color") return Hex(o.background);
@@ -922,10 +1155,11 @@ std::string Cascade::Value(const css_computed_style*, const Style& o, const std:
     if (p == "white-space") return o.pre ? "pre" : "normal";
     if (p == "width") return LengthText(o.width);
     if (p == "height") return LengthText(o.height);
+    const Edges margin = o.margin.Resolve(0), padding = o.padding.Resolve(0);
     const struct {
         const char* name;
         const Edges* e;
-    } boxes[] = {{"margin", &o.margin}, {"padding", &o.padding}, {"border", &o.border}};
+    } boxes[] = {{"margin", &margin}, {"padding", &padding}, {"border", &o.border}};
     for (const auto& b : boxes) {
         std::string n = b.name;
         std::string suffix = n == "border" ? "-width" : "";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cwchar>
 
 #include "Text.h"
 
@@ -83,6 +84,59 @@ Declarations ParseDeclarations(const std::string& text) {
         i = e + 1;
     }
     return d;
+}
+
+}  // namespace webview
+
+namespace webview {
+
+bool Style::operator==(const Style& o) const {
+    for (int i = 0; i < 4; ++i)
+        if (borderStyle[i] != o.borderStyle[i] || borderColors[i] != o.borderColors[i] || radius[i] != o.radius[i])
+            return false;
+    return display == o.display && position == o.position && floating == o.floating && clear == o.clear &&
+           overflowX == o.overflowX && overflowY == o.overflowY && hidden == o.hidden && borderBox == o.borderBox &&
+           opacity == o.opacity && zIndex == o.zIndex && zAuto == o.zAuto && offset == o.offset &&
+           margin == o.margin && padding == o.padding && border == o.border && borderColor == o.borderColor &&
+           width == o.width && height == o.height && minWidth == o.minWidth && minHeight == o.minHeight &&
+           maxWidth == o.maxWidth && maxHeight == o.maxHeight && color == o.color && fontSize == o.fontSize &&
+           fontFamily == o.fontFamily && bold == o.bold && italic == o.italic && underline == o.underline &&
+           lineThrough == o.lineThrough && overline == o.overline && align == o.align && pre == o.pre &&
+           whiteSpace == o.whiteSpace && lineHeightPx == o.lineHeightPx && lineHeightFactor == o.lineHeightFactor &&
+           verticalAlign == o.verticalAlign && verticalShift == o.verticalShift && textIndent == o.textIndent &&
+           letterSpacing == o.letterSpacing && wordSpacing == o.wordSpacing && listStyle == o.listStyle &&
+           listInside == o.listInside && cursor == o.cursor && background == o.background &&
+           backgroundImage == o.backgroundImage && backgroundRepeat == o.backgroundRepeat &&
+           backgroundX == o.backgroundX && backgroundY == o.backgroundY && backgroundSize == o.backgroundSize &&
+           borderCollapse == o.borderCollapse && borderSpacingX == o.borderSpacingX &&
+           borderSpacingY == o.borderSpacingY && captionBottom == o.captionBottom &&
+           fixedTableLayout == o.fixedTableLayout && flexDirection == o.flexDirection && flexWrap == o.flexWrap &&
+           justifyContent == o.justifyContent && alignItems == o.alignItems && alignSelf == o.alignSelf &&
+           alignContent == o.alignContent && flexGrow == o.flexGrow && flexShrink == o.flexShrink &&
+           flexBasis == o.flexBasis && flexBasisContent == o.flexBasisContent && order == o.order &&
+           rowGap == o.rowGap && columnGap == o.columnGap;
+}
+
+namespace {
+std::vector<std::wstring>& FontFamilies() {
+    static std::vector<std::wstring> names{L""};
+    return names;
+}
+}  // namespace
+
+// UI thread only, as all of the view.
+int InternFontFamily(const std::wstring& name) {
+    std::vector<std::wstring>& names = FontFamilies();
+    for (size_t i = 0; i < names.size(); ++i)
+        if (_wcsicmp(names[i].c_str(), name.c_str()) == 0) return (int)i;
+    if (names.size() >= 256) return 0;  // a page naming endless faces gets the default for the rest
+    names.push_back(name);
+    return (int)names.size() - 1;
+}
+
+const std::wstring& FontFamilyName(int index) {
+    const std::vector<std::wstring>& names = FontFamilies();
+    return index > 0 && index < (int)names.size() ? names[index] : names[0];
 }
 
 }  // namespace webview

@@ -15,7 +15,9 @@ namespace webview {
 struct Box;
 
 struct PaintItem {
-    enum Kind { Fill, Frame, Text, Picture, Child } kind = Fill;
+    // Decor: a box's background and borders, drawn from its style over rc, its border box.
+    // Control: a form control the view draws itself (FormControls.h), rc its border box.
+    enum Kind { Fill, Frame, Text, Picture, Child, Decor, Control } kind = Fill;
     RECT rc{};
     uint32_t color = 0;      // fill or text colour
     uint32_t background = 0; // text only: the background of its inline element
@@ -23,7 +25,8 @@ struct PaintItem {
     std::wstring text;
     HFONT font = nullptr;
     int image = -1;          // picture only: the document's image
-    Box* box = nullptr;      // child only: borrowed from the render tree
+    Box* box = nullptr;      // child, decor, control: borrowed from the render tree; text: the
+                             // element whose style it is drawn with (may be null)
 };
 
 struct HitBox {

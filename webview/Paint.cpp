@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "FormControls.h"
+
 #define STBI_NO_STDIO
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -51,6 +53,21 @@ void PaintBox(HDC dc, const Box* b, int x, int y, int top, int bottom, const std
             break;
         case PaintItem::Fill:
             Fill(dc, rc, it.color);
+            break;
+        case PaintItem::Decor: {
+            if (!it.box) break;
+            const Style& s = it.box->style;
+            if (s.hidden) break;
+            Fill(dc, rc, s.background);
+            const Edges& e = s.border;
+            Fill(dc, RECT{rc.left, rc.top, rc.right, rc.top + e.top}, s.borderColors[0]);
+            Fill(dc, RECT{rc.right - e.right, rc.top, rc.right, rc.bottom}, s.borderColors[1]);
+            Fill(dc, RECT{rc.left, rc.bottom - e.bottom, rc.right, rc.bottom}, s.borderColors[2]);
+            Fill(dc, RECT{rc.left, rc.top, rc.left + e.left, rc.bottom}, s.borderColors[3]);
+            break;
+        }
+        case PaintItem::Control:
+            if (it.box) PaintFormControl(dc, rc, it.box);
             break;
         case PaintItem::Frame: {
             const Edges& e = it.border;

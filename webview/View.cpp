@@ -539,8 +539,7 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
     if (v->needLayout) return false;
     Box* b = v->render.BoxOf(node);
     if (!b) return false;
-    if (b->element && (b->style.display == Display::Block || b->style.display == Display::InlineBlock ||
-                       b->tag == "img")) {
+    if (b->element && (b->style.display != Display::Inline || b->tag == "img")) {
         if (!b->ownsList && b->tag != "img") return false;
         *box = DocumentBorder(b);
         return true;

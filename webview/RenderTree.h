@@ -55,6 +55,11 @@ struct Box {
     RECT extent{};             // what it and its descendants draw, own coordinates
     // Border box: a list owner's in its own coordinates, any other box's in its container's.
     RECT border{};
+    // Boxes that clip their overflow (overflow other than visible): how far their content is
+    // scrolled, and the size of that content from the padding box's top left (scrollWidth and
+    // scrollHeight); their extent stays their border box.
+    POINT scroll{0, 0};
+    SIZE contentSize{0, 0};
 
     ~Box();
 };

@@ -327,7 +327,7 @@ int FileListKeyOf(const char* name, size_t length)
 }
 
 // The number a section name stands for when it is a number as std::to_string writes it.
-bool SectionNumber(const char* name, size_t length, size_t& number)
+bool SectionNumber(const char* name, size_t length, uint64_t& number)
 {
     if (length == 0 || length > 10 || (name[0] == '0' && length > 1))
         return false;
@@ -337,7 +337,8 @@ bool SectionNumber(const char* name, size_t length, size_t& number)
             return false;
         n = n * 10 + unsigned(name[i] - '0');
     }
-    number = size_t(n);
+    // Kept at 64 bits: a 32-bit size_t would wrap "4294967296" to section 0.
+    number = n;
     return true;
 }
 
@@ -376,11 +377,11 @@ std::vector<FileListSection> ReadFileListSections(const std::string& text)
             while (nameEnd > name && IsBlank(nameEnd[-1]))
                 --nameEnd;
             current = nullptr;
-            size_t number = 0;
+            uint64_t number = 0;
             if (SectionNumber(name, size_t(nameEnd - name), number) && number < lines) {
                 if (number >= sections.size())
-                    sections.resize(number + 1);
-                current = &sections[number];
+                    sections.resize(size_t(number) + 1);
+                current = &sections[size_t(number)];
                 current->present = true;
             }
             continue;

@@ -11,27 +11,57 @@ FontCache::~FontCache() {
     for (auto& kv : m_fonts) DeleteObject(kv.second);
 }
 
-HFONT FontCache::Get(int size, bool bold, bool underline) {
-    int key = size * 4 + (bold ? 2 : 0) + (underline ? 1 : 0);
+HFONT FontCache::Make(uint64_t key, int size, bool bold, bool italic, bool underline, int family) {
     auto it = m_fonts.find(key);
     if (it != m_fonts.end()) return it->second;
-    HFONT f = CreateFontW(-size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET,
+    const std::wstring& name = FontFamilyName(family);
+    // Generic families and an unnamed face draw with the view's default face.
+    bool generic = name.empty() || _wcsicmp(name.c_str(), L"sans-serif") == 0 ||
+                   _wcsicmp(name.c_str(), L"serif") == 0 || _wcsicmp(name.c_str(), L"monospace") == 0;
+    HFONT f = CreateFontW(-size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline, FALSE, DEFAULT_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                          L"Microsoft YaHei");
+                          generic ? L"Microsoft YaHei" : name.c_str());
     m_fonts[key] = f;
     return f;
 }
 
-int FontCache::LineHeight(HDC dc, HFONT font) {
-    auto it = m_heights.find(font);
-    if (it != m_heights.end()) return it->second;
+HFONT FontCache::Get(int size, bool bold, bool italic, int family) {
+    size = std::max(1, std::min(size, 4000));
+    uint64_t key = (uint64_t)(unsigned)family << 32 | (unsigned)size << 3 | (bold ? 4 : 0) | (italic ? 2 : 0);
+    return Make(key, size, bold, italic, false, family);
+}
+
+HFONT FontCache::Get(const Style& s) {
+    return Get(s.fontSize, s.bold, s.italic, s.fontFamily);
+}
+
+HFONT FontCache::Get(int size, bool bold, bool underline) {
+    size = std::max(1, std::min(size, 4000));
+    uint64_t key = (uint64_t)1 << 63 | (unsigned)size << 3 | (bold ? 4 : 0) | (underline ? 1 : 0);
+    return Make(key, size, bold, false, underline, 0);
+}
+
+const FontCache::Metrics& FontCache::MetricsOf(HDC dc, HFONT font) {
+    auto it = m_metrics.find(font);
+    if (it != m_metrics.end()) return it->second;
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
     SelectObject(dc, old);
-    int h = std::max<int>(1, tm.tmHeight + tm.tmExternalLeading);
-    m_heights[font] = h;
-    return h;
+    Metrics m{std::max<int>(1, tm.tmHeight + tm.tmExternalLeading), (int)tm.tmAscent, (int)tm.tmDescent};
+    return m_metrics[font] = m;
+}
+
+int FontCache::LineHeight(HDC dc, HFONT font) {
+    return MetricsOf(dc, font).lineHeight;
+}
+
+int FontCache::Ascent(HDC dc, HFONT font) {
+    return MetricsOf(dc, font).ascent;
+}
+
+int FontCache::Descent(HDC dc, HFONT font) {
+    return MetricsOf(dc, font).descent;
 }
 
 int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
@@ -71,12 +101,13 @@ int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
 }
 
 void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts, LayoutResult* previous,
-            LayoutResult& r) {
+            LayoutResult& r, int viewHeight) {
     r.width = r.height = 0;
     r.canvas = 0xFFFFFFFF;
     Box* root = tree.Root();
     if (!root) return;
     Layouter l(tree, doc, measureDc, fonts, previous != nullptr);
+    l.SetViewport(std::max(0, width), viewHeight > 0 ? viewHeight : std::max(0, width) * 3 / 4);
     r.height = l.Block(root, std::max(0, width));
     root->origin = POINT{0, 0};
     r.width = width;

@@ -9,6 +9,7 @@ namespace webview {
 
 FontCache::~FontCache() {
     for (auto& kv : m_fonts) DeleteObject(kv.second);
+    for (auto& kv : m_references) DeleteObject(kv.second);
 }
 
 HFONT FontCache::Make(uint64_t key, int size, bool bold, bool italic, bool underline, int family) {
@@ -22,6 +23,14 @@ HFONT FontCache::Make(uint64_t key, int size, bool bold, bool italic, bool under
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                           generic ? L"Microsoft YaHei" : name.c_str());
     m_fonts[key] = f;
+    // Its advances come from the same face at the reference size.
+    uint64_t refKey = (uint64_t)(unsigned)family << 8 | (bold ? 4 : 0) | (italic ? 2 : 0);
+    HFONT& ref = m_references[refKey];
+    if (!ref)
+        ref = CreateFontW(-kReferenceSize, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                          generic ? L"Microsoft YaHei" : name.c_str());
+    m_faces[f] = Face{size, &m_advances[ref], ref};
     return f;
 }
 
@@ -66,15 +75,17 @@ int FontCache::Descent(HDC dc, HFONT font) {
 
 int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
     if (!n) return 0;
-    std::vector<int>& adv = m_advances[font];
+    auto face = m_faces.find(font);
+    if (face == m_faces.end()) return 0;
+    std::vector<int>& adv = *face->second.advances;
     if (adv.empty()) adv.assign(65536, -1);
-    int w = 0;
+    const int64_t size = face->second.size;
+    int64_t w = 0;  // reference-size units
     HGDIOBJ old = nullptr;
     for (size_t i = 0; i < n; ++i) {
         unsigned c = (unsigned)(unsigned short)s[i];
         if (adv[c] < 0) {
-            if (!old) old = SelectObject(dc, font);
-            INT cw = 0;
+            if (!old) old = SelectObject(dc, face->second.reference);
             if (c >= 0xD800 && c <= 0xDFFF) {
                 // Half of a surrogate pair: the pair's width, given to its first half.
                 if (c <= 0xDBFF && i + 1 < n) {
@@ -90,6 +101,7 @@ int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
                 GetCharWidth32W(dc, 0, 127, ascii);
                 for (int k = 0; k < 128; ++k) adv[k] = ascii[k];
             } else {
+                INT cw = 0;
                 GetCharWidth32W(dc, c, c, &cw);
                 adv[c] = cw;
             }
@@ -97,7 +109,7 @@ int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
         w += adv[c];
     }
     if (old) SelectObject(dc, old);
-    return w;
+    return (int)((w * size + kReferenceSize / 2) / kReferenceSize);
 }
 
 void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts, LayoutResult* previous,
@@ -118,6 +130,8 @@ void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache
 }
 
 const Box* Container(const Box* b) {
+    // Positioned boxes lie in the list of their containing block (fixed ones in the root's).
+    if (b->ownsList && b->placedIn && b->parent) return b->placedIn;
     for (const Box* p = b->parent; p; p = p->parent)
         if (p->ownsList) return p;
     return nullptr;

@@ -21,8 +21,10 @@
 namespace webview {
 
 // The fonts of a view and what was measured of them. Text widths are sums of character advance
-// widths, each character asked of GDI once per font (GDI does not kern by default, so the sum is
-// what GetTextExtentPoint32 says, without a call per word).
+// widths, each character asked of GDI once per face (GDI does not kern by default, so no call per
+// word is needed). The advances are the face's unhinted ones, read at a large size and scaled, in
+// 64ths of a pixel, so that a run's width is what a browser positioning glyphs at fractions of a
+// pixel gives it, not a sum of per-character roundings.
 class FontCache {
 public:
     ~FontCache();
@@ -44,9 +46,18 @@ private:
     const Metrics& MetricsOf(HDC dc, HFONT font);
     HFONT Make(uint64_t key, int size, bool bold, bool italic, bool underline, int family);
 
+    struct Face {
+        int size;
+        std::vector<int>* advances;  // of the face at kReferenceSize, per UTF-16 unit, -1 until asked
+        HFONT reference;
+    };
+    static constexpr int kReferenceSize = 1024;
+
     std::map<uint64_t, HFONT> m_fonts;
     std::map<HFONT, Metrics> m_metrics;
-    std::map<HFONT, std::vector<int>> m_advances;  // per UTF-16 unit, -1 until asked
+    std::map<HFONT, Face> m_faces;
+    std::map<uint64_t, HFONT> m_references;  // by face, weight and slant
+    std::map<HFONT, std::vector<int>> m_advances;  // per reference font
 };
 
 // What a pass gives the view besides the boxes' own lists.

@@ -102,6 +102,7 @@ void Layouter::Place(Box* n, int x, int y, Box* owner) {
         y += t != kNone ? t : b != kNone ? -b : 0;
     }
     n->origin = POINT{x, y};
+    n->placedIn = owner;
     PaintItem c;
     c.kind = PaintItem::Child;
     c.box = n;
@@ -487,9 +488,10 @@ void Layouter::FlowBlock(Box* k, Lines& lines, Box* owner, int* used) {
     const int kt = k->marginTop;
     int origin;
     if (k->selfCollapsing && clearTo == kNone) {
+        // Its border box lies where its own top margin would put it; all its margins go on down.
+        origin = (intoTop ? lines.y : lines.y + CollapseMargins(lines.pending, t)) - kt;
         if (intoTop) lines.leading = CollapseMargins(lines.leading, kt);
         else lines.pending = CollapseMargins(lines.pending, kt);
-        origin = lines.y - kt;
         Place(k, x, origin, owner);
     } else {
         if (clearTo != kNone) {

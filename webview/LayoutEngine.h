@@ -150,6 +150,7 @@ private:
         Align align;
         std::vector<LineItem> items;
         int cursor = 0;
+        int lead = 0;               // where the line's content starts (text-indent)
         int maxWidth = 0;
         bool spacePending = false;
         Box* block = nullptr;       // the block container

@@ -155,7 +155,7 @@ void Layouter::StartLine(Lines& lines, int need) {
         lines.left = l - m_ox;
         lines.right = r - m_ox;
     }
-    lines.cursor = lines.firstLine ? lines.indent : 0;
+    lines.cursor = lines.lead = lines.firstLine ? lines.indent : 0;
 }
 
 void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
@@ -476,7 +476,7 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
     if (lines.align == Align::Justify && !last && free > 0)
         for (size_t i = 1; i < lines.items.size(); ++i) gaps += lines.items[i].spaces;
     std::vector<int> xs(lines.items.size() + 1);
-    int x = lines.left + shift;
+    int x = lines.left + shift + lines.lead;
     int given = 0, gap = 0;
     for (size_t i = 0; i < lines.items.size(); ++i) {
         LineItem& it = lines.items[i];

@@ -62,6 +62,7 @@ struct Box {
     // the nearest ancestor that owns a list), so moving it moves everything below it.
     bool ownsList = false;
     POINT origin{0, 0};
+    Box* placedIn = nullptr;  // the list owner holding its Child entry (an ancestor)
     std::vector<PaintItem> items;
     std::vector<HitBox> hits;  // later boxes lie on top of earlier ones
     RECT extent{};             // what it and its descendants draw, own coordinates

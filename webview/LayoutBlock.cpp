@@ -647,7 +647,10 @@ int Layouter::MaxContent(Box* n) {
         ImageSize(n, 100000, &inner, &h);
     } else {
         int line = 0;
+        const bool space = m_widthSpace;
+        m_widthSpace = false;
         for (auto& c : n->children) InlineWidth(c.get(), line, inner);
+        m_widthSpace = space;
         inner = std::max(inner, line);
         if (!s.maxWidth.IsAuto() && s.maxWidth.kind == Length::Px)
             inner = std::min(inner, int(s.maxWidth.value) - (s.borderBox ? frame : 0));
@@ -736,14 +739,29 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
             widest = std::max(widest, line);
             return 0;
         }
-        std::wstring collapsed = CollapseSpaces(n->text);
-        line += Measure(font, collapsed, &o);
+        // Word by word as lines measure them, a space only between words, so that a box shrunk to
+        // this width holds its text on one line.
+        size_t i = 0;
+        while (i < n->text.size()) {
+            if (iswspace(n->text[i])) {
+                m_widthSpace = true;
+                ++i;
+                continue;
+            }
+            size_t e = i + 1;
+            if (!IsCjk(n->text[i]))
+                while (e < n->text.size() && !iswspace(n->text[e]) && !IsCjk(n->text[e])) ++e;
+            line += Measure(font, (m_widthSpace && line > 0 ? L" " : L"") + n->text.substr(i, e - i), &o);
+            m_widthSpace = false;
+            i = e;
+        }
         widest = std::max(widest, line);
         return 0;
     }
     if (n->tag == "br") {
         widest = std::max(widest, line);
         line = 0;
+        m_widthSpace = false;
         return 0;
     }
     if (n->tag == "img" && !BlockLevel(s)) {

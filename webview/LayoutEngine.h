@@ -85,6 +85,7 @@ struct LineItem {
     int above = 0, below = 0, ascent = 0, raise = 0;
     VerticalAlign valign = VerticalAlign::Baseline;
     int spaces = 0;        // text: spaces justification may widen (one leading space at most)
+    int spaceWidth = 0;    // text: the leading space's width, not part of what is drawn or hit
     bool hidden = false;   // visibility: hidden; takes its space, draws nothing
     bool edge = false;     // an inline element's start or end (margin, border, padding)
     std::vector<PaintItem> pieces;  // an image's, laid out at (0, 0)
@@ -220,6 +221,7 @@ private:
     int m_ordinal = 0;  // the next list item's number
     int m_viewW = 0, m_viewH = 0;
     int m_raise = 0;    // the baseline shift of the inline elements being walked
+    bool m_widthSpace = false;  // MaxContent: a space waits before the next word
 };
 
 }  // namespace webview

@@ -180,6 +180,12 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         LineItem strut;
         strut.atomic = true;
         Strut(s, &strut.above, &strut.below);
+        // Its box is an empty glyph's: no width, the font's height, on the line it ends.
+        HFONT font = m_fonts.Get(s);
+        int ascent = m_fonts.Ascent(m_dc, font), glyphTop = strut.above - ascent;
+        strut.pieceHits.push_back(
+            HitBox{RECT{0, glyphTop, 0, glyphTop + ascent + m_fonts.Descent(m_dc, font)}, n->node});
+        strut.hidden = s.hidden;
         lines.items.push_back(std::move(strut));
         Flush(lines, owner, true);
         return;
@@ -338,6 +344,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
         bool lead = spaceBefore && lines.cursor > (lines.firstLine ? lines.indent : 0);
         LineItem it = make((lead ? L" " : L"") + word);
         it.spaces = lead ? 1 : 0;
+        if (lead) it.spaceWidth = it.w - Measure(font, word, &s);
         if (wraps && lines.cursor + it.w > lines.right - lines.left && !lines.items.empty()) {
             Flush(lines, into);
             StartLine(lines, Measure(font, word, &s));
@@ -541,6 +548,12 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
             }
         } else if (!it.hidden) {
             int glyphTop = baseline - it.raise - it.ascent;
+            if (it.spaceWidth) {
+                // The space between words belongs to neither: drawn as the gap before the word.
+                x += it.spaceWidth;
+                it.w -= it.spaceWidth;
+                it.text.erase(0, 1);
+            }
             PaintItem t;
             t.kind = PaintItem::Text;
             t.rc = RECT{x, glyphTop, x + it.w, glyphTop + it.h};

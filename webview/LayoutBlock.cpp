@@ -764,6 +764,12 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         m_widthSpace = false;
         return 0;
     }
+    if (m_widthSpace && line > 0 && (s.IsAtomicInline() || n->tag == "img") && !BlockLevel(s) && n->parent) {
+        // The space before an atomic inline is the parent's.
+        const Style& o = n->parent->style;
+        line += Measure(m_fonts.Get(o), L" ", &o);
+    }
+    if (s.IsAtomicInline() || n->tag == "img") m_widthSpace = false;
     if (n->tag == "img" && !BlockLevel(s)) {
         int w = 0, h = 0;
         ImageSize(n, 100000, &w, &h);

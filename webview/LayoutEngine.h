@@ -188,6 +188,7 @@ private:
     int ShrinkToFit(Box* n, int avail);
     bool Reusable(Box* n, int avail, int forceHeight);
     void ApplyPending(Lines& lines);
+    void PendingSpace(Lines& lines, const Style& s, Box* owner);
     void StartLine(Lines& lines, int need);
 
     void Inline(Box* n, Lines& lines, Box* owner);

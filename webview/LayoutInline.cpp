@@ -191,6 +191,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         return;
     }
     if (n->tag == "img" || IsFormControl(n)) {
+        PendingSpace(lines, ps, owner);
         ++m_tree.laidOut;
         LineItem it;
         it.atomic = true;
@@ -245,6 +246,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         return;
     }
     if (s.IsAtomicInline()) {
+        PendingSpace(lines, ps, owner);
         LineItem it;
         it.atomic = true;
         it.node = n->node;
@@ -287,7 +289,11 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         e.edge = true;
         Add(std::move(e), lines, owner);
     };
-    if (start) edge(start);
+    if (start) {
+        PendingSpace(lines, ps, owner);
+        lines.spans.back().first = (int)lines.items.size();
+        edge(start);
+    }
     for (auto& c : n->children) {
         Box* k = c.get();
         if (k->element && k->style.display != Display::None && !k->style.IsOutOfFlow() &&
@@ -310,6 +316,20 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
     m_raise = savedRaise;
     n->needsLayout = false;
     n->ownsList = false;
+}
+
+// A collapsed space waiting before an atomic inline or an inline element's start edge: it is
+// the gap before them, outside their boxes.
+void Layouter::PendingSpace(Lines& lines, const Style& s, Box* owner) {
+    if (!lines.spacePending) return;
+    lines.spacePending = false;
+    if (!lines.started || lines.cursor <= lines.lead) return;
+    LineItem gap;
+    gap.atomic = true;
+    gap.edge = true;
+    gap.spaces = 1;
+    gap.w = Measure(m_fonts.Get(s), L" ", &s);
+    Add(std::move(gap), lines, owner);
 }
 
 void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, Box* into) {
@@ -507,6 +527,7 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
         const Edges m = ss.margin.Resolve(lines.width), p = ss.padding.Resolve(lines.width);
         const Edges& b = ss.border;
         int l = xs[std::min(sp.first, (int)lines.items.size())] + (sp.starts ? m.left : 0);
+        if (sp.first < lastIndex && !lines.items[sp.first].atomic) l += lines.items[sp.first].spaceWidth;
         int r = xs[lastIndex] - (sp.last >= 0 ? m.right : 0);
         int top = baseline - sp.raise - sp.above - p.top - b.top;
         int bottom = baseline - sp.raise + sp.below + p.bottom + b.bottom;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Dom.h"
@@ -365,4 +366,51 @@ TEST_F(WebViewFlowBoxes, TenThousandParagraphsAndFloatRowsLayOutOncePerBox) {
     ASSERT_TRUE(BoxOf(v, "p9999", &last));
     EXPECT_EQ(4 + 9999 * 48 + 20, last.top);
     EXPECT_LT(v->render.laidOut - before, 10u);
+}
+
+TEST_F(WebViewFlowBoxes, VerticalAlignPlacesBoxesOnTheLine) {
+    wkeWebView v = Page("p { margin: 0 } .ib { display: inline-block; width: 10px }",
+                        "<p id=p><span id=big class=ib style=\"height: 60px\"></span>"
+                        "<span id=base>x</span>"
+                        "<span id=top class=ib style=\"height: 10px; vertical-align: top\"></span>"
+                        "<span id=bottom class=ib style=\"height: 10px; vertical-align: bottom\"></span>"
+                        "<span id=middle class=ib style=\"height: 20px; vertical-align: middle\"></span>"
+                        "<span id=sup style=\"vertical-align: super\">x</span>"
+                        "<span id=sub style=\"vertical-align: sub\">x</span>"
+                        "<span id=up style=\"vertical-align: 7px\">x</span></p>");
+    ASSERT_NE(nullptr, v);
+    RECT p{}, big{}, base{}, top{}, bottom{}, middle{}, sup{}, sub{}, up{};
+    for (auto c : {std::make_pair("p", &p), std::make_pair("big", &big), std::make_pair("base", &base),
+                   std::make_pair("top", &top), std::make_pair("bottom", &bottom), std::make_pair("middle", &middle),
+                   std::make_pair("sup", &sup), std::make_pair("sub", &sub), std::make_pair("up", &up)})
+        ASSERT_TRUE(BoxOf(v, c.first, c.second)) << c.first;
+    const int baseline = big.bottom;  // an empty inline-block sits on the baseline with its bottom
+    EXPECT_GT(base.bottom, baseline);
+    EXPECT_LT(base.top, baseline);
+    EXPECT_EQ(p.top, top.top);
+    EXPECT_EQ(p.bottom, bottom.bottom);
+    EXPECT_NEAR(baseline - 4, (middle.top + middle.bottom) / 2, 2);  // half the x-height up
+    EXPECT_LT(sup.top, base.top);
+    EXPECT_GT(sub.bottom, base.bottom);
+    EXPECT_EQ(base.top - 7, up.top);
+}
+
+TEST_F(WebViewFlowBoxes, ShrinkToFitWidthsLieBetweenTheNarrowestAndTheWidest) {
+    wkeWebView v = Page("#narrow { width: 60px } .f { float: left; background: #ccc }",
+                        "<div id=narrow><div id=f class=f>aaaaaaaaaaaa bb</div></div>"
+                        "<div style=\"clear: both\"></div>"
+                        "<div><div id=g class=f>aaaaaaaaaaaa bb</div></div>"
+                        "<div style=\"clear: both\"></div>"
+                        "<span id=one style=\"display: inline-block\">aaaaaaaaaaaa</span>");
+    ASSERT_NE(nullptr, v);
+    RECT f{}, g{}, one{};
+    ASSERT_TRUE(BoxOf(v, "f", &f));
+    ASSERT_TRUE(BoxOf(v, "g", &g));
+    ASSERT_TRUE(BoxOf(v, "one", &one));
+    const int word = one.right - one.left;
+    EXPECT_GT(word, 60);
+    EXPECT_EQ(word, f.right - f.left);          // too narrow: its widest word
+    EXPECT_EQ(40, f.bottom - f.top);            // on two lines
+    EXPECT_GT(g.right - g.left, word);          // room enough: both words on one line
+    EXPECT_EQ(20, g.bottom - g.top);
 }

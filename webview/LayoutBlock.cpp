@@ -230,11 +230,8 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         m_absolute = &positioned;
         m_absoluteOwner = n;
     }
-    if (!n->parent) {
-        m_fixed = &fixed;
-        m_cbHeight = m_viewH;
-    }
-    if (n->parent) m_cbHeight = definite;
+    if (!n->parent) m_fixed = &fixed;
+    m_cbHeight = definite;
     m_raise = 0;
     const size_t floatMark = m_floats ? m_floats->Seq() : 0;
 
@@ -604,6 +601,11 @@ void Layouter::LayOutPositioned(const RECT& padding, std::vector<OutOfFlow>& lis
         const int mw = k->border.right + m.right;
         int x = l != kNone ? padding.left + l : r != kNone ? padding.right - r - mw : st.x;
         int y = t != kNone ? padding.top + t : b != kNone ? padding.bottom - b - mh : st.y;
+        // Both offsets and a size: auto margins share the rest, centring it.
+        if (l != kNone && r != kNone && !s.width.IsAuto() && s.margin.left.IsAuto() && s.margin.right.IsAuto())
+            x += std::max(0, cbw - l - r - mw) / 2;
+        if (t != kNone && b != kNone && !s.height.IsAuto() && s.margin.top.IsAuto() && s.margin.bottom.IsAuto())
+            y += std::max(0, cbh - t - b - mh) / 2;
         Place(k, x, y, owner);
     }
 }
@@ -775,6 +777,13 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         ImageSize(n, 100000, &w, &h);
         const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
         line += w + s.border.left + s.border.right + p.left + p.right + m.left + m.right;
+        widest = std::max(widest, line);
+        return 0;
+    }
+    if (s.floating != Float::None) {
+        // Floats side by side at the widest, alone at the narrowest.
+        if (narrowest) widest = std::max(widest, MinContent(n));
+        else line += MaxContent(n);
         widest = std::max(widest, line);
         return 0;
     }

@@ -141,7 +141,8 @@ public:
     Document& Doc() { return m_doc; }
     HDC Dc() const { return m_dc; }
     FontCache& Fonts() { return m_fonts; }
-    void SetViewport(int w, int h) { m_viewW = w, m_viewH = h; }
+    // The viewport: what fixed boxes are placed against and the root's percentage heights resolve to.
+    void SetViewport(int w, int h) { m_viewW = w, m_viewH = h, m_cbHeight = h; }
 
 private:
     // Flow state of one block container's content: lines being filled, and the margins between

@@ -414,3 +414,15 @@ TEST_F(WebViewFlowBoxes, ShrinkToFitWidthsLieBetweenTheNarrowestAndTheWidest) {
     EXPECT_GT(g.right - g.left, word);          // room enough: both words on one line
     EXPECT_EQ(20, g.bottom - g.top);
 }
+
+TEST_F(WebViewFlowBoxes, CentredDialogsFullHeightPagesAndFloatRows) {
+    wkeWebView v = Page("html, body { height: 100% } .f { float: left; width: 50px; height: 10px }",
+                        "<div id=half style=\"height: 50%\"></div>"
+                        "<span id=menu style=\"display: inline-block\"><span class=f></span><span class=f></span></span>"
+                        "<div id=dialog style=\"position: absolute; left: 0; right: 0; top: 0; bottom: 0; "
+                        "width: 200px; height: 100px; margin: auto\"></div>");
+    ASSERT_NE(nullptr, v);
+    Check(v, {{"half", 0, 0, 800, 300},     // half of the viewport's height
+              {"menu", 0, 305, 100, 10},    // floats side by side in a shrunk box, its bottom on the baseline
+              {"dialog", 300, 250, 200, 100}});
+}

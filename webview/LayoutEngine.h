@@ -86,6 +86,7 @@ struct LineItem {
     VerticalAlign valign = VerticalAlign::Baseline;
     int spaces = 0;        // text: spaces justification may widen (one leading space at most)
     int spaceWidth = 0;    // text: the leading space's width, not part of what is drawn or hit
+    POINT shift{0, 0};     // the offsets of the relatively positioned inline elements around it
     bool hidden = false;   // visibility: hidden; takes its space, draws nothing
     bool edge = false;     // an inline element's start or end (margin, border, padding)
     std::vector<PaintItem> pieces;  // an image's, laid out at (0, 0)
@@ -101,6 +102,7 @@ struct InlineSpan {
     int above, below;  // its content area around the baseline (font ascent, descent)
     int raise;
     bool starts;       // its start (left padding, border, margin) is on this line
+    POINT shift;       // its own and its ancestors' relative offsets
 };
 
 class Layouter {
@@ -224,6 +226,7 @@ private:
     int m_viewW = 0, m_viewH = 0;
     int m_raise = 0;    // the baseline shift of the inline elements being walked
     bool m_widthSpace = false;  // MaxContent: a space waits before the next word
+    POINT m_shift{0, 0};        // the relative offsets of the inline elements being walked
 };
 
 }  // namespace webview

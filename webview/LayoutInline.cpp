@@ -230,6 +230,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         it.below = 0;
         it.valign = s.verticalAlign;
         it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
+        it.shift = m_shift;
         if (n->tag == "img") {
             PaintItem decor;
             decor.kind = PaintItem::Decor;
@@ -270,6 +271,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         }
         it.valign = s.verticalAlign;
         it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
+        it.shift = m_shift;
         Add(std::move(it), lines, owner);
         return;
     }
@@ -278,9 +280,17 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
     const Edges& b = s.border;
     HFONT font = m_fonts.Get(s);
     const int savedRaise = m_raise;
+    const POINT savedShift = m_shift;
     m_raise += RaiseOf(s, ps, m_fonts.Ascent(m_dc, font), m_fonts.Descent(m_dc, font));
+    if (s.position == Position::Relative) {
+        const int kAuto = INT_MIN;
+        int l = s.offset.left.Resolve(0, kAuto), r = s.offset.right.Resolve(0, kAuto);
+        int t = s.offset.top.Resolve(0, kAuto), b2 = s.offset.bottom.Resolve(0, kAuto);
+        m_shift.x += l != kAuto ? l : r != kAuto ? -r : 0;
+        m_shift.y += t != kAuto ? t : b2 != kAuto ? -b2 : 0;
+    }
     lines.spans.push_back(InlineSpan{n, (int)lines.items.size(), -1, m_fonts.Ascent(m_dc, font),
-                                     m_fonts.Descent(m_dc, font), m_raise, true});
+                                     m_fonts.Descent(m_dc, font), m_raise, true, m_shift});
     const int start = m.left + b.left + p.left, end = m.right + b.right + p.right;
     auto edge = [&](int w) {
         LineItem e;
@@ -314,6 +324,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
             break;
         }
     m_raise = savedRaise;
+    m_shift = savedShift;
     n->needsLayout = false;
     n->ownsList = false;
 }
@@ -356,6 +367,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
         it.below = below;
         it.ascent = ascent;
         it.raise = m_raise;
+        it.shift = m_shift;
         it.hidden = s.hidden;
         return it;
     };
@@ -532,6 +544,7 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
         int top = baseline - sp.raise - sp.above - p.top - b.top;
         int bottom = baseline - sp.raise + sp.below + p.bottom + b.bottom;
         RECT rc{l, top, std::max(l, r), bottom};
+        OffsetRect(&rc, sp.shift.x, sp.shift.y);
         if (ss.hidden) continue;
         bool draws = (ss.background >> 24) || !ss.backgroundImage.empty() || b.top || b.right || b.bottom || b.left;
         if (draws) {
@@ -551,6 +564,8 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
         int top = it.valign == VerticalAlign::Top      ? lines.y
                   : it.valign == VerticalAlign::Bottom ? lines.y + lineH - (it.above + it.below)
                                                        : baseline - it.raise - it.above;
+        x += it.shift.x;
+        top += it.shift.y;
         if (it.atomic) {
             if (it.box && it.box->ownsList) {
                 Place(it.box, x, top, owner);
@@ -568,7 +583,7 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
                 if (it.box) OffsetRect(&it.box->border, x, top);
             }
         } else if (!it.hidden) {
-            int glyphTop = baseline - it.raise - it.ascent;
+            int glyphTop = baseline - it.raise - it.ascent + it.shift.y;
             if (it.spaceWidth) {
                 // The space between words belongs to neither: drawn as the gap before the word.
                 x += it.spaceWidth;

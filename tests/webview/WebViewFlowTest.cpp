@@ -426,3 +426,21 @@ TEST_F(WebViewFlowBoxes, CentredDialogsFullHeightPagesAndFloatRows) {
               {"menu", 0, 305, 100, 10},    // floats side by side in a shrunk box, its bottom on the baseline
               {"dialog", 300, 250, 200, 100}});
 }
+
+TEST_F(WebViewFlowBoxes, RelativeInlineElementsMoveWithoutMovingTheLine) {
+    wkeWebView v = Page("",
+                        "<p style=\"margin: 0\"><span id=a>aa</span>"
+                        "<span id=rel style=\"position: relative; left: 5px; top: -3px\">bb<b id=inner>b</b></span>"
+                        "<span id=c>cc</span></p>");
+    ASSERT_NE(nullptr, v);
+    RECT a{}, rel{}, inner{}, c{};
+    ASSERT_TRUE(BoxOf(v, "a", &a));
+    ASSERT_TRUE(BoxOf(v, "rel", &rel));
+    ASSERT_TRUE(BoxOf(v, "inner", &inner));
+    ASSERT_TRUE(BoxOf(v, "c", &c));
+    EXPECT_EQ(a.right + 5, rel.left);
+    EXPECT_EQ(a.top - 3, rel.top);
+    EXPECT_EQ(a.top - 3, inner.top);             // its content moves with it
+    EXPECT_EQ(rel.right - 5, c.left);            // the line keeps its place
+    EXPECT_EQ(a.top, c.top);
+}

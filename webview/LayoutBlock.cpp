@@ -15,8 +15,18 @@ void Layouter::Place(Box* n, int x, int y, Box* owner) {
     owner->hits.push_back(HitBox{RECT{}, nullptr, n});
 }
 
+int Layouter::Sized(Box* n, int borderWidth, int borderHeight) {
+    const Style& s = n->style;
+    const Edges m = s.margin.Resolve(0);
+    m_forceWidth = std::max(0, borderWidth);
+    m_forceHeight = borderHeight;
+    return Block(n, m_forceWidth + m.left + m.right);
+}
+
 int Layouter::Block(Box* n, int avail, int* usedWidth) {
-    if (m_reuse && !n->needsLayout && n->ownsList && n->laidWidth == avail) {
+    int forceW = m_forceWidth, forceH = m_forceHeight;
+    m_forceWidth = m_forceHeight = -1;
+    if (m_reuse && !n->needsLayout && n->ownsList && n->laidWidth == avail && n->laidForcedHeight == forceH) {
         if (usedWidth) *usedWidth = n->laidUsed;
         return n->laidHeight;
     }
@@ -29,8 +39,9 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
     const Style& s = n->style;
     const Edges m = s.margin.Resolve(avail), &b = s.border, p = s.padding.Resolve(avail);
     int frame = b.left + b.right + p.left + p.right;
-    bool fixedWidth = s.width.kind != Length::Auto;
-    int content = fixedWidth ? s.width.Resolve(avail, 0) : avail - m.left - m.right - frame;
+    bool fixedWidth = s.width.kind != Length::Auto || forceW >= 0;
+    int content = forceW >= 0 ? forceW - frame
+                  : fixedWidth ? s.width.Resolve(avail, 0) : avail - m.left - m.right - frame;
     content = std::max(0, std::min(content, 100000));
     n->items.push_back(PaintItem());
     n->hits.push_back(HitBox{});
@@ -42,6 +53,7 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
                 ? FlexContent(n, cx, cy, content, n, &used)
                 : Children(n, cx, cy, content, n, &used);
     if (s.height.kind == Length::Px) h = int(s.height.value);
+    if (forceH >= 0) h = std::max(0, forceH - b.top - b.bottom - p.top - p.bottom);
     int boxWidth = content + frame;
     RECT box{m.left, m.top, m.left + boxWidth, m.top + b.top + p.top + h + p.bottom + b.bottom};
     n->items[0].kind = PaintItem::Decor;
@@ -67,6 +79,7 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
     n->needsLayout = false;
     n->ownsList = true;
     n->laidWidth = avail;
+    n->laidForcedHeight = forceH;
     n->laidHeight = height;
     n->laidUsed = usedTotal;
     return height;
@@ -134,8 +147,26 @@ int Layouter::MaxContent(Box* n) {
     return n->maxContent;
 }
 
-// Adds an inline box's width to the running line; blocks and breaks end the line.
-int Layouter::InlineWidth(Box* n, int& line, int& widest) {
+int Layouter::MinContent(Box* n) {
+    if (n->minContent >= 0) return n->minContent;
+    const Style& s = n->style;
+    const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
+    int frame = s.border.left + s.border.right + p.left + p.right + m.left + m.right;
+    int inner = 0;
+    if (s.width.kind == Length::Px) {
+        inner = int(s.width.value);
+    } else {
+        int line = 0;
+        for (auto& c : n->children) InlineWidth(c.get(), line, inner, true);
+        inner = std::max(inner, line);
+    }
+    n->minContent = std::max(0, std::min(100000, inner + frame));
+    return n->minContent;
+}
+
+// Adds an inline box's width to the running line; blocks and breaks end the line. narrowest: every
+// break opportunity is taken (min-content).
+int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
     const Style& s = n->style;
     if (s.display == Display::None) return 0;
     if (!n->element) {
@@ -153,6 +184,29 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest) {
                 }
                 i = e + 1;
             }
+            return 0;
+        }
+        if (narrowest) {
+            // Every space and CJK character is a break: the line is only the current word.
+            size_t i = 0;
+            while (i < n->text.size()) {
+                if (iswspace(n->text[i])) {
+                    widest = std::max(widest, line);
+                    line = 0;
+                    ++i;
+                    continue;
+                }
+                size_t e = i + 1;
+                if (!IsCjk(n->text[i]))
+                    while (e < n->text.size() && !iswspace(n->text[e]) && !IsCjk(n->text[e])) ++e;
+                else {
+                    widest = std::max(widest, line);
+                    line = 0;
+                }
+                line += Measure(font, n->text.substr(i, e - i));
+                i = e;
+            }
+            widest = std::max(widest, line);
             return 0;
         }
         std::wstring collapsed;
@@ -184,14 +238,15 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest) {
     if (BlockLevel(s)) {
         widest = std::max(widest, line);
         line = 0;
-        widest = std::max(widest, MaxContent(n));
+        widest = std::max(widest, narrowest ? MinContent(n) : MaxContent(n));
         return 0;
     }
     if (s.IsAtomicInline()) {
-        line += MaxContent(n);
+        line += narrowest ? MinContent(n) : MaxContent(n);
+        if (narrowest) widest = std::max(widest, line);
         return 0;
     }
-    for (auto& c : n->children) InlineWidth(c.get(), line, widest);
+    for (auto& c : n->children) InlineWidth(c.get(), line, widest, narrowest);
     return 0;
 }
 

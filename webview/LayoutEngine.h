@@ -55,7 +55,14 @@ public:
     int TableMaxContent(Box* n);
     int FlexMaxContent(Box* n);
 
+    // Intrinsic widths of a box's margin box: on one line (max), and the narrowest it can be without
+    // overflowing (min: its widest word or atomic inline). Remembered until its subtree changes.
     int MaxContent(Box* n);
+    int MinContent(Box* n);
+    // Lays out n at a definite border-box width and, when borderHeight >= 0, a definite border-box
+    // height (flex stretch, table cells); its margin box's top left at (0, 0) as Block does.
+    // Returns the margin box's height.
+    int Sized(Box* n, int borderWidth, int borderHeight);
     // Puts a laid-out block into owner's lists at (x, y) of owner's coordinates.
     static void Place(Box* n, int x, int y, Box* owner);
 
@@ -80,7 +87,7 @@ private:
     void Add(LineItem item, Lines& lines, Box* owner);
     void Flush(Lines& lines, Box* owner);
     int Measure(HFONT f, const std::wstring& s);
-    int InlineWidth(Box* n, int& line, int& widest);
+    int InlineWidth(Box* n, int& line, int& widest, bool narrowest = false);
     void ImageSize(Box* n, int avail, int* w, int* h);
 
     RenderTree& m_tree;
@@ -88,6 +95,8 @@ private:
     HDC m_dc;
     FontCache& m_fonts;
     bool m_reuse;
+    // Sized's definite border-box size for the next Block call (-1: none).
+    int m_forceWidth = -1, m_forceHeight = -1;
 };
 
 

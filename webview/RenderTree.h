@@ -44,6 +44,8 @@ struct Box {
     int laidHeight = 0;           // margin-box height it returned
     int laidUsed = 0;             // width it used
     int maxContent = -1;          // shrink-to-fit width, -1 until measured
+    int minContent = -1;          // narrowest width without overflow, -1 until measured
+    int laidForcedHeight = -1;    // the definite border-box height it was laid out at (-1: auto)
     // A block or inline-block owns the paint items and hit boxes of its own content, in its own
     // coordinates (its margin box's top left is 0, 0); a laid-out child block is one Child entry
     // in them. Its origin is where it lies in the box whose list holds that entry (its container,

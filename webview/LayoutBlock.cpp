@@ -43,6 +43,7 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
     int content = forceW >= 0 ? forceW - frame
                   : fixedWidth ? s.width.Resolve(avail, 0) : avail - m.left - m.right - frame;
     content = std::max(0, std::min(content, 100000));
+    if (forceW < 0 && (s.display == Display::Table || s.display == Display::InlineTable)) content = TableWidth(n, avail);
     n->items.push_back(PaintItem());
     n->hits.push_back(HitBox{});
     int cx = m.left + b.left + p.left, cy = m.top + b.top + p.top;
@@ -149,6 +150,8 @@ int Layouter::MaxContent(Box* n) {
 
 int Layouter::MinContent(Box* n) {
     if (n->minContent >= 0) return n->minContent;
+    if (n->style.display == Display::Table || n->style.display == Display::InlineTable)
+        return n->minContent = TableMinContent(n);
     const Style& s = n->style;
     const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
     int frame = s.border.left + s.border.right + p.left + p.right + m.left + m.right;

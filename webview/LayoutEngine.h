@@ -5,7 +5,9 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Layout.h"
@@ -21,6 +23,8 @@ inline bool IsCjk(wchar_t c) {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
            (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x3000 && c <= 0x303F);
 }
+
+struct TableGrid;  // LayoutTable.cpp
 
 // One line's worth of inline items, placed when the line is complete.
 struct LineItem {
@@ -54,6 +58,10 @@ public:
     // Their intrinsic widths (margin box), or -1 to measure n as flow content.
     int TableMaxContent(Box* n);
     int FlexMaxContent(Box* n);
+    // A table's narrowest margin box, and the content width it takes in a containing block of
+    // width avail (shrink-to-fit unless its width is set; never below its columns' minimum).
+    int TableMinContent(Box* n);
+    int TableWidth(Box* n, int avail);
 
     // Intrinsic widths of a box's margin box: on one line (max), and the narrowest it can be without
     // overflowing (min: its widest word or atomic inline). Remembered until its subtree changes.
@@ -95,6 +103,9 @@ private:
     HDC m_dc;
     FontCache& m_fonts;
     bool m_reuse;
+    // The tables measured in this pass, their columns' widths (LayoutTable.cpp).
+    TableGrid& Grid(Box* table);
+    std::unordered_map<const Box*, std::shared_ptr<TableGrid>> m_tables;
     // Sized's definite border-box size for the next Block call (-1: none).
     int m_forceWidth = -1, m_forceHeight = -1;
 };

@@ -53,7 +53,9 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
             : s.display == Display::Flex || s.display == Display::InlineFlex
                 ? FlexContent(n, cx, cy, content, n, &used)
                 : Children(n, cx, cy, content, n, &used);
-    if (s.height.kind == Length::Px) h = int(s.height.value);
+    // A table's set height is its border box's, and only a minimum: TableContent applied it.
+    if (s.height.kind == Length::Px && s.display != Display::Table && s.display != Display::InlineTable)
+        h = int(s.height.value);
     if (forceH >= 0) h = std::max(0, forceH - b.top - b.bottom - p.top - p.bottom);
     int boxWidth = content + frame;
     RECT box{m.left, m.top, m.left + boxWidth, m.top + b.top + p.top + h + p.bottom + b.bottom};

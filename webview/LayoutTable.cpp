@@ -94,10 +94,13 @@ struct TableGrid {
     // Collapsed borders: the width of each vertical and horizontal grid line (the wider border
     // of the cells that meet on it).
     std::vector<int> lineV, lineH;
-    int min = 0, max = 0;  // the grid's widths, spacing and outer lines included
+    // Collapsed: the table's own borders, which the outer grid lines take in.
+    Edges edge;
+    int min = 0, max = 0;  // the content widths the grid needs (spacing and lines included)
+    // The content width the grid takes beyond its columns' widths.
     int Extra() const {
         if (cols.empty()) return 0;
-        return collapse ? lineV.back() : int(cols.size() + 1) * sx;
+        return collapse ? lineV.back() - edge.left - edge.right : int(cols.size() + 1) * sx;
     }
 };
 
@@ -247,6 +250,11 @@ TableGrid& Layouter::Grid(Box* table) {
             t = std::max(t, b.top);
             bo = std::max(bo, b.bottom);
         }
+        g.edge = ts.border;
+        g.lineV.front() = std::max(g.lineV.front(), g.edge.left);
+        g.lineV.back() = std::max(g.lineV.back(), g.edge.right);
+        g.lineH.front() = std::max(g.lineH.front(), g.edge.top);
+        g.lineH.back() = std::max(g.lineH.back(), g.edge.bottom);
     }
     // A cell's need as a share of the grid: in the collapsed model its left grid line counts to
     // its column, its own borders do not.
@@ -538,7 +546,8 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
     // Vertical grid positions: the left edge of each column's cells (separate borders), or of
     // each grid line (collapsed).
     std::vector<int> X(ncols + 1);
-    X[0] = x + g.sx;
+    // Collapsed, the outer grid lines lie over the table's own borders.
+    X[0] = g.collapse ? x - g.edge.left : x + g.sx;
     for (size_t c = 0; c < ncols; ++c) X[c + 1] = X[c] + colW[c] + g.sx;
 
     // Cells at their widths, at their natural heights.
@@ -604,7 +613,8 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
     }
 
     // Horizontal grid positions.
-    int gridTop = top;
+    int gridTop = g.collapse ? top - g.edge.top : top;
+    int edgeH = g.collapse ? g.edge.top + g.edge.bottom : 0;
     std::vector<int> Y(nrows + 1);
     Y[0] = gridTop + g.sy;
     for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
@@ -612,7 +622,7 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
     // A set height taller than the rows: the rows share the rest.
     if (ts.height.kind == Length::Px && nrows) {
         // A table's height is its border box's, captions aside.
-        int want = int(ts.height.value) - frameTop - frameBottom - (top - y);
+        int want = int(ts.height.value) - frameTop - frameBottom - (top - y) + edgeH;
         if (want > gridH) {
             std::vector<int*> into;
             std::vector<long long> weight;
@@ -710,7 +720,7 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         settle(k, RECT{left, gridTop + gridH, right, gridTop + gridH});
     }
 
-    int bottom = gridTop + gridH;
+    int bottom = gridTop + gridH - (g.collapse ? g.edge.bottom : 0);
     for (Box* c : g.captions) {
         if (!c->style.captionBottom) continue;
         int h = Block(c, width + frameW);

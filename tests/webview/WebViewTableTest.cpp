@@ -201,6 +201,30 @@ TEST_F(WebViewTable, VerticalAlignInCellsAndRowHeights) {
     EXPECT_EQ(row.top, Box(v, "attr").top);
 }
 
+TEST_F(WebViewTable, BaselineCellsWithoutTextAlignTheBottomsOfTheirContent) {
+    wkeWebView v = Load(Page("table { border-spacing: 0 } td { padding: 0; vertical-align: baseline }",
+        "<table><tr id=row><td>" + Block(10, 40, "tall") + "</td><td style=\"padding-top: 5px\">" +
+        Block(10, 10, "short") + "</td><td style=\"vertical-align: top\">" + Block(10, 60, "top") +
+        "</td></tr></table>"));
+    RECT row = Box(v, "row");
+    EXPECT_EQ(60, H(row));
+    EXPECT_EQ(row.top, Box(v, "tall").top);
+    EXPECT_EQ(Box(v, "tall").bottom, Box(v, "short").bottom);
+}
+
+TEST_F(WebViewTable, CssTablesWithoutRowsGetAnAnonymousRow) {
+    wkeWebView v = Load(Page(".t { display: table; border-spacing: 5px } .c { display: table-cell }",
+        "<div class=t id=t><div class=c id=a>" + Block(30, 10) + "</div><div class=c id=b style=\"width: 50px\">" +
+        Block(10, 20) + "</div></div>"));
+    RECT t = Box(v, "t"), a = Box(v, "a"), b = Box(v, "b");
+    EXPECT_EQ(5 + 30 + 5 + 50 + 5, W(t));
+    EXPECT_EQ(5 + 20 + 5, H(t));
+    EXPECT_EQ(a.top, b.top);
+    EXPECT_EQ(20, H(a));
+    EXPECT_EQ(a.right + 5, b.left);
+    EXPECT_EQ(50, W(b));
+}
+
 TEST_F(WebViewTable, GroupsInHeaderBodyFooterOrderWithCaptions) {
     wkeWebView v = Load(Page("table { border-spacing: 0 } td { padding: 0 } caption { padding: 0 }",
         "<table id=t><caption id=cap>" + Block(10, 15) + "</caption>"

@@ -676,8 +676,10 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         if (!k->items.empty() && k->items[0].kind == PaintItem::Decor && k->items[0].box == k) k->items[0].rc = paint;
         if (!k->hits.empty() && !k->hits[0].box && k->hits[0].node == k->node) k->hits[0].rc = geometry;
         k->border = geometry;
+        // A cell that clips its overflow draws within its border box.
         RECT extent = paint;
         for (const PaintItem& it : k->items) {
+            if (s.ClipsX() || s.ClipsY()) break;
             RECT r = it.rc;
             if (it.kind == PaintItem::Child) {
                 r = it.box->extent;

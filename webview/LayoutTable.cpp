@@ -232,6 +232,29 @@ TableGrid& Layouter::Grid(Box* table) {
     }
     int colsFromCols = 0;
     for (auto& c : columns) colsFromCols += c.second;
+    // Columns that only spanning cells cross, where no cell starts and no col element stands, take
+    // no room of their own: they merge into the column before them.
+    {
+        size_t n = busy.size();
+        std::vector<char> starts(n, 0);
+        for (const TableCellSlot& c : g.cells) starts[c.col] = 1;
+        for (size_t k = 0; k < std::min(n, size_t(colsFromCols)); ++k) starts[k] = 1;
+        std::vector<int> index(n + 1, 0);  // kept columns before each
+        int kept = 0;
+        for (size_t k = 0; k < n; ++k) {
+            index[k] = kept;
+            if (starts[k]) ++kept;
+        }
+        index[n] = kept;
+        if (size_t(kept) < n) {
+            for (TableCellSlot& c : g.cells) {
+                int end = index[c.col + c.colSpan];
+                c.col = index[c.col];
+                c.colSpan = std::max(1, end - c.col);
+            }
+            busy.resize(kept);
+        }
+    }
     g.cols.resize(std::max(busy.size(), g.fixedLayout ? size_t(colsFromCols) : size_t(0)));
     size_t ncols = g.cols.size();
 

@@ -464,6 +464,7 @@ css_error Hints(void* pw, void* node, uint32_t* n, css_hint** hints) {
     case DOM_HTML_ELEMENT_TYPE_H2: case DOM_HTML_ELEMENT_TYPE_H3: case DOM_HTML_ELEMENT_TYPE_H4:
     case DOM_HTML_ELEMENT_TYPE_H5: case DOM_HTML_ELEMENT_TYPE_H6: case DOM_HTML_ELEMENT_TYPE_CAPTION:
     case DOM_HTML_ELEMENT_TYPE_IMG: case DOM_HTML_ELEMENT_TYPE_HR: case DOM_HTML_ELEMENT_TYPE_IFRAME:
+    case DOM_HTML_ELEMENT_TYPE_COL: case DOM_HTML_ELEMENT_TYPE_COLGROUP:
         break;
     default:
         return CSS_OK;
@@ -496,6 +497,8 @@ css_error Hints(void* pw, void* node, uint32_t* n, css_hint** hints) {
         if (tag != "hr" && GetAttr(e, "height", &v) && HtmlLength(v, &len))
             HintLength(h, CSS_PROP_HEIGHT, CSS_HEIGHT_SET, len);
     }
+    if ((tag == "col" || tag == "colgroup") && GetAttr(e, "width", &v) && HtmlLength(v, &len))
+        HintLength(h, CSS_PROP_WIDTH, CSS_WIDTH_SET, len);
     if (tag == "tr" && GetAttr(e, "height", &v) && HtmlLength(v, &len) && len.unit == CSS_UNIT_PX)
         HintLength(h, CSS_PROP_HEIGHT, CSS_HEIGHT_SET, len);
     if ((cell || tag == "tr" || tag == "thead" || tag == "tbody" || tag == "tfoot") && GetAttr(e, "valign", &v))

@@ -82,9 +82,16 @@ struct TableColumnSlot {
     float percent = 0;
 };
 
+// A col or colgroup element and the columns it stands for, [first, end).
+struct TableColumnBox {
+    Box* box;
+    int first, end;
+};
+
 // What a table's layout knows before widths are given: its structure and its columns' widths.
 struct TableGrid {
     std::vector<Box*> captions;
+    std::vector<TableColumnBox> columnBoxes;
     std::vector<TableRowSlot> rows;
     std::vector<TableCellSlot> cells;  // in row order
     std::vector<TableColumnSlot> cols;
@@ -174,13 +181,15 @@ TableGrid& Layouter::Grid(Box* table) {
         } else if (d == Display::TableColumn) {
             columns.emplace_back(k, std::max(1, std::min(1000, IntAttr(k, "span", 1))));
         } else if (d == Display::TableColumnGroup) {
-            bool any = false;
+            size_t first = columns.size();
             for (auto& col : k->children)
-                if (col->element && col->style.display == Display::TableColumn) {
+                if (col->element && col->style.display == Display::TableColumn)
                     columns.emplace_back(col.get(), std::max(1, std::min(1000, IntAttr(col.get(), "span", 1))));
-                    any = true;
-                }
-            if (!any) columns.emplace_back(k, std::max(1, std::min(1000, IntAttr(k, "span", 1))));
+            int start = 0, span = 0;
+            for (size_t i = 0; i < first; ++i) start += columns[i].second;
+            for (size_t i = first; i < columns.size(); ++i) span += columns[i].second;
+            if (columns.size() == first) columns.emplace_back(k, std::max(1, std::min(1000, IntAttr(k, "span", 1))));
+            else g.columnBoxes.push_back(TableColumnBox{k, start, start + span});
         } else if (IsRowGroup(d)) {
             flushLoose();
             if (d == Display::TableHeaderGroup && !head) {
@@ -231,7 +240,10 @@ TableGrid& Layouter::Grid(Box* table) {
         std::fill(busy.begin(), busy.end(), 0);
     }
     int colsFromCols = 0;
-    for (auto& c : columns) colsFromCols += c.second;
+    for (auto& c : columns) {
+        g.columnBoxes.push_back(TableColumnBox{c.first, colsFromCols, colsFromCols + c.second});
+        colsFromCols += c.second;
+    }
     // Columns that only spanning cells cross, where no cell starts and no col element stands, take
     // no room of their own: they merge into the column before them.
     {
@@ -738,6 +750,15 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         }
     }
     if (group) settle(group, groupRect);
+    // Columns and column groups: over their columns, from the first row's top to the last's bottom.
+    int rowsTop = nrows ? Y[0] + lineH(0) / 2 : gridTop, rowsBottom = rowsTop;
+    if (nrows) rowsBottom = Y[nrows - 1] + rowH[nrows - 1] + (g.collapse ? lineH(nrows) / 2 : 0);
+    for (const TableColumnBox& cb : g.columnBoxes) {
+        int first = std::min(cb.first, int(ncols)), end = std::min(cb.end, int(ncols));
+        int l = g.collapse ? X[first] + lineV(first) / 2 : X[first];
+        int r = end <= first ? l : g.collapse ? X[end] + lineV(end) / 2 : X[end] - g.sx;
+        settle(cb.box, RECT{l, rowsTop, r, rowsBottom});
+    }
     // Groups without rows, and rows without cells beyond the grid, sit empty where the grid ends.
     for (auto& c : n->children) {
         Box* k = c.get();

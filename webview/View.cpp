@@ -540,10 +540,11 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
     Box* b = v->render.BoxOf(node);
     if (!b) return false;
     if (b->element && (b->style.display != Display::Inline || b->tag == "img")) {
-        // Table rows and row groups are placed in their table's list without owning one.
-        bool tablePart = b->style.display == Display::TableRow || b->style.display == Display::TableRowGroup ||
-                         b->style.display == Display::TableHeaderGroup ||
-                         b->style.display == Display::TableFooterGroup;
+        // Table rows, row groups and columns are placed in their table's list without owning one.
+        Display d = b->style.display;
+        bool tablePart = d == Display::TableRow || d == Display::TableRowGroup || d == Display::TableHeaderGroup ||
+                         d == Display::TableFooterGroup || d == Display::TableColumn ||
+                         d == Display::TableColumnGroup;
         if (!b->ownsList && b->tag != "img" && !(tablePart && !b->needsLayout)) return false;
         *box = DocumentBorder(b);
         return true;

@@ -180,6 +180,24 @@ TEST_F(WebViewTable, PercentageAndFixedWidths) {
     EXPECT_EQ(120, W(Box(v, "m")));
 }
 
+TEST_F(WebViewTable, ColumnElementsSetWidthsAndSpanTheirColumns) {
+    wkeWebView v = Load(Page("table { border-spacing: 2px } td { padding: 0 }",
+        "<table><colgroup id=g><col id=c0 width=100><col id=c1></colgroup>"
+        "<tr><td id=a>" + Block(10, 10) + "</td><td id=b>" + Block(10, 10) + "</td></tr>"
+        "<tr><td id=low>" + Block(10, 20) + "</td><td>" + Block(10, 10) + "</td></tr></table>"));
+    RECT a = Box(v, "a"), b = Box(v, "b"), low = Box(v, "low");
+    EXPECT_EQ(100, W(a));
+    EXPECT_EQ(10, W(b));
+    RECT c0 = Box(v, "c0"), c1 = Box(v, "c1"), g = Box(v, "g");
+    EXPECT_EQ(a.left, c0.left);
+    EXPECT_EQ(a.right, c0.right);
+    EXPECT_EQ(b.left, c1.left);
+    EXPECT_EQ(a.top, c0.top);
+    EXPECT_EQ(low.bottom, c0.bottom);
+    EXPECT_EQ(a.left, g.left);
+    EXPECT_EQ(b.right, g.right);
+}
+
 TEST_F(WebViewTable, VerticalAlignInCellsAndRowHeights) {
     wkeWebView v = Load(Page("table { border-spacing: 0 } td { padding: 0 }",
         "<table><tr id=row style=\"height: 100px\">"

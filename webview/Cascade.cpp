@@ -18,13 +18,13 @@ html, body, div, p, h1, h2, h3, h4, h5, h6, ul, ol, li, form, center, hr, pre, h
 section, article, nav, dl, dt, dd, blockquote, address, fieldset, main, aside, figure, figcaption,
 legend, menu, dir, details, summary { display: block }
 li { display: list-item }
-table { display: table }
-caption { display: table-caption }
-thead { display: table-header-group }
-tbody { display: table-row-group }
-tfoot { display: table-footer-group }
-tr { display: table-row }
-td, th { display: table-cell }
+table { display: table; border-collapse: separate; border-spacing: 2px; text-indent: 0 }
+caption { display: table-caption; text-align: center }
+thead { display: table-header-group; vertical-align: middle }
+tbody { display: table-row-group; vertical-align: middle }
+tfoot { display: table-footer-group; vertical-align: middle }
+tr { display: table-row; vertical-align: inherit }
+td, th { display: table-cell; vertical-align: inherit; padding: 1px }
 col { display: table-column }
 colgroup { display: table-column-group }
 head, script, style, title, meta, link, noscript, template, iframe, object, embed, input, select,
@@ -432,6 +432,27 @@ void HintAlign(std::vector<css_hint>& h, const std::string& align) {
     h.push_back(x);
 }
 
+bool QuirksDocument(dom_node* n) {
+    dom_document* doc = nullptr;
+    if (dom_node_get_owner_document(n, &doc) != DOM_NO_ERR || !doc) return false;
+    dom_document_quirks_mode mode = DOM_DOCUMENT_QUIRKS_MODE_NONE;
+    dom_document_get_quirks_mode(doc, &mode);
+    dom_node_unref(doc);
+    return mode == DOM_DOCUMENT_QUIRKS_MODE_FULL;
+}
+
+void HintValign(std::vector<css_hint>& h, const std::string& valign) {
+    std::string a = ToLower(Trim(valign));
+    css_hint x{};
+    x.prop = CSS_PROP_VERTICAL_ALIGN;
+    if (a == "top") x.status = CSS_VERTICAL_ALIGN_TOP;
+    else if (a == "middle" || a == "center") x.status = CSS_VERTICAL_ALIGN_MIDDLE;
+    else if (a == "bottom") x.status = CSS_VERTICAL_ALIGN_BOTTOM;
+    else if (a == "baseline") x.status = CSS_VERTICAL_ALIGN_BASELINE;
+    else return;
+    h.push_back(x);
+}
+
 dom_node* EnclosingTable(dom_node* n) {
     for (int i = 0; i < 4 && n; ++i) {
         n = ParentOf(n);
@@ -457,6 +478,7 @@ css_error Hints(void* pw, void* node, uint32_t* n, css_hint** hints) {
     case DOM_HTML_ELEMENT_TYPE_H2: case DOM_HTML_ELEMENT_TYPE_H3: case DOM_HTML_ELEMENT_TYPE_H4:
     case DOM_HTML_ELEMENT_TYPE_H5: case DOM_HTML_ELEMENT_TYPE_H6: case DOM_HTML_ELEMENT_TYPE_CAPTION:
     case DOM_HTML_ELEMENT_TYPE_IMG: case DOM_HTML_ELEMENT_TYPE_HR: case DOM_HTML_ELEMENT_TYPE_IFRAME:
+    case DOM_HTML_ELEMENT_TYPE_COL: case DOM_HTML_ELEMENT_TYPE_COLGROUP:
         break;
     default:
         return CSS_OK;
@@ -488,6 +510,44 @@ css_error Hints(void* pw, void* node, uint32_t* n, css_hint** hints) {
         if (GetAttr(e, "width", &v) && HtmlLength(v, &len)) HintLength(h, CSS_PROP_WIDTH, CSS_WIDTH_SET, len);
         if (tag != "hr" && GetAttr(e, "height", &v) && HtmlLength(v, &len))
             HintLength(h, CSS_PROP_HEIGHT, CSS_HEIGHT_SET, len);
+    }
+    if ((tag == "col" || tag == "colgroup") && GetAttr(e, "width", &v) && HtmlLength(v, &len))
+        HintLength(h, CSS_PROP_WIDTH, CSS_WIDTH_SET, len);
+    if (tag == "tr" && GetAttr(e, "height", &v) && HtmlLength(v, &len) && len.unit == CSS_UNIT_PX)
+        HintLength(h, CSS_PROP_HEIGHT, CSS_HEIGHT_SET, len);
+    if ((cell || tag == "tr" || tag == "thead" || tag == "tbody" || tag == "tfoot") && GetAttr(e, "valign", &v))
+        HintValign(h, v);
+    if (tag == "table") {
+        // Pages without a standards doctype reset the font at tables, as browsers keep doing.
+        if (QuirksDocument(e)) {
+            css_hint x{};
+            x.prop = CSS_PROP_FONT_SIZE;
+            x.status = CSS_FONT_SIZE_MEDIUM;
+            h.push_back(x);
+        }
+        if (GetAttr(e, "cellspacing", &v) && HtmlLength(v, &len) && len.unit == CSS_UNIT_PX) {
+            css_hint x{};
+            x.prop = CSS_PROP_BORDER_SPACING;
+            x.status = CSS_BORDER_SPACING_SET;
+            x.data.position.h = x.data.position.v = len;
+            h.push_back(x);
+        }
+        // align on a table floats it (left, right) or centres it between auto margins.
+        if (GetAttr(e, "align", &v)) {
+            std::string a = ToLower(Trim(v));
+            css_hint x{};
+            if (a == "left" || a == "right") {
+                x.prop = CSS_PROP_FLOAT;
+                x.status = a == "left" ? CSS_FLOAT_LEFT : CSS_FLOAT_RIGHT;
+                h.push_back(x);
+            } else if (a == "center") {
+                for (uint32_t p : {CSS_PROP_MARGIN_LEFT, CSS_PROP_MARGIN_RIGHT}) {
+                    x.prop = p;
+                    x.status = CSS_MARGIN_AUTO;
+                    h.push_back(x);
+                }
+            }
+        }
     }
     if ((tag == "table" || tag == "img") && GetAttr(e, "border", &v)) {
         int px = std::max(0, std::min(100, atoi(Trim(v).empty() ? "1" : v.c_str())));
@@ -647,7 +707,7 @@ void Cascade::Reset(const std::string& baseUrl) {
     m_shareable = true;
     m_ids.clear();
     m_attributes = {"style", "href", "disabled", "checked", "selected", "align", "bgcolor", "border", "color",
-                    "height", "size", "text", "width", "cellpadding"};
+                    "height", "size", "text", "width", "cellpadding", "cellspacing", "valign"};
     Scan(ToLower(kUserAgentSheet));
     if (css_select_ctx_create(&m_ctx) != CSS_OK) {
         m_ctx = nullptr;

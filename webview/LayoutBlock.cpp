@@ -186,6 +186,9 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         cw = std::max(cw, s.minWidth.Resolve(cbWidth, 0) - (s.borderBox ? frameW : 0));
     }
     cw = std::max(0, std::min(cw, 100000));
+    const bool table = s.display == Display::Table || s.display == Display::InlineTable;
+    // A table is as wide as its columns need, between their narrowest and widest.
+    if (forceW < 0 && table) cw = TableWidth(n, cbWidth);
     if (forceW < 0 && s.floating == Float::None && !s.IsOutOfFlow() && !s.IsAtomicInline()) {
         // Auto margins share what a narrower block leaves of its container.
         int rest = cbWidth - cw - frameW - m.left - m.right;
@@ -198,6 +201,8 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     int definite = -1;
     if (forceH >= 0) {
         definite = std::max(0, forceH - frameH);
+    } else if (table) {
+        // A table's set height is its border box's, and only a minimum: TableContent applies it.
     } else if (s.height.kind == Length::Px || (s.height.kind == Length::Percent && m_cbHeight >= 0)) {
         definite = std::max(0, s.height.Resolve(m_cbHeight, 0) - (s.borderBox ? frameH : 0));
     } else if (replaced) {
@@ -664,6 +669,8 @@ int Layouter::MaxContent(Box* n) {
 
 int Layouter::MinContent(Box* n) {
     if (n->minContent >= 0) return n->minContent;
+    if (n->style.display == Display::Table || n->style.display == Display::InlineTable)
+        return n->minContent = TableMinContent(n);
     const Style& s = n->style;
     const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
     const int frame = s.border.left + s.border.right + p.left + p.right;

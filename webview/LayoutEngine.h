@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Layout.h"
@@ -68,6 +70,7 @@ private:
 std::wstring MarkerText(ListStyle style, int ordinal);
 // Runs of white space as one space.
 std::wstring CollapseSpaces(const std::wstring& s);
+struct TableGrid;  // LayoutTable.cpp
 
 // One line's worth of inline items, placed when the line is complete.
 struct LineItem {
@@ -122,6 +125,10 @@ public:
     // Their intrinsic widths (margin box), or -1 to measure n as flow content.
     int TableMaxContent(Box* n);
     int FlexMaxContent(Box* n);
+    // A table's narrowest margin box, and the content width it takes in a containing block of
+    // width avail (shrink-to-fit unless its width is set; never below its columns' minimum).
+    int TableMinContent(Box* n);
+    int TableWidth(Box* n, int avail);
 
     // Intrinsic widths of a box's margin box: on one line (max), and the narrowest it can be without
     // overflowing (min: its widest word or atomic inline). Remembered until its subtree changes.
@@ -210,8 +217,6 @@ private:
     HDC m_dc;
     FontCache& m_fonts;
     bool m_reuse;
-    // Sized's definite border-box size for the next Block call (-1: none).
-    int m_forceWidth = -1, m_forceHeight = -1;
     // The formatting context being filled and where the list being filled lies in its coordinates.
     FloatArea* m_floats = nullptr;
     int m_ox = 0, m_oy = 0;
@@ -227,6 +232,11 @@ private:
     int m_raise = 0;    // the baseline shift of the inline elements being walked
     bool m_widthSpace = false;  // MaxContent: a space waits before the next word
     POINT m_shift{0, 0};        // the relative offsets of the inline elements being walked
+    // The tables measured in this pass, their columns' widths (LayoutTable.cpp).
+    TableGrid& Grid(Box* table);
+    std::unordered_map<const Box*, std::shared_ptr<TableGrid>> m_tables;
+    // Sized's definite border-box size for the next Block call (-1: none).
+    int m_forceWidth = -1, m_forceHeight = -1;
 };
 
 }  // namespace webview

@@ -1,13 +1,781 @@
+// Tables: the grid of a table's rows and cells (thead first, tfoot last, rows and cells without a
+// group or a row get an anonymous one), column widths from the cells' intrinsic widths (automatic
+// layout) or from the first row (fixed layout), row heights from the cells laid out at their
+// columns' widths, and the cells placed with their backgrounds stretched to their rows.
+//
+// A table owns its list: its captions and cells are Child entries in it, and row and row-group
+// backgrounds are Decor items under their cells. Rows and row groups own no list; their border
+// boxes are kept in the table's coordinates. A cell owns its list, laid out once at its column
+// width and kept while its subtree and width do not change; placing it only sets its origin and
+// the rectangles of its background, so a row growing elsewhere costs the cell nothing.
+//
+// Every step is one pass over the cells (spanning cells are sorted by their span), so a table's
+// cost grows with its cells, not with rows times rows.
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "Dom.h"
 #include "LayoutEngine.h"
+#include "Text.h"
 
 namespace webview {
 
-int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* used) {
-    return Children(n, x, y, width, owner, used);
+namespace {
+
+bool IsRowGroup(Display d) {
+    return d == Display::TableRowGroup || d == Display::TableHeaderGroup || d == Display::TableFooterGroup;
 }
 
-int Layouter::TableMaxContent(Box*) {
-    return -1;
+// Table parts that never stand as a cell of their own.
+bool IsStructural(Display d) {
+    return IsRowGroup(d) || d == Display::TableRow || d == Display::TableCaption || d == Display::TableColumn ||
+           d == Display::TableColumnGroup || d == Display::None;
+}
+
+int IntAttr(Box* b, const char* name, int fallback) {
+    std::string v;
+    if (!b->node || !GetAttr(b->node, name, &v)) return fallback;
+    v = Trim(v);
+    if (v.empty() || !(isdigit((unsigned char)v[0]) || v[0] == '+')) return fallback;
+    return atoi(v.c_str());
+}
+
+bool HasBackground(const Box* b) {
+    return b && ((b->style.background >> 24) || !b->style.backgroundImage.empty());
+}
+
+// Splits `extra` over the chosen entries in proportion to their weights (equally when they weigh
+// nothing); the rounding remainder goes to the last.
+void Spread(std::vector<int*>& into, const std::vector<long long>& weight, int extra) {
+    if (into.empty() || extra <= 0) return;
+    long long total = 0;
+    for (long long w : weight) total += w;
+    int given = 0;
+    for (size_t i = 0; i < into.size(); ++i) {
+        int part = i + 1 == into.size() ? extra - given
+                   : total > 0          ? int(extra * weight[i] / total)
+                                        : extra / int(into.size());
+        *into[i] += part;
+        given += part;
+    }
+}
+
+}  // namespace
+
+struct TableCellSlot {
+    Box* box;
+    int row, col, rowSpan, colSpan;
+    int height = 0;    // natural border-box height at its column width
+    int baseline = 0;  // its first line's baseline below its border box's top
+    int least = 0;     // its specified height (border box)
+};
+
+struct TableRowSlot {
+    Box* box;    // null: an anonymous row
+    Box* group;  // null: an anonymous group
+};
+
+struct TableColumnSlot {
+    int min = 0, max = 0;
+    int fixed = -1;    // the widest specified width (border box), -1 when none is
+    float percent = 0;
+};
+
+// A col or colgroup element and the columns it stands for, [first, end).
+struct TableColumnBox {
+    Box* box;
+    int first, end;
+};
+
+// What a table's layout knows before widths are given: its structure and its columns' widths.
+struct TableGrid {
+    std::vector<Box*> captions;
+    std::vector<TableColumnBox> columnBoxes;
+    std::vector<TableRowSlot> rows;
+    std::vector<TableCellSlot> cells;  // in row order
+    std::vector<TableColumnSlot> cols;
+    bool collapse = false;
+    bool fixedLayout = false;
+    int sx = 0, sy = 0;
+    // Collapsed borders: the width of each vertical and horizontal grid line (the wider border
+    // of the cells that meet on it).
+    std::vector<int> lineV, lineH;
+    // Collapsed: the table's own borders, which the outer grid lines take in.
+    Edges edge;
+    int min = 0, max = 0;  // the content widths the grid needs (spacing and lines included)
+    // The content width the grid takes beyond its columns' widths.
+    int Extra() const {
+        if (cols.empty()) return 0;
+        return collapse ? lineV.back() - edge.left - edge.right : int(cols.size() + 1) * sx;
+    }
+};
+
+namespace {
+
+// The rows of one row group (or of a run of rows and cells with none) and their cells.
+struct PendingRow {
+    Box* box;
+    std::vector<Box*> cells;
+};
+
+void CollectRows(const std::vector<Box*>& members, std::vector<PendingRow>& out) {
+    PendingRow anonymous{nullptr, {}};
+    for (Box* k : members) {
+        if (!k->element || k->style.display == Display::None) continue;
+        if (k->style.display == Display::TableRow) {
+            if (!anonymous.cells.empty()) out.push_back(std::move(anonymous));
+            anonymous = PendingRow{nullptr, {}};
+            PendingRow r{k, {}};
+            for (auto& c : k->children)
+                if (c->element && !IsStructural(c->style.display)) r.cells.push_back(c.get());
+            out.push_back(std::move(r));
+        } else if (!IsStructural(k->style.display)) {
+            anonymous.cells.push_back(k);
+        }
+    }
+    if (!anonymous.cells.empty()) out.push_back(std::move(anonymous));
+}
+
+// Pixels of a cell's specified width as a border box, or -1.
+int SpecifiedBoxWidth(const Style& s) {
+    if (s.width.kind != Length::Px) return -1;
+    int w = int(s.width.value);
+    if (!s.borderBox) {
+        const Edges p = s.padding.Resolve(0);
+        w += p.left + p.right + s.border.left + s.border.right;
+    }
+    return w;
+}
+
+}  // namespace
+
+TableGrid& Layouter::Grid(Box* table) {
+    std::shared_ptr<TableGrid>& slot = m_tables[table];
+    if (slot) return *slot;
+    slot = std::make_shared<TableGrid>();
+    TableGrid& g = *slot;
+    const Style& ts = table->style;
+    g.collapse = ts.borderCollapse;
+    g.sx = g.collapse ? 0 : ts.borderSpacingX;
+    g.sy = g.collapse ? 0 : ts.borderSpacingY;
+    g.fixedLayout = ts.fixedTableLayout && !ts.width.IsAuto();
+
+    // Sections in their drawing order: the first header group, the rest as they come, the first
+    // footer group last.
+    std::vector<std::pair<Box*, std::vector<Box*>>> sections;
+    std::vector<Box*> loose;
+    std::vector<std::pair<Box*, int>> columns;  // col elements: box, span
+    Box* head = nullptr;
+    Box* foot = nullptr;
+    auto flushLoose = [&] {
+        if (!loose.empty()) sections.emplace_back(nullptr, std::move(loose));
+        loose.clear();
+    };
+    for (auto& c : table->children) {
+        Box* k = c.get();
+        if (!k->element || k->style.display == Display::None) continue;
+        Display d = k->style.display;
+        if (d == Display::TableCaption) {
+            g.captions.push_back(k);
+        } else if (d == Display::TableColumn) {
+            columns.emplace_back(k, std::max(1, std::min(1000, IntAttr(k, "span", 1))));
+        } else if (d == Display::TableColumnGroup) {
+            size_t first = columns.size();
+            for (auto& col : k->children)
+                if (col->element && col->style.display == Display::TableColumn)
+                    columns.emplace_back(col.get(), std::max(1, std::min(1000, IntAttr(col.get(), "span", 1))));
+            int start = 0, span = 0;
+            for (size_t i = 0; i < first; ++i) start += columns[i].second;
+            for (size_t i = first; i < columns.size(); ++i) span += columns[i].second;
+            if (columns.size() == first) columns.emplace_back(k, std::max(1, std::min(1000, IntAttr(k, "span", 1))));
+            else g.columnBoxes.push_back(TableColumnBox{k, start, start + span});
+        } else if (IsRowGroup(d)) {
+            flushLoose();
+            if (d == Display::TableHeaderGroup && !head) {
+                head = k;
+            } else if (d == Display::TableFooterGroup && !foot) {
+                foot = k;
+            } else {
+                std::vector<Box*> members;
+                for (auto& m : k->children) members.push_back(m.get());
+                sections.emplace_back(k, std::move(members));
+            }
+        } else {
+            loose.push_back(k);
+        }
+    }
+    flushLoose();
+    auto membersOf = [](Box* group) {
+        std::vector<Box*> members;
+        for (auto& m : group->children) members.push_back(m.get());
+        return members;
+    };
+    if (head) sections.insert(sections.begin(), std::make_pair(head, membersOf(head)));
+    if (foot) sections.emplace_back(foot, membersOf(foot));
+
+    // Slots: a column is taken until the row where the rowspan above it ends.
+    std::vector<int> busy;
+    for (auto& section : sections) {
+        std::vector<PendingRow> pending;
+        CollectRows(section.second, pending);
+        int first = int(g.rows.size()), count = int(pending.size());
+        for (int i = 0; i < count; ++i) {
+            int r = first + i;
+            g.rows.push_back(TableRowSlot{pending[i].box, section.first});
+            int col = 0;
+            for (Box* cell : pending[i].cells) {
+                while (col < int(busy.size()) && busy[col] > r) ++col;
+                int colSpan = std::max(1, std::min(1000, IntAttr(cell, "colspan", 1)));
+                int rowSpan = IntAttr(cell, "rowspan", 1);
+                if (rowSpan <= 0) rowSpan = rowSpan == 0 ? count - i : 1;
+                rowSpan = std::max(1, std::min(rowSpan, count - i));
+                if (int(busy.size()) < col + colSpan) busy.resize(col + colSpan, 0);
+                for (int k = col; k < col + colSpan; ++k) busy[k] = r + rowSpan;
+                g.cells.push_back(TableCellSlot{cell, r, col, rowSpan, colSpan});
+                col += colSpan;
+            }
+        }
+        // Rows spans end with their group.
+        std::fill(busy.begin(), busy.end(), 0);
+    }
+    int colsFromCols = 0;
+    for (auto& c : columns) {
+        g.columnBoxes.push_back(TableColumnBox{c.first, colsFromCols, colsFromCols + c.second});
+        colsFromCols += c.second;
+    }
+    // Columns that only spanning cells cross, where no cell starts and no col element stands, take
+    // no room of their own: they merge into the column before them.
+    {
+        size_t n = busy.size();
+        std::vector<char> starts(n, 0);
+        for (const TableCellSlot& c : g.cells) starts[c.col] = 1;
+        for (size_t k = 0; k < std::min(n, size_t(colsFromCols)); ++k) starts[k] = 1;
+        std::vector<int> index(n + 1, 0);  // kept columns before each
+        int kept = 0;
+        for (size_t k = 0; k < n; ++k) {
+            index[k] = kept;
+            if (starts[k]) ++kept;
+        }
+        index[n] = kept;
+        if (size_t(kept) < n) {
+            for (TableCellSlot& c : g.cells) {
+                int end = index[c.col + c.colSpan];
+                c.col = index[c.col];
+                c.colSpan = std::max(1, end - c.col);
+            }
+            busy.resize(kept);
+        }
+    }
+    g.cols.resize(std::max(busy.size(), g.fixedLayout ? size_t(colsFromCols) : size_t(0)));
+    size_t ncols = g.cols.size();
+
+    // Collapsed borders: each grid line is as wide as the widest border of the cells on it.
+    if (g.collapse) {
+        g.lineV.assign(ncols + 1, 0);
+        g.lineH.assign(g.rows.size() + 1, 0);
+        for (const TableCellSlot& c : g.cells) {
+            const Edges& b = c.box->style.border;
+            int& l = g.lineV[c.col];
+            int& r = g.lineV[c.col + c.colSpan];
+            int& t = g.lineH[c.row];
+            int& bo = g.lineH[c.row + c.rowSpan];
+            l = std::max(l, b.left);
+            r = std::max(r, b.right);
+            t = std::max(t, b.top);
+            bo = std::max(bo, b.bottom);
+        }
+        g.edge = ts.border;
+        g.lineV.front() = std::max(g.lineV.front(), g.edge.left);
+        g.lineV.back() = std::max(g.lineV.back(), g.edge.right);
+        g.lineH.front() = std::max(g.lineH.front(), g.edge.top);
+        g.lineH.back() = std::max(g.lineH.back(), g.edge.bottom);
+    }
+    // A cell's need as a share of the grid: in the collapsed model its left grid line counts to
+    // its column, its own borders do not.
+    auto share = [&](const TableCellSlot& c, int boxWidth) {
+        if (!g.collapse) return boxWidth;
+        const Edges& b = c.box->style.border;
+        return std::max(0, boxWidth - b.left - b.right + g.lineV[c.col]);
+    };
+
+    // Column widths given by col elements.
+    {
+        size_t at = 0;
+        for (auto& c : columns) {
+            const Length& w = c.first->style.width;
+            for (int k = 0; k < c.second && at < ncols; ++k, ++at) {
+                if (w.kind == Length::Px) g.cols[at].fixed = std::max(g.cols[at].fixed, int(w.value));
+                else if (w.kind == Length::Percent) g.cols[at].percent = std::max(g.cols[at].percent, w.value);
+            }
+        }
+    }
+
+    if (g.fixedLayout) {
+        // Only the first row's cells speak; the rest of the table fits in what they leave.
+        for (const TableCellSlot& c : g.cells) {
+            if (c.row != 0) break;
+            const Style& s = c.box->style;
+            int w = SpecifiedBoxWidth(s);
+            if (w >= 0) {
+                int each = share(c, w) / c.colSpan;
+                for (int k = 0; k < c.colSpan; ++k)
+                    if (g.cols[c.col + k].fixed < 0) g.cols[c.col + k].fixed = each;
+            } else if (s.width.kind == Length::Percent) {
+                for (int k = 0; k < c.colSpan; ++k)
+                    if (g.cols[c.col + k].percent <= 0) g.cols[c.col + k].percent = s.width.value / c.colSpan;
+            }
+        }
+        int sum = 0;
+        for (TableColumnSlot& col : g.cols) {
+            col.min = col.max = std::max(0, col.fixed);
+            sum += col.min;
+        }
+        g.min = g.max = sum + g.Extra();
+        return g;
+    }
+
+    // Automatic layout: each cell's narrowest and widest border box, measured without its own
+    // specified width (which only caps its widest).
+    std::vector<size_t> spanning;
+    std::vector<std::pair<int, int>> measured(g.cells.size());
+    for (size_t i = 0; i < g.cells.size(); ++i) {
+        const TableCellSlot& c = g.cells[i];
+        Style& s = c.box->style;
+        Length width = s.width;
+        s.width = Length();
+        int mn = MinContent(c.box), mx = std::max(mn, MaxContent(c.box));
+        s.width = width;
+        int fixed = SpecifiedBoxWidth(s);
+        if (fixed >= 0) mx = std::max(mn, fixed);
+        mn = share(c, mn);
+        mx = share(c, mx);
+        measured[i] = {mn, mx};
+        if (c.colSpan > 1) {
+            spanning.push_back(i);
+            continue;
+        }
+        TableColumnSlot& col = g.cols[c.col];
+        col.min = std::max(col.min, mn);
+        col.max = std::max(col.max, mx);
+        if (fixed >= 0) col.fixed = std::max(col.fixed, share(c, fixed));
+        if (width.kind == Length::Percent) col.percent = std::max(col.percent, width.value);
+    }
+    for (TableColumnSlot& col : g.cols) {
+        if (col.fixed >= 0) col.max = std::max(col.min, col.fixed);
+        col.max = std::max(col.max, col.min);
+    }
+    // Spanning cells, narrow spans first: what the columns lack is spread by their widest widths.
+    std::stable_sort(spanning.begin(), spanning.end(),
+                     [&](size_t a, size_t b) { return g.cells[a].colSpan < g.cells[b].colSpan; });
+    for (size_t i : spanning) {
+        const TableCellSlot& c = g.cells[i];
+        int inner = (c.colSpan - 1) * g.sx;
+        int sumMin = 0, sumMax = 0;
+        std::vector<int*> mins, maxs;
+        std::vector<long long> weight;
+        for (int k = c.col; k < c.col + c.colSpan; ++k) {
+            sumMin += g.cols[k].min;
+            sumMax += g.cols[k].max;
+            mins.push_back(&g.cols[k].min);
+            maxs.push_back(&g.cols[k].max);
+            weight.push_back(g.cols[k].max);
+        }
+        Spread(mins, weight, measured[i].first - inner - sumMin);
+        Spread(maxs, weight, measured[i].second - inner - sumMax);
+        for (int k = c.col; k < c.col + c.colSpan; ++k) g.cols[k].max = std::max(g.cols[k].max, g.cols[k].min);
+    }
+
+    int sumMin = 0, sumMax = 0, otherMax = 0;
+    float percent = 0;
+    long long widest = 0;
+    for (const TableColumnSlot& col : g.cols) {
+        sumMin += col.min;
+        sumMax += col.max;
+        if (col.percent > 0) {
+            percent += col.percent;
+            widest = std::max(widest, (long long)(col.max * 100 / col.percent));
+        } else {
+            otherMax += col.max;
+        }
+    }
+    long long grid = std::max<long long>(sumMax, widest);
+    if (percent > 0) {
+        if (percent < 100) grid = std::max(grid, (long long)(otherMax * 100 / (100 - percent)));
+        else if (otherMax > 0) grid = 100000;
+    }
+    g.min = sumMin + g.Extra();
+    g.max = std::max(g.min, int(std::min<long long>(grid, 100000)) + g.Extra());
+    return g;
+}
+
+namespace {
+
+// Column widths for a grid width (spacing and outer lines excluded): between the guesses that
+// give every column its minimum, percentage columns their share, fixed columns their width and
+// every column its widest, the widths are interpolated; beyond the widest the rest goes to the
+// automatic columns first.
+std::vector<int> ColumnWidths(const TableGrid& g, int width) {
+    size_t n = g.cols.size();
+    std::vector<int> out(n, 0);
+    if (!n) return out;
+    if (g.fixedLayout) {
+        int given = 0, autos = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const TableColumnSlot& c = g.cols[i];
+            if (c.fixed >= 0) out[i] = c.fixed;
+            else if (c.percent > 0) out[i] = int(c.percent * width / 100);
+            else ++autos;
+            given += out[i];
+        }
+        int rest = std::max(0, width - given);
+        std::vector<int*> into;
+        std::vector<long long> weight;
+        for (size_t i = 0; i < n; ++i)
+            if (autos ? (g.cols[i].fixed < 0 && g.cols[i].percent <= 0) : true) {
+                into.push_back(&out[i]);
+                weight.push_back(autos ? 0 : out[i]);
+            }
+        Spread(into, weight, rest);
+        return out;
+    }
+    std::vector<int> guess[4];
+    long long sum[4] = {0, 0, 0, 0};
+    for (int k = 0; k < 4; ++k) guess[k].resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const TableColumnSlot& c = g.cols[i];
+        int pct = c.percent > 0 ? std::max(c.min, int(c.percent * width / 100)) : c.min;
+        guess[0][i] = c.min;
+        guess[1][i] = pct;
+        guess[2][i] = c.percent > 0 ? pct : c.fixed >= 0 ? c.max : c.min;
+        guess[3][i] = c.percent > 0 ? pct : c.max;
+        for (int k = 0; k < 4; ++k) sum[k] += guess[k][i];
+    }
+    if (width <= sum[0]) return guess[0];
+    for (int k = 1; k < 4; ++k) {
+        if (width > sum[k]) continue;
+        long long span = sum[k] - sum[k - 1];
+        long long have = width - sum[k - 1];
+        int given = 0;
+        for (size_t i = 0; i < n; ++i) {
+            int d = guess[k][i] - guess[k - 1][i];
+            out[i] = guess[k - 1][i] + (span > 0 ? int(d * have / span) : 0);
+            given += out[i];
+        }
+        // Rounding leftovers go to the last column that grew.
+        for (size_t i = n; i-- > 0;)
+            if (guess[k][i] > guess[k - 1][i]) {
+                out[i] += width - given;
+                break;
+            }
+        return out;
+    }
+    out = guess[3];
+    int extra = int(width - sum[3]);
+    std::vector<int*> into;
+    std::vector<long long> weight;
+    auto pick = [&](auto want, bool byMax) {
+        for (size_t i = 0; i < n; ++i)
+            if (want(g.cols[i])) {
+                into.push_back(&out[i]);
+                weight.push_back(byMax ? g.cols[i].max : 0);
+            }
+    };
+    auto isAuto = [](const TableColumnSlot& c) { return c.fixed < 0 && c.percent <= 0; };
+    pick([&](const TableColumnSlot& c) { return isAuto(c) && c.max > 0; }, true);
+    if (into.empty()) pick(isAuto, false);
+    if (into.empty()) pick([](const TableColumnSlot& c) { return c.fixed >= 0 && c.percent <= 0; }, true);
+    if (into.empty()) {
+        for (size_t i = 0; i < n; ++i)
+            if (g.cols[i].percent > 0) {
+                into.push_back(&out[i]);
+                weight.push_back((long long)(g.cols[i].percent * 1000));
+            }
+    }
+    if (into.empty()) pick([](const TableColumnSlot&) { return true; }, false);
+    Spread(into, weight, extra);
+    return out;
+}
+
+int FontAscent(HDC dc, HFONT font, std::unordered_map<HFONT, int>& cache) {
+    auto it = cache.find(font);
+    if (it != cache.end()) return it->second;
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    return cache[font] = tm.tmAscent;
+}
+
+// The baseline of the first line drawn in owner's list (and the lists below it), in owner's
+// coordinates; false when it draws no text.
+bool FirstBaseline(const Box* owner, HDC dc, std::unordered_map<HFONT, int>& ascents, int* out, int depth = 0) {
+    for (const PaintItem& it : owner->items) {
+        if (it.kind == PaintItem::Text && it.font) {
+            *out = it.rc.top + FontAscent(dc, it.font, ascents);
+            return true;
+        }
+        if (it.kind == PaintItem::Child && it.box && depth < RenderTree::kMaxDepth) {
+            int inner = 0;
+            if (FirstBaseline(it.box, dc, ascents, &inner, depth + 1)) {
+                *out = inner + it.box->origin.y;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int Layouter::TableWidth(Box* n, int avail) {
+    TableGrid& g = Grid(n);
+    const Style& s = n->style;
+    const Edges m = s.margin.Resolve(avail), p = s.padding.Resolve(avail);
+    int frame = s.border.left + s.border.right + p.left + p.right;
+    int content;
+    if (!s.width.IsAuto()) {
+        // A table's width is its border box's.
+        content = s.width.Resolve(avail, 0) - frame;
+    } else {
+        content = std::min(avail - m.left - m.right - frame, g.max);
+    }
+    return std::max(0, std::min(100000, std::max(content, g.min)));
+}
+
+int Layouter::TableMaxContent(Box* n) {
+    TableGrid& g = Grid(n);
+    const Style& s = n->style;
+    const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
+    int frame = s.border.left + s.border.right + p.left + p.right;
+    int content = s.width.kind == Length::Px ? std::max(int(s.width.value) - frame, g.min) : g.max;
+    return std::max(0, std::min(100000, content + frame + m.left + m.right));
+}
+
+int Layouter::TableMinContent(Box* n) {
+    TableGrid& g = Grid(n);
+    const Style& s = n->style;
+    const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
+    int frame = s.border.left + s.border.right + p.left + p.right;
+    int content = s.width.kind == Length::Px ? std::max(int(s.width.value) - frame, g.min) : g.min;
+    return std::max(0, std::min(100000, content + frame + m.left + m.right));
+}
+
+int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* used) {
+    TableGrid& g = Grid(n);
+    const Style& ts = n->style;
+    const Edges tp = ts.padding.Resolve(width);
+    // Captions span the table's border box, above (or below) its border.
+    int frameLeft = ts.border.left + tp.left, frameTop = ts.border.top + tp.top;
+    int frameW = frameLeft + ts.border.right + tp.right, frameBottom = ts.border.bottom + tp.bottom;
+    int top = y;
+    for (Box* c : g.captions) {
+        if (c->style.captionBottom) continue;
+        int h = Block(c, width + frameW);
+        Place(c, x - frameLeft, top - frameTop, owner);
+        top += h;
+    }
+
+    const size_t ncols = g.cols.size(), nrows = g.rows.size();
+    std::vector<int> colW = ColumnWidths(g, std::max(0, width - g.Extra()));
+    // Vertical grid positions: the left edge of each column's cells (separate borders), or of
+    // each grid line (collapsed).
+    std::vector<int> X(ncols + 1);
+    // Collapsed, the outer grid lines lie over the table's own borders.
+    X[0] = g.collapse ? x - g.edge.left : x + g.sx;
+    for (size_t c = 0; c < ncols; ++c) X[c + 1] = X[c] + colW[c] + g.sx;
+
+    // Cells at their widths, at their natural heights.
+    std::unordered_map<HFONT, int> ascents;
+    dom_document_quirks_mode mode = DOM_DOCUMENT_QUIRKS_MODE_NONE;
+    if (m_doc.Dom()) dom_document_get_quirks_mode(m_doc.Dom(), &mode);
+    bool quirks = mode == DOM_DOCUMENT_QUIRKS_MODE_FULL;
+    std::vector<int> rowH(nrows, 0), above(nrows, 0), below(nrows, 0);
+    for (TableCellSlot& c : g.cells) {
+        Style& s = c.box->style;
+        const Edges& b = s.border;
+        int boxW = g.collapse ? X[c.col + c.colSpan] - X[c.col] - g.lineV[c.col] + b.left + b.right
+                              : X[c.col + c.colSpan] - g.sx - X[c.col];
+        // The cell's own sizes are the grid's to give: laid out at its natural height.
+        Length w = s.width, h = s.height, minH = s.minHeight, maxH = s.maxHeight, minW = s.minWidth, maxW = s.maxWidth;
+        s.width = s.height = s.minHeight = s.maxHeight = s.minWidth = s.maxWidth = Length();
+        c.height = Sized(c.box, std::max(0, boxW), -1);
+        s.width = w, s.height = h, s.minHeight = minH, s.maxHeight = maxH, s.minWidth = minW, s.maxWidth = maxW;
+        const Edges p = s.padding.Resolve(width);
+        if (!FirstBaseline(c.box, m_dc, ascents, &c.baseline)) c.baseline = c.height - p.bottom - b.bottom;
+        if (s.height.kind == Length::Px) {
+            // Without a standards doctype a cell's height counts its padding and borders.
+            int spec = int(s.height.value) + (s.borderBox || quirks ? 0 : p.top + p.bottom + b.top + b.bottom);
+            c.least = spec;
+        }
+        if (s.verticalAlign != VerticalAlign::Top && s.verticalAlign != VerticalAlign::Middle &&
+            s.verticalAlign != VerticalAlign::Bottom) {
+            above[c.row] = std::max(above[c.row], c.baseline);
+            if (c.rowSpan == 1) below[c.row] = std::max(below[c.row], c.height - c.baseline);
+        }
+    }
+    // A cell's height as what its rows must give (collapsed: its top grid line instead of its
+    // own top and bottom borders).
+    auto need = [&](const TableCellSlot& c, int boxH) {
+        if (!g.collapse) return boxH;
+        const Edges& b = c.box->style.border;
+        return std::max(0, boxH - b.top - b.bottom + g.lineH[c.row]);
+    };
+    for (size_t r = 0; r < nrows; ++r) {
+        Box* row = g.rows[r].box;
+        if (row && row->style.height.kind == Length::Px) rowH[r] = int(row->style.height.value);
+        if (above[r] + below[r] > 0) rowH[r] = std::max(rowH[r], above[r] + below[r]);
+    }
+    for (const TableCellSlot& c : g.cells)
+        if (c.rowSpan == 1) rowH[c.row] = std::max(rowH[c.row], need(c, std::max(c.height, c.least)));
+    // Cells spanning rows: what their rows lack is spread by the rows' heights.
+    std::vector<size_t> spanning;
+    for (size_t i = 0; i < g.cells.size(); ++i)
+        if (g.cells[i].rowSpan > 1) spanning.push_back(i);
+    std::stable_sort(spanning.begin(), spanning.end(),
+                     [&](size_t a, size_t b) { return g.cells[a].rowSpan < g.cells[b].rowSpan; });
+    for (size_t i : spanning) {
+        const TableCellSlot& c = g.cells[i];
+        int have = (c.rowSpan - 1) * g.sy;
+        std::vector<int*> into;
+        std::vector<long long> weight;
+        for (int r = c.row; r < c.row + c.rowSpan; ++r) {
+            have += rowH[r];
+            into.push_back(&rowH[r]);
+            weight.push_back(rowH[r]);
+        }
+        Spread(into, weight, need(c, std::max(c.height, c.least)) - have);
+    }
+
+    // Horizontal grid positions.
+    int gridTop = g.collapse ? top - g.edge.top : top;
+    int edgeH = g.collapse ? g.edge.top + g.edge.bottom : 0;
+    std::vector<int> Y(nrows + 1);
+    Y[0] = gridTop + g.sy;
+    for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
+    int gridH = nrows ? (g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop) : 0;
+    // A set height taller than the rows: the rows share the rest.
+    if (ts.height.kind == Length::Px && nrows) {
+        // A table's height is its border box's, captions aside.
+        int want = int(ts.height.value) - frameTop - frameBottom - (top - y) + edgeH;
+        if (want > gridH) {
+            std::vector<int*> into;
+            std::vector<long long> weight;
+            for (size_t r = 0; r < nrows; ++r) {
+                into.push_back(&rowH[r]);
+                weight.push_back(rowH[r]);
+            }
+            Spread(into, weight, want - gridH);
+            for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
+            gridH = g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop;
+        }
+    }
+
+    // The cells in place, their backgrounds (and their rows' and groups') over their whole rows.
+    auto lineV = [&](size_t c) { return g.collapse ? g.lineV[c] : 0; };
+    auto lineH = [&](size_t r) { return g.collapse ? g.lineH[r] : 0; };
+    for (TableCellSlot& c : g.cells) {
+        Box* k = c.box;
+        const Style& s = k->style;
+        const Edges& b = s.border;
+        int c1 = c.col + c.colSpan, r1 = c.row + c.rowSpan;
+        RECT box, geometry, paint;
+        if (g.collapse) {
+            box = RECT{X[c.col] + lineV(c.col) - b.left, Y[c.row] + lineH(c.row) - b.top, X[c1] + b.right,
+                       Y[r1] + b.bottom};
+            geometry = RECT{X[c.col] + lineV(c.col) / 2, Y[c.row] + lineH(c.row) / 2, X[c1] + lineV(c1) / 2,
+                            Y[r1] + lineH(r1) / 2};
+            paint = RECT{X[c.col], Y[c.row], X[c1] + lineV(c1), Y[r1] + lineH(r1)};
+        } else {
+            box = RECT{X[c.col], Y[c.row], X[c1] - g.sx, Y[r1] - g.sy};
+            geometry = paint = box;
+        }
+        int space = std::max(0, int(box.bottom - box.top) - c.height);
+        int shift = s.verticalAlign == VerticalAlign::Top      ? 0
+                    : s.verticalAlign == VerticalAlign::Middle ? space / 2
+                    : s.verticalAlign == VerticalAlign::Bottom ? space
+                                                               : std::max(0, std::min(space, above[c.row] - c.baseline));
+        const TableRowSlot& row = g.rows[c.row];
+        for (Box* under : {row.group, row.box}) {
+            if (!HasBackground(under)) continue;
+            PaintItem d;
+            d.kind = PaintItem::Decor;
+            d.rc = paint;
+            d.box = under;
+            owner->items.push_back(std::move(d));
+        }
+        POINT at{box.left, box.top + shift};
+        Place(k, at.x, at.y, owner);
+        OffsetRect(&geometry, -at.x, -at.y);
+        OffsetRect(&paint, -at.x, -at.y);
+        if (!k->items.empty() && k->items[0].kind == PaintItem::Decor && k->items[0].box == k) k->items[0].rc = paint;
+        if (!k->hits.empty() && !k->hits[0].box && k->hits[0].node == k->node) k->hits[0].rc = geometry;
+        k->border = geometry;
+        // A cell that clips its overflow draws within its border box.
+        RECT extent = paint;
+        for (const PaintItem& it : k->items) {
+            if (s.ClipsX() || s.ClipsY()) break;
+            RECT r = it.rc;
+            if (it.kind == PaintItem::Child) {
+                r = it.box->extent;
+                OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+            }
+            UnionRect(&extent, &extent, &r);
+        }
+        k->extent = extent;
+    }
+
+    // Rows and groups: border boxes over their cells' area, in the table's coordinates.
+    int left = g.collapse ? X[0] + lineV(0) / 2 : X[0];
+    int right = g.collapse ? X[ncols] + lineV(ncols) / 2 : X[ncols] - g.sx;
+    if (!ncols) right = left;
+    auto settle = [](Box* b, RECT r) {
+        b->border = r;
+        b->needsLayout = false;
+        b->ownsList = false;
+        b->items.clear();
+        b->hits.clear();
+    };
+    Box* group = nullptr;
+    RECT groupRect{};
+    for (size_t r = 0; r < nrows; ++r) {
+        RECT rr{left, Y[r] + lineH(r) / 2, right, Y[r] + rowH[r] + (g.collapse ? lineH(r + 1) / 2 : 0)};
+        if (g.rows[r].box) settle(g.rows[r].box, rr);
+        if (g.rows[r].group != group) {
+            if (group) settle(group, groupRect);
+            group = g.rows[r].group;
+            groupRect = rr;
+        } else {
+            UnionRect(&groupRect, &groupRect, &rr);
+        }
+    }
+    if (group) settle(group, groupRect);
+    // Columns and column groups: over their columns, from the first row's top to the last's bottom.
+    int rowsTop = nrows ? Y[0] + lineH(0) / 2 : gridTop, rowsBottom = rowsTop;
+    if (nrows) rowsBottom = Y[nrows - 1] + rowH[nrows - 1] + (g.collapse ? lineH(nrows) / 2 : 0);
+    for (const TableColumnBox& cb : g.columnBoxes) {
+        int first = std::min(cb.first, int(ncols)), end = std::min(cb.end, int(ncols));
+        int l = g.collapse ? X[first] + lineV(first) / 2 : X[first];
+        int r = end <= first ? l : g.collapse ? X[end] + lineV(end) / 2 : X[end] - g.sx;
+        settle(cb.box, RECT{l, rowsTop, r, rowsBottom});
+    }
+    // Groups without rows, and rows without cells beyond the grid, sit empty where the grid ends.
+    for (auto& c : n->children) {
+        Box* k = c.get();
+        if (!k->element || !k->needsLayout || !IsRowGroup(k->style.display)) continue;
+        settle(k, RECT{left, gridTop + gridH, right, gridTop + gridH});
+    }
+
+    int bottom = gridTop + gridH - (g.collapse ? g.edge.bottom : 0);
+    for (Box* c : g.captions) {
+        if (!c->style.captionBottom) continue;
+        int h = Block(c, width + frameW);
+        Place(c, x - frameLeft, bottom + frameBottom, owner);
+        bottom += h;
+    }
+    if (used) *used = width;
+    m_tables.erase(n);
+    return bottom - y;
 }
 
 }  // namespace webview

@@ -540,7 +540,12 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
     Box* b = v->render.BoxOf(node);
     if (!b) return false;
     if (b->element && (b->style.display != Display::Inline || b->tag == "img")) {
-        if (!b->ownsList && b->tag != "img") return false;
+        // Table rows, row groups and columns are placed in their table's list without owning one.
+        Display d = b->style.display;
+        bool tablePart = d == Display::TableRow || d == Display::TableRowGroup || d == Display::TableHeaderGroup ||
+                         d == Display::TableFooterGroup || d == Display::TableColumn ||
+                         d == Display::TableColumnGroup;
+        if (!b->ownsList && b->tag != "img" && !(tablePart && !b->needsLayout)) return false;
         *box = DocumentBorder(b);
         return true;
     }

@@ -83,6 +83,9 @@ private:
     int InlineWidth(Box* n, int& line, int& widest);
     void ImageSize(Box* n, int avail, int* w, int* h);
 
+    // Flex layout (LayoutFlex.cpp) lays its items out with the line and text machinery above.
+    friend class FlexLayout;
+
     RenderTree& m_tree;
     Document& m_doc;
     HDC m_dc;

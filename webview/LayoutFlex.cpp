@@ -709,6 +709,12 @@ int FlexLayout::Content(Box* n, int x, int y, int width, Box* owner, int* used) 
             // Images and controls: a basis of their own, else their size.
             if (is->flexBasis.kind != Length::Auto) base = BorderSize(is->flexBasis, mainDef, frame, is->borderBox);
         }
+        if (base < 0 && row && is && is->flexBasisContent && it.kind == Item::Flow && it.specW >= 0) {
+            // Its content's width, not the width it is given.
+            int line = 0, widest = 0;
+            for (auto& c : it.box->children) m_l.InlineWidth(c.get(), line, widest);
+            base = std::max(line, widest) + it.frameW;
+        }
         if (base < 0) base = row ? ContentMaxW(it) : it.naturalH;
         it.base = std::max(base, frame);
         it.maxMain = row ? it.maxW : it.maxH;

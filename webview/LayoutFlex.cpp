@@ -109,11 +109,17 @@ private:
         int naturalAvail = -1;
     };
     struct Line {
-        size_t begin = 0, end = 0;
+        size_t begin = 0, end = 0;      // its items
         int cross = 0;
         int crossPos = 0;
-        int maxAbove = 0;
+        int maxAbove = 0;               // baseline-aligned items: the most above the baseline
     };
+    struct Frame;
+
+    void SizeItems(std::vector<Item>& items, const Frame& f);
+    std::vector<Line> BreakLines(std::vector<Item>& items, const Frame& f, int mainAvail);
+    int SizeLines(std::vector<Item>& items, std::vector<Line>& lines, const Frame& f, FlexAlign alignContent);
+    void AlignAcross(std::vector<Item>& items, const Line& line, const Frame& f, int containerCross);
 
     void Collect(Box* n, std::vector<Item>& items, std::vector<Box*>& outOfFlow);
     void Prepare(Item& it, const Style& cs, int width, int defH);
@@ -439,7 +445,8 @@ void FlexLayout::Resolve(std::vector<Item>& items, const Line& line, float avail
             if (it.frozen) continue;
             float t = float(it.base);
             if (growing && factors > 0) t += free * it.grow / factors;
-            else if (!growing && scaled > 0) t += free * it.shrink * float(it.base - (row ? it.frameW : it.frameH)) / scaled;
+            else if (!growing && scaled > 0)
+                t += free * it.shrink * float(it.base - (row ? it.frameW : it.frameH)) / scaled;
             float c = ClampMain(it, row, t);
             it.violation = c - t;
             it.target = c;
@@ -629,8 +636,10 @@ int FlexLayout::MinContent(Box* n, bool ownWidth) {
             inner = s.display == Display::TableRow ? inner + w : std::max(inner, w);
         }
     }
-    if (ownWidth && s.minWidth.kind == Length::Px) inner = std::max(inner, BorderSize(s.minWidth, 0, frame, s.borderBox) - frame);
-    if (ownWidth && s.maxWidth.kind == Length::Px) inner = std::min(inner, BorderSize(s.maxWidth, 0, frame, s.borderBox) - frame);
+    if (ownWidth && s.minWidth.kind == Length::Px)
+        inner = std::max(inner, BorderSize(s.minWidth, 0, frame, s.borderBox) - frame);
+    if (ownWidth && s.maxWidth.kind == Length::Px)
+        inner = std::min(inner, BorderSize(s.maxWidth, 0, frame, s.borderBox) - frame);
     return std::max(0, inner) + frame + outer;
 }
 
@@ -656,58 +665,46 @@ int FlexLayout::MaxContent(Box* n) {
 
 // ---- The container ----
 
-int FlexLayout::Content(Box* n, int x, int y, int width, Box* owner, int* used) {
-    const Style& s = n->style;
-    const bool row = IsRow(s.flexDirection), reverse = IsReverse(s.flexDirection);
-    const bool wrap = s.flexWrap != FlexWrap::Nowrap, wrapReverse = s.flexWrap == FlexWrap::WrapReverse;
-    const int mainGap = row ? s.columnGap : s.rowGap, crossGap = row ? s.rowGap : s.columnGap;
+// The container's axes and content box for one pass.
+struct FlexLayout::Frame {
+    bool row = true, reverse = false, wrap = false, wrapReverse = false;
+    int mainGap = 0, crossGap = 0;
+    int width = 0;                  // content width
+    int defH = -1;                  // content height when its style fixes it, else -1
+    int minCH = 0, maxCH = kNone;   // content height limits
+    int mainDef = -1;               // main size when definite, else -1
+};
 
-    // The container's content height when its style fixes it, and its limits.
-    const int frameH = s.padding.top.Resolve(width, 0) + s.padding.bottom.Resolve(width, 0) + s.border.top +
-                       s.border.bottom;
-    int minCH = std::max(0, BorderSize(s.minHeight, -1, frameH, s.borderBox) - frameH);
-    int maxCH = BorderSize(s.maxHeight, -1, frameH, s.borderBox);
-    maxCH = maxCH < 0 ? kNone : maxCH - frameH;
-    int defH = BorderSize(s.height, -1, frameH, s.borderBox);
-    if (defH >= 0) defH = int(ClampF(float(defH - frameH), minCH, maxCH));
-
-    std::vector<Item> items;
-    std::vector<Box*> outOfFlow;
-    Collect(n, items, outOfFlow);
-    for (Item& it : items) Prepare(it, s, width, defH);
-
-    // Column items: their width first (it decides their height).
+// The items' flex base sizes and hypothetical main sizes (and a column's items' widths first:
+// their heights depend on them).
+void FlexLayout::SizeItems(std::vector<Item>& items, const Frame& f) {
+    const bool row = f.row;
     if (!row) {
         for (Item& it : items) {
-            int avail = std::max(0, width - it.m.left - it.m.right);
+            int avail = std::max(0, f.width - it.m.left - it.m.right);
             int w;
             if (it.specW >= 0) {
                 w = it.specW;
-            } else if (it.align == FlexAlign::Stretch && !it.autoM[1] && !it.autoM[3]) {
+            } else if (it.align == FlexAlign::Stretch && !f.wrap && !it.autoM[1] && !it.autoM[3]) {
                 w = avail;
             } else {
+                // Fit-content; stretched ones of a wrapping column are stretched to their line later.
                 w = ContentMaxW(it);
                 if (w > avail) w = std::max(ContentMinW(it), avail);
             }
             it.crossSize = int(ClampF(float(w), it.minW, it.maxW));
         }
     }
-
-    // Flex base sizes and hypothetical main sizes.
-    const int mainDef = row ? width : defH;
     for (Item& it : items) {
         const Style* is = it.box ? &it.box->style : nullptr;
         const int frame = row ? it.frameW : it.frameH;
         int base = -1;
         if (!row) NaturalHeight(it, it.crossSize);
-        if (is && it.kind == Item::Flow && !is->flexBasisContent) {
+        if (is && !is->flexBasisContent) {
             if (is->flexBasis.kind != Length::Auto)
-                base = BorderSize(is->flexBasis, mainDef, frame, is->borderBox);
-            else
+                base = BorderSize(is->flexBasis, f.mainDef, frame, is->borderBox);
+            else if (it.kind == Item::Flow)
                 base = row ? it.specW : it.specH;
-        } else if (is && !is->flexBasisContent) {
-            // Images and controls: a basis of their own, else their size.
-            if (is->flexBasis.kind != Length::Auto) base = BorderSize(is->flexBasis, mainDef, frame, is->borderBox);
         }
         if (base < 0 && row && is && is->flexBasisContent && it.kind == Item::Flow && it.specW >= 0) {
             // Its content's width, not the width it is given.
@@ -722,151 +719,172 @@ int FlexLayout::Content(Box* n, int x, int y, int width, Box* owner, int* used) 
         it.minMainKnown = !(it.kind == Item::Text || ((row ? it.autoMinW : it.autoMinH) && !it.scroller));
         it.hypo = Round(ClampMain(it, row, float(it.base)));
     }
+}
 
-    // The main space: the container's, or for a column of auto height the items' own.
-    int mainAvail = mainDef;
-    if (mainAvail < 0) {
-        int sum = 0;
-        for (Item& it : items) sum += it.hypo + Outer(it, row);
-        if (items.size() > 1) sum += mainGap * int(items.size() - 1);
-        mainAvail = int(ClampF(float(sum), minCH, maxCH));
-    }
-
-    // Lines.
+// Breaks the items into lines of the main space (one line unless the container wraps).
+std::vector<FlexLayout::Line> FlexLayout::BreakLines(std::vector<Item>& items, const Frame& f, int mainAvail) {
     std::vector<Line> lines;
-    {
-        Line line;
-        int taken = 0;
-        for (size_t i = 0; i < items.size(); ++i) {
-            int outer = items[i].hypo + Outer(items[i], row);
-            if (wrap && i > line.begin && taken + mainGap + outer > mainAvail) {
-                line.end = i;
-                lines.push_back(line);
-                line = Line();
-                line.begin = i;
-                taken = 0;
-            }
-            taken += (i > line.begin ? mainGap : 0) + outer;
+    Line line;
+    int taken = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        int outer = items[i].hypo + Outer(items[i], f.row);
+        if (f.wrap && i > line.begin && taken + f.mainGap + outer > mainAvail) {
+            line.end = i;
+            lines.push_back(line);
+            line = Line();
+            line.begin = i;
+            taken = 0;
         }
-        line.end = items.size();
-        if (!items.empty()) lines.push_back(line);
+        taken += (i > line.begin ? f.mainGap : 0) + outer;
     }
+    line.end = items.size();
+    if (!items.empty()) lines.push_back(line);
+    return lines;
+}
 
-    // Main sizes and places, and the cross sizes they give.
-    int usedMain = 0, usedCross = 0;
-    for (Line& line : lines) {
-        Resolve(items, line, float(mainAvail), mainGap, row);
-        usedMain = std::max(usedMain, PlaceAlong(items, line, mainAvail, mainGap, row, reverse, s.justifyContent));
-        for (size_t i = line.begin; i < line.end; ++i) {
-            Item& it = items[i];
-            if (row) {
-                int h = NaturalHeight(it, it.mainSize);
-                if (it.specH >= 0) h = it.specH;
-                it.crossSize = int(ClampF(float(h), it.minH, it.maxH));
-                if (it.align == FlexAlign::Baseline) it.baseline = Baseline(it);
-            }
-        }
-    }
-
-    // Line cross sizes.
-    const bool crossDef = row ? defH >= 0 : true;
-    const int containerCrossDef = row ? defH : width;
-    int crossSum = 0;
+// The lines' cross sizes and places (align-content); returns the container's cross size.
+int FlexLayout::SizeLines(std::vector<Item>& items, std::vector<Line>& lines, const Frame& f, FlexAlign alignContent) {
+    const bool row = f.row;
+    int sum = 0;
     for (Line& line : lines) {
         int above = 0, below = 0, cross = 0;
         for (size_t i = line.begin; i < line.end; ++i) {
             Item& it = items[i];
-            int outer = it.crossSize + OuterCross(it, row);
             if (row && it.align == FlexAlign::Baseline && !it.autoM[0] && !it.autoM[2]) {
                 above = std::max(above, it.baseline);
                 below = std::max(below, it.m.top + it.crossSize + it.m.bottom - it.baseline);
             } else {
-                cross = std::max(cross, outer);
+                cross = std::max(cross, it.crossSize + OuterCross(it, row));
             }
         }
         line.cross = std::max(cross, above + below);
         line.maxAbove = above;
-        crossSum += line.cross;
+        sum += line.cross;
     }
-    if (lines.size() > 1) crossSum += crossGap * int(lines.size() - 1);
-    int containerCross = crossDef ? containerCrossDef
-                         : row    ? int(ClampF(float(crossSum), minCH, maxCH))
-                                  : crossSum;
-    if (!wrap && lines.size() == 1) {
+    if (lines.size() > 1) sum += f.crossGap * int(lines.size() - 1);
+    const bool definite = !row || f.defH >= 0;
+    int cross = !row ? f.width : definite ? f.defH : int(ClampF(float(sum), f.minCH, f.maxCH));
+    if (!f.wrap && lines.size() == 1) {
         // A single line is as thick as the container.
-        lines[0].cross = crossDef ? containerCross : int(ClampF(float(lines[0].cross), minCH, maxCH));
-        containerCross = lines[0].cross;
+        lines[0].cross = definite ? cross : int(ClampF(float(lines[0].cross), f.minCH, f.maxCH));
+        return lines[0].cross;
     }
-
-    // Lines across the container (align-content).
-    {
-        float free = float(containerCross - crossSum), lead = 0, between = 0;
-        size_t count = lines.size();
-        FlexAlign ac = wrap ? s.alignContent : FlexAlign::FlexStart;
-        if (ac == FlexAlign::Stretch && free > 0 && count) {
-            float extra = free / float(count), acc = 0;
-            for (Line& line : lines) {
-                float next = acc + extra;
-                line.cross += Round(next) - Round(acc);
-                acc = next;
-            }
-        } else if (ac == FlexAlign::FlexEnd) {
-            lead = free;
-        } else if (ac == FlexAlign::Center) {
-            lead = free / 2;
-        } else if (ac == FlexAlign::SpaceBetween && free > 0 && count > 1) {
-            between = free / float(count - 1);
-        } else if (ac == FlexAlign::SpaceAround && count) {
-            if (free > 0) {
-                between = free / float(count);
-                lead = between / 2;
-            } else {
-                lead = free / 2;
-            }
-        }
-        float pos = lead;
+    float free = float(cross - sum), lead = 0, between = 0;
+    size_t count = lines.size();
+    FlexAlign ac = f.wrap ? alignContent : FlexAlign::FlexStart;
+    if (ac == FlexAlign::Stretch && free > 0 && count) {
+        float extra = free / float(count), acc = 0;
         for (Line& line : lines) {
-            line.crossPos = Round(pos);
-            pos += float(line.cross + crossGap) + between;
+            float next = acc + extra;
+            line.cross += Round(next) - Round(acc);
+            acc = next;
         }
+    } else if (ac == FlexAlign::FlexEnd) {
+        lead = free;
+    } else if (ac == FlexAlign::Center) {
+        lead = free / 2;
+    } else if (ac == FlexAlign::SpaceBetween && free > 0 && count > 1) {
+        between = free / float(count - 1);
+    } else if (ac == FlexAlign::SpaceAround && count) {
+        if (free > 0) between = free / float(count), lead = between / 2;
+        else lead = free / 2;
     }
-
-    // Each item across its line.
+    float pos = lead;
     for (Line& line : lines) {
+        line.crossPos = Round(pos);
+        pos += float(line.cross + f.crossGap) + between;
+    }
+    return cross;
+}
+
+// Sizes (stretch) and places one line's items across it: auto margins first, else align-self.
+void FlexLayout::AlignAcross(std::vector<Item>& items, const Line& line, const Frame& f, int containerCross) {
+    const bool row = f.row;
+    for (size_t i = line.begin; i < line.end; ++i) {
+        Item& it = items[i];
+        // The cross-start and -end margins, as wrap-reverse turns the axis.
+        bool autoBefore = row ? it.autoM[0] : it.autoM[3], autoAfter = row ? it.autoM[2] : it.autoM[1];
+        int before = row ? it.m.top : it.m.left, after = row ? it.m.bottom : it.m.right;
+        if (f.wrapReverse) {
+            std::swap(autoBefore, autoAfter);
+            std::swap(before, after);
+        }
+        bool fixedCross = row ? it.specH >= 0 : it.specW >= 0;
+        if (it.align == FlexAlign::Stretch && !fixedCross && !autoBefore && !autoAfter) {
+            it.crossSize = int(ClampF(float(line.cross - before - after), row ? it.minH : it.minW,
+                                      row ? it.maxH : it.maxW));
+        }
+        int free = line.cross - before - after - it.crossSize;
+        int offset = before;
+        if (autoBefore || autoAfter) {
+            int share = std::max(0, free);
+            offset += autoBefore && autoAfter ? share / 2 : autoBefore ? share : 0;
+        } else if (it.align == FlexAlign::FlexEnd) {
+            offset += free;
+        } else if (it.align == FlexAlign::Center) {
+            offset += free / 2;
+        } else if (it.align == FlexAlign::Baseline && row && !f.wrapReverse) {
+            offset = line.maxAbove - it.baseline + it.m.top;
+        }
+        int logical = line.crossPos + offset;
+        it.crossPos = f.wrapReverse ? containerCross - logical - it.crossSize : logical;
+    }
+}
+
+int FlexLayout::Content(Box* n, int x, int y, int width, Box* owner, int* used) {
+    const Style& s = n->style;
+    Frame f;
+    f.row = IsRow(s.flexDirection);
+    f.reverse = IsReverse(s.flexDirection);
+    f.wrap = s.flexWrap != FlexWrap::Nowrap;
+    f.wrapReverse = s.flexWrap == FlexWrap::WrapReverse;
+    f.mainGap = f.row ? s.columnGap : s.rowGap;
+    f.crossGap = f.row ? s.rowGap : s.columnGap;
+    f.width = width;
+    const int frameH = s.padding.top.Resolve(width, 0) + s.padding.bottom.Resolve(width, 0) + s.border.top +
+                       s.border.bottom;
+    f.minCH = std::max(0, BorderSize(s.minHeight, -1, frameH, s.borderBox) - frameH);
+    int maxCH = BorderSize(s.maxHeight, -1, frameH, s.borderBox);
+    f.maxCH = maxCH < 0 ? kNone : maxCH - frameH;
+    f.defH = BorderSize(s.height, -1, frameH, s.borderBox);
+    if (f.defH >= 0) f.defH = int(ClampF(float(f.defH - frameH), f.minCH, f.maxCH));
+    f.mainDef = f.row ? width : f.defH;
+    const bool row = f.row;
+
+    std::vector<Item> items;
+    std::vector<Box*> outOfFlow;
+    Collect(n, items, outOfFlow);
+    for (Item& it : items) Prepare(it, s, width, f.defH);
+    SizeItems(items, f);
+
+    // The main space: the container's, or for a column of auto height the items' own.
+    int mainAvail = f.mainDef;
+    if (mainAvail < 0) {
+        int sum = 0;
+        for (Item& it : items) sum += it.hypo + Outer(it, row);
+        if (items.size() > 1) sum += f.mainGap * int(items.size() - 1);
+        mainAvail = int(ClampF(float(sum), f.minCH, f.maxCH));
+    }
+    std::vector<Line> lines = BreakLines(items, f, mainAvail);
+
+    // Main sizes and places, and the cross sizes they give.
+    int usedMain = 0, usedCross = 0;
+    for (Line& line : lines) {
+        Resolve(items, line, float(mainAvail), f.mainGap, row);
+        usedMain = std::max(usedMain, PlaceAlong(items, line, mainAvail, f.mainGap, row, f.reverse, s.justifyContent));
+        if (!row) continue;
         for (size_t i = line.begin; i < line.end; ++i) {
             Item& it = items[i];
-            // The cross-start and -end margins, as wrap-reverse turns the axis.
-            bool autoBefore = row ? it.autoM[0] : it.autoM[3], autoAfter = row ? it.autoM[2] : it.autoM[1];
-            int before = row ? it.m.top : it.m.left, after = row ? it.m.bottom : it.m.right;
-            if (wrapReverse) {
-                std::swap(autoBefore, autoAfter);
-                std::swap(before, after);
-            }
-            bool fixedCross = row ? it.specH >= 0 : it.specW >= 0;
-            if (it.align == FlexAlign::Stretch && !fixedCross && !autoBefore && !autoAfter) {
-                it.crossSize = int(ClampF(float(line.cross - before - after), row ? it.minH : it.minW,
-                                          row ? it.maxH : it.maxW));
-            }
-            int free = line.cross - before - after - it.crossSize;
-            int offset = before;
-            if (autoBefore || autoAfter) {
-                int share = std::max(0, free);
-                offset += autoBefore && autoAfter ? share / 2 : autoBefore ? share : 0;
-            } else {
-                switch (it.align) {
-                case FlexAlign::FlexEnd: offset += free; break;
-                case FlexAlign::Center: offset += free / 2; break;
-                case FlexAlign::Baseline:
-                    if (row && !wrapReverse) offset = line.maxAbove - it.baseline + it.m.top;
-                    break;
-                default: break;
-                }
-            }
-            int logical = line.crossPos + offset;
-            it.crossPos = wrapReverse ? containerCross - logical - it.crossSize : logical;
-            usedCross = std::max(usedCross, line.crossPos + line.cross);
+            int h = NaturalHeight(it, it.mainSize);
+            if (it.specH >= 0) h = it.specH;
+            it.crossSize = int(ClampF(float(h), it.minH, it.maxH));
+            if (it.align == FlexAlign::Baseline) it.baseline = Baseline(it);
         }
-
+    }
+    const int containerCross = SizeLines(items, lines, f, s.alignContent);
+    for (Line& line : lines) {
+        AlignAcross(items, line, f, containerCross);
+        usedCross = std::max(usedCross, line.crossPos + line.cross);
     }
 
     // Final layout at the resolved sizes, into the container's list in order.

@@ -102,7 +102,8 @@ TEST_F(WebViewFlex, GrowSharesTheFreeSpaceByFactorWithinLimits) {
         "<div class=row><div id=a style=\"flex: 1\"></div><div id=b style=\"flex: 2\"></div>"
         "<div id=c style=\"flex: 1\"></div></div>"
         // Bases of their own, the rest shared equally; a max-width freezes its item.
-        "<div class=row><div id=d style=\"flex: 1 100px\"></div><div id=e style=\"flex-grow: 1; flex-basis: 200px\"></div></div>"
+        "<div class=row><div id=d style=\"flex: 1 100px\"></div>"
+        "<div id=e style=\"flex-grow: 1; flex-basis: 200px\"></div></div>"
         "<div class=row><div id=f style=\"flex: 1; max-width: 98px\"></div><div id=g style=\"flex: 1\"></div>"
         "<div id=h style=\"flex: 1\"></div></div>"
         // flex: none keeps its width; the other fills what is left.

@@ -308,3 +308,55 @@ TEST_F(WebViewFlex, ChangeInOneCardLaysOutOnlyItsLineAndMatchesAFreshLoad) {
         EXPECT_TRUE(EqualRect(&ra, &rb)) << id;
     }
 }
+
+TEST_F(WebViewFlex, AlignContentSpreadsWrappedLines) {
+    struct Case {
+        const char* value;
+        int first, second;  // the two lines' tops
+    } cases[] = {
+        {"stretch", 0, 75},      {"flex-start", 0, 30},     {"flex-end", 90, 120},
+        {"center", 45, 75},      {"space-between", 0, 120}, {"space-around", 23, 98},
+    };
+    std::string body;
+    for (const Case& c : cases) {
+        std::string id = c.value;
+        body += "<div class=wrap style=\"align-content: " + id + "\"><div id=" + id + "0></div><div></div>"
+                "<div id=" + id + "1></div></div>";
+    }
+    wkeWebView v = Page(".wrap { display: flex; flex-wrap: wrap; width: 200px; height: 150px }"
+                        ".wrap div { width: 100px; height: 30px }", body);
+    int y = 0;
+    for (const Case& c : cases) {
+        ExpectBox(v, (std::string(c.value) + "0").c_str(), 0, y + c.first, 100, 30);
+        ExpectBox(v, (std::string(c.value) + "1").c_str(), 0, y + c.second, 100, 30);
+        y += 150;
+    }
+}
+
+TEST_F(WebViewFlex, WrappingColumnFillsColumnsSideBySide) {
+    wkeWebView v = Page(
+        ".colw { display: flex; flex-direction: column; flex-wrap: wrap; height: 100px; width: 300px;"
+        " column-gap: 10px } .colw div { width: 80px; height: 40px; border: 1px solid #963 }",
+        "<div class=colw><div id=a></div><div id=b></div><div id=c></div><div id=d></div><div id=e></div></div>");
+    // Two items to a column; the columns share the spare width (align-content: normal stretches them).
+    ExpectBox(v, "a", 0, 0, 82, 42);
+    ExpectBox(v, "b", 0, 42, 82, 42);
+    ExpectBox(v, "c", 103, 0, 82, 42);
+    ExpectBox(v, "d", 103, 42, 82, 42);
+    ExpectBox(v, "e", 207, 0, 82, 42);
+}
+
+TEST_F(WebViewFlex, ImagesAndTextAreItemsBesideBlocks) {
+    wkeWebView v = Page(
+        ".card { display: flex; width: 500px; padding: 10px; border: 1px solid #ddd }"
+        ".card img { width: 96px; height: 64px; margin-right: 12px; flex: none }"
+        ".card .body { flex: 1 } .card .go { align-self: center; width: 64px; height: 28px; background: #c33 }",
+        "<div class=card id=card><img id=pic src=\"none.png\"><div class=body id=body><div style=\"height: 40px\">"
+        "</div></div><div class=go id=go></div></div>");
+    ExpectBox(v, "card", 0, 0, 522, 86);
+    ExpectBox(v, "pic", 11, 11, 96, 64);
+    ExpectBox(v, "body", 119, 11, 500 - 96 - 12 - 64, 64);
+    ExpectBox(v, "go", 447, 11 + 18, 64, 28);
+    EXPECT_EQ(v->doc.ElementById("pic"), webview::NodeAt(v, 50, 40));
+    EXPECT_EQ(RGB(0xcc, 0x33, 0x33), PixelAt(v, 480, 40));
+}

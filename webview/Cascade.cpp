@@ -30,16 +30,30 @@ colgroup { display: table-column-group }
 head, script, style, title, meta, link, noscript, template, iframe, object, embed, input, select,
 textarea, option, base, param, area, map, datalist { display: none }
 body { margin: 8px }
-p, ul, ol, blockquote, dl { margin-top: 16px; margin-bottom: 16px }
-ul, ol { padding-left: 40px }
-h1 { font-size: 32px; margin-top: 21px; margin-bottom: 21px }
-h2 { font-size: 24px; margin-top: 16px; margin-bottom: 16px }
-h3 { font-size: 19px; margin-top: 12px; margin-bottom: 12px }
-h4 { font-size: 16px; margin-top: 10px; margin-bottom: 10px }
-h5 { font-size: 13px; margin-top: 8px; margin-bottom: 8px }
-h6 { font-size: 11px; margin-top: 7px; margin-bottom: 7px }
+p, blockquote, dl, pre, figure { margin-top: 1em; margin-bottom: 1em }
+ul, ol, menu, dir { margin-top: 1em; margin-bottom: 1em; padding-left: 40px }
+ul, menu, dir { list-style-type: disc }
+ol { list-style-type: decimal }
+ul ul, ol ul, ul menu, ol menu { list-style-type: circle }
+ul ul ul, ul ol ul, ol ul ul, ol ol ul { list-style-type: square }
+ul ul, ul ol, ol ul, ol ol { margin-top: 0; margin-bottom: 0 }
+blockquote, figure { margin-left: 40px; margin-right: 40px }
+dd { margin-left: 40px }
+h1 { font-size: 2em; margin-top: 0.67em; margin-bottom: 0.67em }
+h2 { font-size: 1.5em; margin-top: 0.83em; margin-bottom: 0.83em }
+h3 { font-size: 1.17em; margin-top: 1em; margin-bottom: 1em }
+h4 { margin-top: 1.33em; margin-bottom: 1.33em }
+h5 { font-size: 0.83em; margin-top: 1.67em; margin-bottom: 1.67em }
+h6 { font-size: 0.67em; margin-top: 2.33em; margin-bottom: 2.33em }
 h1, h2, h3, h4, h5, h6, b, strong, th { font-weight: bold }
+i, em, cite, var, dfn, address { font-style: italic }
+pre, code, kbd, samp, tt { font-family: monospace }
+small, sub, sup { font-size: smaller }
+big { font-size: larger }
+sub { vertical-align: sub }
+sup { vertical-align: super }
 u, ins { text-decoration: underline }
+s, strike, del { text-decoration: line-through }
 center { text-align: center }
 th { text-align: center }
 pre { white-space: pre }
@@ -47,7 +61,7 @@ a:link { color: #0000ee; text-decoration: underline }
 button { display: inline-block; padding: 2px 6px; border: 1px solid #767676; background-color: #efefef;
          font-size: 13px; text-align: center }
 img { display: inline-block }
-hr { border: 1px solid #808080; margin-top: 8px; margin-bottom: 8px }
+hr { border: 1px inset #808080; margin: 0.5em auto }
 )CSS";
 
 const float kFontSizes[] = {9, 10, 13, 16, 18, 24, 32};  // xx-small .. xx-large

@@ -9,42 +9,83 @@ namespace webview {
 
 FontCache::~FontCache() {
     for (auto& kv : m_fonts) DeleteObject(kv.second);
+    for (auto& kv : m_references) DeleteObject(kv.second);
 }
 
-HFONT FontCache::Get(int size, bool bold, bool underline) {
-    int key = size * 4 + (bold ? 2 : 0) + (underline ? 1 : 0);
+HFONT FontCache::Make(uint64_t key, int size, bool bold, bool italic, bool underline, int family) {
     auto it = m_fonts.find(key);
     if (it != m_fonts.end()) return it->second;
-    HFONT f = CreateFontW(-size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET,
+    const std::wstring& name = FontFamilyName(family);
+    // Generic families and an unnamed face draw with the view's default face.
+    bool generic = name.empty() || _wcsicmp(name.c_str(), L"sans-serif") == 0 ||
+                   _wcsicmp(name.c_str(), L"serif") == 0 || _wcsicmp(name.c_str(), L"monospace") == 0;
+    HFONT f = CreateFontW(-size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline, FALSE, DEFAULT_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                          L"Microsoft YaHei");
+                          generic ? L"Microsoft YaHei" : name.c_str());
     m_fonts[key] = f;
+    // Its advances come from the same face at the reference size.
+    uint64_t refKey = (uint64_t)(unsigned)family << 8 | (bold ? 4 : 0) | (italic ? 2 : 0);
+    HFONT& ref = m_references[refKey];
+    if (!ref)
+        ref = CreateFontW(-kReferenceSize, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                          generic ? L"Microsoft YaHei" : name.c_str());
+    m_faces[f] = Face{size, &m_advances[ref], ref};
     return f;
 }
 
-int FontCache::LineHeight(HDC dc, HFONT font) {
-    auto it = m_heights.find(font);
-    if (it != m_heights.end()) return it->second;
+HFONT FontCache::Get(int size, bool bold, bool italic, int family) {
+    size = std::max(1, std::min(size, 4000));
+    uint64_t key = (uint64_t)(unsigned)family << 32 | (unsigned)size << 3 | (bold ? 4 : 0) | (italic ? 2 : 0);
+    return Make(key, size, bold, italic, false, family);
+}
+
+HFONT FontCache::Get(const Style& s) {
+    return Get(s.fontSize, s.bold, s.italic, s.fontFamily);
+}
+
+HFONT FontCache::Get(int size, bool bold, bool underline) {
+    size = std::max(1, std::min(size, 4000));
+    uint64_t key = (uint64_t)1 << 63 | (unsigned)size << 3 | (bold ? 4 : 0) | (underline ? 1 : 0);
+    return Make(key, size, bold, false, underline, 0);
+}
+
+const FontCache::Metrics& FontCache::MetricsOf(HDC dc, HFONT font) {
+    auto it = m_metrics.find(font);
+    if (it != m_metrics.end()) return it->second;
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
     SelectObject(dc, old);
-    int h = std::max<int>(1, tm.tmHeight + tm.tmExternalLeading);
-    m_heights[font] = h;
-    return h;
+    Metrics m{std::max<int>(1, tm.tmHeight + tm.tmExternalLeading), (int)tm.tmAscent, (int)tm.tmDescent};
+    return m_metrics[font] = m;
+}
+
+int FontCache::LineHeight(HDC dc, HFONT font) {
+    return MetricsOf(dc, font).lineHeight;
+}
+
+int FontCache::Ascent(HDC dc, HFONT font) {
+    return MetricsOf(dc, font).ascent;
+}
+
+int FontCache::Descent(HDC dc, HFONT font) {
+    return MetricsOf(dc, font).descent;
 }
 
 int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
     if (!n) return 0;
-    std::vector<int>& adv = m_advances[font];
+    auto face = m_faces.find(font);
+    if (face == m_faces.end()) return 0;
+    std::vector<int>& adv = *face->second.advances;
     if (adv.empty()) adv.assign(65536, -1);
-    int w = 0;
+    const int64_t size = face->second.size;
+    int64_t w = 0;  // reference-size units
     HGDIOBJ old = nullptr;
     for (size_t i = 0; i < n; ++i) {
         unsigned c = (unsigned)(unsigned short)s[i];
         if (adv[c] < 0) {
-            if (!old) old = SelectObject(dc, font);
-            INT cw = 0;
+            if (!old) old = SelectObject(dc, face->second.reference);
             if (c >= 0xD800 && c <= 0xDFFF) {
                 // Half of a surrogate pair: the pair's width, given to its first half.
                 if (c <= 0xDBFF && i + 1 < n) {
@@ -60,6 +101,7 @@ int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
                 GetCharWidth32W(dc, 0, 127, ascii);
                 for (int k = 0; k < 128; ++k) adv[k] = ascii[k];
             } else {
+                INT cw = 0;
                 GetCharWidth32W(dc, c, c, &cw);
                 adv[c] = cw;
             }
@@ -67,16 +109,17 @@ int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
         w += adv[c];
     }
     if (old) SelectObject(dc, old);
-    return w;
+    return (int)((w * size + kReferenceSize / 2) / kReferenceSize);
 }
 
 void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts, LayoutResult* previous,
-            LayoutResult& r) {
+            LayoutResult& r, int viewHeight) {
     r.width = r.height = 0;
     r.canvas = 0xFFFFFFFF;
     Box* root = tree.Root();
     if (!root) return;
     Layouter l(tree, doc, measureDc, fonts, previous != nullptr);
+    l.SetViewport(std::max(0, width), viewHeight > 0 ? viewHeight : std::max(0, width) * 3 / 4);
     r.height = l.Block(root, std::max(0, width));
     root->origin = POINT{0, 0};
     r.width = width;
@@ -87,6 +130,8 @@ void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache
 }
 
 const Box* Container(const Box* b) {
+    // Positioned boxes lie in the list of their containing block (fixed ones in the root's).
+    if (b->ownsList && b->placedIn && b->parent) return b->placedIn;
     for (const Box* p = b->parent; p; p = p->parent)
         if (p->ownsList) return p;
     return nullptr;

@@ -21,19 +21,43 @@
 namespace webview {
 
 // The fonts of a view and what was measured of them. Text widths are sums of character advance
-// widths, each character asked of GDI once per font (GDI does not kern by default, so the sum is
-// what GetTextExtentPoint32 says, without a call per word).
+// widths, each character asked of GDI once per face (GDI does not kern by default, so no call per
+// word is needed). The advances are the face's unhinted ones, read at a large size and scaled, in
+// 64ths of a pixel, so that a run's width is what a browser positioning glyphs at fractions of a
+// pixel gives it, not a sum of per-character roundings.
 class FontCache {
 public:
     ~FontCache();
+    // The face a style names (FontFamilyName; the view's default face for none), at its size,
+    // weight and slant.
+    HFONT Get(const Style& s);
     HFONT Get(int size, bool bold, bool underline);
+    HFONT Get(int size, bool bold, bool italic, int family);
+    // The font's line height (ascent, descent and its leading) and its ascent and descent.
     int LineHeight(HDC dc, HFONT font);
+    int Ascent(HDC dc, HFONT font);
+    int Descent(HDC dc, HFONT font);
     int Width(HDC dc, HFONT font, const wchar_t* s, size_t n);
 
 private:
-    std::map<int, HFONT> m_fonts;
-    std::map<HFONT, int> m_heights;
-    std::map<HFONT, std::vector<int>> m_advances;  // per UTF-16 unit, -1 until asked
+    struct Metrics {
+        int lineHeight, ascent, descent;
+    };
+    const Metrics& MetricsOf(HDC dc, HFONT font);
+    HFONT Make(uint64_t key, int size, bool bold, bool italic, bool underline, int family);
+
+    struct Face {
+        int size;
+        std::vector<int>* advances;  // of the face at kReferenceSize, per UTF-16 unit, -1 until asked
+        HFONT reference;
+    };
+    static constexpr int kReferenceSize = 1024;
+
+    std::map<uint64_t, HFONT> m_fonts;
+    std::map<HFONT, Metrics> m_metrics;
+    std::map<HFONT, Face> m_faces;
+    std::map<uint64_t, HFONT> m_references;  // by face, weight and slant
+    std::map<HFONT, std::vector<int>> m_advances;  // per reference font
 };
 
 // What a pass gives the view besides the boxes' own lists.
@@ -46,8 +70,9 @@ struct LayoutResult {
 
 // Lays the tree out. previous: the last pass's result over the same tree, when its unchanged
 // blocks may be kept (placed again without being laid out), or null to lay out every box.
+// viewHeight: the viewport's height, which fixed boxes are placed against (0: as tall as wide).
 void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache& fonts, LayoutResult* previous,
-            LayoutResult& out);
+            LayoutResult& out, int viewHeight = 0);
 
 // A laid-out box's origin in document coordinates (a list owner's), and its border box there.
 POINT DocumentOrigin(const Box* b);

@@ -1,3 +1,7 @@
+// Inline formatting: text broken into words and lines (white-space, letter- and word-spacing),
+// atomic inlines (images, inline-blocks, form controls), line boxes with their baseline and
+// vertical-align, text-align and text-indent, inline elements' padding, borders and backgrounds,
+// and list markers.
 #include <algorithm>
 
 #include "FormControls.h"
@@ -5,8 +9,153 @@
 
 namespace webview {
 
-int Layouter::Measure(HFONT f, const std::wstring& s) {
-    return m_fonts.Width(m_dc, f, s.data(), s.size());
+namespace {
+
+std::wstring Roman(int n, bool upper) {
+    static const struct {
+        int v;
+        const wchar_t* s;
+    } kDigits[] = {{1000, L"m"}, {900, L"cm"}, {500, L"d"}, {400, L"cd"}, {100, L"c"}, {90, L"xc"}, {50, L"l"},
+                   {40, L"xl"},  {10, L"x"},   {9, L"ix"},  {5, L"v"},    {4, L"iv"},  {1, L"i"}};
+    if (n <= 0 || n >= 4000) return std::to_wstring(n);
+    std::wstring r;
+    for (const auto& d : kDigits)
+        while (n >= d.v) r += d.s, n -= d.v;
+    if (upper)
+        for (wchar_t& c : r) c = (wchar_t)towupper(c);
+    return r;
+}
+
+std::wstring Alpha(int n, bool upper) {
+    if (n <= 0) return std::to_wstring(n);
+    std::wstring r;
+    while (n > 0) {
+        --n;
+        r.insert(r.begin(), (wchar_t)((upper ? L'A' : L'a') + n % 26));
+        n /= 26;
+    }
+    return r;
+}
+
+bool Wraps(WhiteSpace w) {
+    return w != WhiteSpace::Nowrap && w != WhiteSpace::Pre;
+}
+
+}  // namespace
+
+std::wstring MarkerText(ListStyle style, int ordinal) {
+    switch (style) {
+        case ListStyle::Disc: return L"\x2022";
+        case ListStyle::Circle: return L"\x25E6";
+        case ListStyle::Square: return L"\x25AA";
+        case ListStyle::Decimal: return std::to_wstring(ordinal) + L".";
+        case ListStyle::LowerAlpha: return Alpha(ordinal, false) + L".";
+        case ListStyle::UpperAlpha: return Alpha(ordinal, true) + L".";
+        case ListStyle::LowerRoman: return Roman(ordinal, false) + L".";
+        case ListStyle::UpperRoman: return Roman(ordinal, true) + L".";
+        default: return std::wstring();
+    }
+}
+
+std::wstring CollapseSpaces(const std::wstring& s) {
+    std::wstring r;
+    r.reserve(s.size());
+    bool space = false;
+    for (wchar_t c : s) {
+        if (iswspace(c)) {
+            space = true;
+            continue;
+        }
+        if (space) r += L' ';
+        space = false;
+        r += c;
+    }
+    if (space) r += L' ';
+    return r;
+}
+
+int Layouter::Measure(HFONT f, const std::wstring& s, const Style* st) {
+    int w = m_fonts.Width(m_dc, f, s.data(), s.size());
+    if (st && (st->letterSpacing || st->wordSpacing)) {
+        for (wchar_t c : s) {
+            w += st->letterSpacing;
+            if (c == L' ') w += st->wordSpacing;
+        }
+    }
+    return w;
+}
+
+// A style's line box share around the baseline: its font's ascent and descent with half of what
+// its line-height adds (or takes) on either side.
+void Layouter::TextExtents(const Style& s, HFONT font, int* above, int* below, int* ascent, int* height) {
+    const int asc = m_fonts.Ascent(m_dc, font), desc = m_fonts.Descent(m_dc, font);
+    int lh = s.lineHeightPx >= 0        ? s.lineHeightPx
+             : s.lineHeightFactor > 0 ? int(s.lineHeightFactor * s.fontSize + 0.5f)
+                                      : m_fonts.LineHeight(m_dc, font);
+    int lead = lh - (asc + desc);
+    int half = lead >= 0 ? lead / 2 : -((-lead + 1) / 2);
+    *above = asc + half;
+    *below = lh - *above;
+    *ascent = asc;
+    *height = asc + desc;
+}
+
+void Layouter::Strut(const Style& s, int* above, int* below) {
+    int ascent = 0, height = 0;
+    TextExtents(s, m_fonts.Get(s), above, below, &ascent, &height);
+}
+
+// How far vertical-align raises a box whose extents around its baseline are above and below, in
+// a parent of style parent.
+int Layouter::RaiseOf(const Style& s, const Style& parent, int above, int below) {
+    switch (s.verticalAlign) {
+        case VerticalAlign::Sub: return -(parent.fontSize / 5 + 1);
+        case VerticalAlign::Super: return parent.fontSize / 3 + 1;
+        case VerticalAlign::Length: return s.verticalShift;
+        case VerticalAlign::Middle: {
+            int xHeight = parent.fontSize / 2;
+            return xHeight / 2 - (above - below) / 2;
+        }
+        case VerticalAlign::TextTop: {
+            HFONT f = m_fonts.Get(parent);
+            return m_fonts.Ascent(m_dc, f) - above;
+        }
+        case VerticalAlign::TextBottom: {
+            HFONT f = m_fonts.Get(parent);
+            return below - m_fonts.Descent(m_dc, f);
+        }
+        default: return 0;
+    }
+}
+
+void Layouter::ApplyPending(Lines& lines) {
+    if (!(lines.atTop && lines.topOpen)) lines.y += lines.pending;
+    lines.pending = 0;
+    lines.atTop = false;
+}
+
+// Opens a line: its free span beside the floats, moved down past them while need does not fit.
+void Layouter::StartLine(Lines& lines, int need) {
+    if (lines.started) return;
+    ApplyPending(lines);
+    lines.started = true;
+    const int x0 = lines.x, x1 = lines.x + lines.width;
+    lines.left = x0;
+    lines.right = x1;
+    if (m_floats && m_floats->Bottom() > lines.y + m_oy) {
+        const int h = lines.strutAbove + lines.strutBelow;
+        int l = 0, r = 0;
+        for (;;) {
+            m_floats->Span(lines.y + m_oy, h, x0 + m_ox, x1 + m_ox, &l, &r);
+            if (r - l >= need || (l == x0 + m_ox && r == x1 + m_ox)) break;
+            int nb = m_floats->NextBottom(lines.y + m_oy);
+            if (nb == INT_MAX) break;
+            lines.y = nb - m_oy;
+        }
+        lines.left = l - m_ox;
+        lines.right = r - m_ox;
+    }
+    lines.cursor = lines.lead = lines.firstLine ? lines.indent : 0;
 }
 
 void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
@@ -17,68 +166,71 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
     }
     const Style& s = n->style;
     if (s.display == Display::None) return;
+    const Style& ps = n->parent ? n->parent->style : s;
+    if (s.IsOutOfFlow()) {
+        DeferOutOfFlow(n, lines, owner);
+        return;
+    }
+    if (s.floating != Float::None) {
+        FlowFloat(n, lines, owner);
+        return;
+    }
     if (n->tag == "br") {
-        if (lines.items.empty()) {
-            LineItem strut;
-            strut.font = m_fonts.Get(s.fontSize, s.bold, false);
-            strut.h = m_fonts.LineHeight(m_dc, strut.font);
-            strut.atomic = true;
-            lines.items.push_back(std::move(strut));
-        }
-        Flush(lines, owner);
+        StartLine(lines, 0);
+        LineItem strut;
+        strut.atomic = true;
+        Strut(s, &strut.above, &strut.below);
+        lines.items.push_back(std::move(strut));
+        Flush(lines, owner, true);
         return;
     }
-    if (n->tag == "img") {
+    if (n->tag == "img" || IsFormControl(n)) {
         ++m_tree.laidOut;
         LineItem it;
         it.atomic = true;
         it.node = n->node;
         it.box = n;
-        int w = 0, h = 0;
-        ImageSize(n, lines.width, &w, &h);
-        const Edges &b = s.border, m = s.margin.Resolve(lines.width);
-        RECT box{m.left, m.top, m.left + b.left + w + b.right, m.top + b.top + h + b.bottom};
-        it.w = box.right + m.right;
-        it.h = box.bottom + m.bottom;
-        PaintItem pic;
-        pic.kind = PaintItem::Picture;
-        pic.image = n->imageIndex;
-        pic.rc = RECT{box.left + b.left, box.top + b.top, box.left + b.left + w, box.top + b.top + h};
-        PaintItem decor;
-        decor.kind = PaintItem::Decor;
-        decor.rc = box;
-        decor.box = n;
-        it.pieces.push_back(decor);
-        it.pieces.push_back(pic);
-        it.pieceHits.push_back(HitBox{box, n->node});
-        n->border = box;
-        n->needsLayout = false;
-        n->ownsList = false;
-        Add(std::move(it), lines, owner);
-        return;
-    }
-    if (IsFormControl(n)) {
-        ++m_tree.laidOut;
-        LineItem it;
-        it.atomic = true;
-        it.node = n->node;
-        it.box = n;
-        SIZE c = FormControlSize(n, m_dc, m_fonts);
+        it.style = &s;
+        it.hidden = s.hidden;
         const Edges &b = s.border, m = s.margin.Resolve(lines.width), p = s.padding.Resolve(lines.width);
-        int w = s.width.IsAuto() ? c.cx + p.left + p.right + b.left + b.right : s.width.Resolve(lines.width, 0);
-        int h = s.height.IsAuto() ? c.cy + p.top + p.bottom + b.top + b.bottom : s.height.Resolve(0, 0);
-        if (!s.borderBox) {
-            if (!s.width.IsAuto()) w += p.left + p.right + b.left + b.right;
-            if (!s.height.IsAuto()) h += p.top + p.bottom + b.top + b.bottom;
+        PaintItem main;
+        RECT box;
+        if (n->tag == "img") {
+            int w = 0, h = 0;
+            ImageSize(n, lines.width, &w, &h);
+            box = RECT{m.left, m.top, m.left + b.left + p.left + w + p.right + b.right,
+                       m.top + b.top + p.top + h + p.bottom + b.bottom};
+            main.kind = PaintItem::Picture;
+            main.image = n->imageIndex;
+            main.rc = RECT{box.left + b.left + p.left, box.top + b.top + p.top, box.left + b.left + p.left + w,
+                           box.top + b.top + p.top + h};
+        } else {
+            SIZE c = FormControlSize(n, m_dc, m_fonts);
+            int w = s.width.IsAuto() ? c.cx + p.left + p.right + b.left + b.right : s.width.Resolve(lines.width, 0);
+            int h = s.height.IsAuto() ? c.cy + p.top + p.bottom + b.top + b.bottom : s.height.Resolve(0, 0);
+            if (!s.borderBox) {
+                if (!s.width.IsAuto()) w += p.left + p.right + b.left + b.right;
+                if (!s.height.IsAuto()) h += p.top + p.bottom + b.top + b.bottom;
+            }
+            box = RECT{m.left, m.top, m.left + w, m.top + h};
+            main.kind = PaintItem::Control;
+            main.rc = box;
+            main.box = n;
         }
-        RECT box{m.left, m.top, m.left + w, m.top + h};
         it.w = box.right + m.right;
         it.h = box.bottom + m.bottom;
-        PaintItem ctl;
-        ctl.kind = PaintItem::Control;
-        ctl.rc = box;
-        ctl.box = n;
-        it.pieces.push_back(ctl);
+        it.above = it.h;
+        it.below = 0;
+        it.valign = s.verticalAlign;
+        it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
+        if (n->tag == "img") {
+            PaintItem decor;
+            decor.kind = PaintItem::Decor;
+            decor.rc = box;
+            decor.box = n;
+            it.pieces.push_back(decor);
+        }
+        it.pieces.push_back(main);
         it.pieceHits.push_back(HitBox{box, n->node});
         n->border = box;
         n->needsLayout = false;
@@ -91,29 +243,65 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         it.atomic = true;
         it.node = n->node;
         it.box = n;
+        it.style = &s;
         // Shrink to fit: laid out once, at the width its content wants (at most the line's).
-        int avail = lines.width;
-        if (s.width.kind == Length::Auto) avail = std::min(avail, MaxContent(n));
-        int used = 0;
-        it.h = Block(n, avail, &used);
-        it.w = s.width.kind == Length::Auto ? avail : used;
+        int bw = s.width.IsAuto() ? ShrinkToFit(n, lines.width) : -1;
+        const int ox = m_ox, oy = m_oy;
+        int mh = LayoutBox(n, lines.width, bw, -1, nullptr);
+        m_ox = ox, m_oy = oy;
+        const Edges m = s.margin.Resolve(lines.width);
+        it.w = n->border.right + m.right;
+        it.h = mh;
+        // Its baseline is its last line's; without lines, or clipping, its bottom margin edge.
+        if (n->lastBaseline >= 0 && !s.ClipsY()) {
+            it.above = n->lastBaseline;
+            it.below = mh - n->lastBaseline;
+        } else {
+            it.above = mh;
+            it.below = 0;
+        }
+        it.valign = s.verticalAlign;
+        it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
         Add(std::move(it), lines, owner);
         return;
     }
+    // An inline element: its start and end edges take room on the line; its children are the line's.
+    const Edges m = s.margin.Resolve(lines.width), p = s.padding.Resolve(lines.width);
+    const Edges& b = s.border;
+    HFONT font = m_fonts.Get(s);
+    const int savedRaise = m_raise;
+    m_raise += RaiseOf(s, ps, m_fonts.Ascent(m_dc, font), m_fonts.Descent(m_dc, font));
+    lines.spans.push_back(InlineSpan{n, (int)lines.items.size(), -1, m_fonts.Ascent(m_dc, font),
+                                     m_fonts.Descent(m_dc, font), m_raise, true});
+    const int start = m.left + b.left + p.left, end = m.right + b.right + p.right;
+    auto edge = [&](int w) {
+        LineItem e;
+        e.atomic = true;
+        e.w = w;
+        e.edge = true;
+        Add(std::move(e), lines, owner);
+    };
+    if (start) edge(start);
     for (auto& c : n->children) {
         Box* k = c.get();
-        if (k->element && BlockLevel(k->style)) {
+        if (k->element && k->style.display != Display::None && !k->style.IsOutOfFlow() &&
+            k->style.floating == Float::None && BlockLevel(k->style)) {
             // A block inside inline content breaks the line around it.
-            Flush(lines, owner);
-            int w = 0;
-            int h = Block(k, lines.width, &w);
-            Place(k, lines.x, lines.y, owner);
-            lines.y += h;
-            lines.maxWidth = std::max(lines.maxWidth, w);
+            Flush(lines, owner, true);
+            int used = 0;
+            FlowBlock(k, lines, owner, &used);
+            lines.maxWidth = std::max(lines.maxWidth, used);
         } else {
             Inline(k, lines, owner);
         }
     }
+    if (end) edge(end);
+    for (auto it = lines.spans.rbegin(); it != lines.spans.rend(); ++it)
+        if (it->box == n && it->last < 0) {
+            it->last = (int)lines.items.size();
+            break;
+        }
+    m_raise = savedRaise;
     n->needsLayout = false;
     n->ownsList = false;
 }
@@ -121,42 +309,98 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
 void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, Box* into) {
     if (!owner) return;
     const Style& s = owner->style;
-    HFONT font = m_fonts.Get(s.fontSize, s.bold, s.underline);
-    int lh = m_fonts.LineHeight(m_dc, font);
+    HFONT font = m_fonts.Get(s);
+    int above = 0, below = 0, ascent = 0, height = 0;
+    TextExtents(s, font, &above, &below, &ascent, &height);
     uint32_t bg = owner->style.display == Display::Inline ? owner->style.background : 0;
-    auto emit = [&](const std::wstring& word, bool spaceBefore) {
+    const bool wraps = Wraps(s.whiteSpace);
+    const bool keepSpaces = s.whiteSpace == WhiteSpace::Pre || s.whiteSpace == WhiteSpace::PreWrap;
+    const bool keepBreaks = keepSpaces || s.whiteSpace == WhiteSpace::PreLine;
+    auto make = [&](std::wstring t) {
         LineItem it;
-        it.text = (spaceBefore && !lines.items.empty() ? L" " : L"") + word;
+        it.text = std::move(t);
         it.font = font;
         it.style = &s;
         it.source = owner;
         it.node = node;
         it.background = bg;
-        it.w = Measure(font, it.text);
-        it.h = lh;
-        if (lines.cursor + it.w > lines.width && !lines.items.empty()) {
+        it.w = Measure(font, it.text, &s);
+        it.h = height;
+        it.above = above;
+        it.below = below;
+        it.ascent = ascent;
+        it.raise = m_raise;
+        it.hidden = s.hidden;
+        return it;
+    };
+    auto emit = [&](const std::wstring& word, bool spaceBefore) {
+        StartLine(lines, 0);
+        bool lead = spaceBefore && lines.cursor > (lines.firstLine ? lines.indent : 0);
+        LineItem it = make((lead ? L" " : L"") + word);
+        it.spaces = lead ? 1 : 0;
+        if (wraps && lines.cursor + it.w > lines.right - lines.left && !lines.items.empty()) {
             Flush(lines, into);
-            it.text = word;
-            it.w = Measure(font, word);
+            StartLine(lines, Measure(font, word, &s));
+            it = make(word);
         }
         Add(std::move(it), lines, into);
     };
-    if (s.pre) {
+    if (keepBreaks) {
         size_t i = 0;
         while (i <= text.size()) {
             size_t e = text.find(L'\n', i);
             if (e == std::wstring::npos) e = text.size();
             std::wstring part = text.substr(i, e - i);
             if (!part.empty() && part.back() == L'\r') part.pop_back();
-            if (!part.empty()) emit(part, false);
+            if (!keepSpaces) {
+                // pre-line: spaces collapse, words wrap.
+                size_t k = 0;
+                while (k < part.size()) {
+                    if (iswspace(part[k])) {
+                        lines.spacePending = true;
+                        ++k;
+                        continue;
+                    }
+                    size_t w = k;
+                    while (w < part.size() && !iswspace(part[w])) ++w;
+                    bool space = lines.spacePending;
+                    lines.spacePending = false;
+                    emit(part.substr(k, w - k), space);
+                    k = w;
+                }
+            } else {
+                std::wstring expanded;
+                for (wchar_t c : part) {
+                    if (c == L'\t') expanded.append(8 - expanded.size() % 8, L' ');
+                    else expanded += c;
+                }
+                if (!wraps) {
+                    if (!expanded.empty()) {
+                        StartLine(lines, 0);
+                        Add(make(expanded), lines, into);
+                    }
+                } else {
+                    // pre-wrap: spaces kept, lines break after them.
+                    size_t k = 0;
+                    while (k < expanded.size()) {
+                        size_t w = k;
+                        while (w < expanded.size() && expanded[w] == L' ') ++w;
+                        while (w < expanded.size() && expanded[w] != L' ') ++w;
+                        emit(expanded.substr(k, w - k), false);
+                        k = w;
+                    }
+                }
+            }
             if (e < text.size()) {
+                StartLine(lines, 0);
                 if (lines.items.empty()) {
                     LineItem strut;
                     strut.atomic = true;
-                    strut.h = lh;
+                    strut.above = above;
+                    strut.below = below;
                     lines.items.push_back(std::move(strut));
                 }
-                Flush(lines, into);
+                Flush(lines, into, true);
             }
             i = e + 1;
         }
@@ -183,53 +427,173 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
 }
 
 void Layouter::Add(LineItem item, Lines& lines, Box* owner) {
-    if (item.atomic && lines.cursor + item.w > lines.width && !lines.items.empty()) Flush(lines, owner);
+    StartLine(lines, item.w);
+    bool wraps = Wraps(lines.block ? lines.block->style.whiteSpace : WhiteSpace::Normal);
+    if (item.style) wraps = Wraps(item.style->whiteSpace) || item.box;
+    if (item.atomic && !item.edge && wraps && lines.cursor + item.w > lines.right - lines.left) {
+        bool content = false;
+        for (const LineItem& it : lines.items) content = content || !it.edge;
+        if (content) {
+            Flush(lines, owner);
+            StartLine(lines, item.w);
+        }
+    }
     lines.cursor += item.w;
     lines.items.push_back(std::move(item));
 }
 
-void Layouter::Flush(Lines& lines, Box* owner) {
+void Layouter::Flush(Lines& lines, Box* owner, bool last) {
     lines.spacePending = false;
-    if (lines.items.empty()) return;
-    int lineH = 0;
-    for (auto& it : lines.items) lineH = std::max(lineH, it.h);
-    int shift = lines.align == Align::Center ? (lines.width - lines.cursor) / 2
-                : lines.align == Align::Right ? lines.width - lines.cursor : 0;
+    if (lines.items.empty()) {
+        if (!lines.floatsAfter.empty()) {
+            std::vector<Box*> floats;
+            floats.swap(lines.floatsAfter);
+            for (Box* f : floats) FlowFloat(f, lines, owner);
+        }
+        return;
+    }
+    // Vertical: the baseline sits below the tallest share above it (the block's strut included).
+    int above = lines.strutAbove, below = lines.strutBelow;
+    for (const LineItem& it : lines.items) {
+        if (it.edge) continue;
+        if (it.valign == VerticalAlign::Top || it.valign == VerticalAlign::Bottom) continue;
+        above = std::max(above, it.above + it.raise);
+        below = std::max(below, it.below - it.raise);
+    }
+    for (const LineItem& it : lines.items) {
+        int h = it.above + it.below;
+        if (it.valign == VerticalAlign::Top) below = std::max(below, h - above);
+        if (it.valign == VerticalAlign::Bottom) above = std::max(above, h - below);
+    }
+    const int lineH = above + below;
+    const int baseline = lines.y + above;
+
+    // Horizontal: aligned in the line's free span; justified lines widen their spaces.
+    const int free = (lines.right - lines.left) - lines.cursor;
+    int shift = lines.align == Align::Center ? free / 2 : lines.align == Align::Right ? free : 0;
     shift = std::max(0, shift);
-    int x = lines.x + shift;
-    for (auto& it : lines.items) {
-        int top = lines.y + lineH - it.h;
+    int gaps = 0;
+    if (lines.align == Align::Justify && !last && free > 0)
+        for (size_t i = 1; i < lines.items.size(); ++i) gaps += lines.items[i].spaces;
+    std::vector<int> xs(lines.items.size() + 1);
+    int x = lines.left + shift + lines.lead;
+    int given = 0, gap = 0;
+    for (size_t i = 0; i < lines.items.size(); ++i) {
+        LineItem& it = lines.items[i];
+        if (gaps && i > 0 && it.spaces) {
+            ++gap;
+            int extra = free * gap / gaps - given;
+            given += extra;
+            x += extra;
+            if (!it.atomic) it.w += 0;
+        }
+        xs[i] = x;
+        x += it.w;
+    }
+    xs[lines.items.size()] = x;
+
+    // Inline elements' backgrounds and borders under their part of the line.
+    for (InlineSpan& sp : lines.spans) {
+        int lastIndex = sp.last < 0 ? (int)lines.items.size() : sp.last;
+        if (sp.first >= lastIndex && !sp.starts) continue;
+        const Style& ss = sp.box->style;
+        const Edges m = ss.margin.Resolve(lines.width), p = ss.padding.Resolve(lines.width);
+        const Edges& b = ss.border;
+        int l = xs[std::min(sp.first, (int)lines.items.size())] + (sp.starts ? m.left : 0);
+        int r = xs[lastIndex] - (sp.last >= 0 ? m.right : 0);
+        int top = baseline - sp.raise - sp.above - p.top - b.top;
+        int bottom = baseline - sp.raise + sp.below + p.bottom + b.bottom;
+        RECT rc{l, top, std::max(l, r), bottom};
+        if (ss.hidden) continue;
+        bool draws = (ss.background >> 24) || !ss.backgroundImage.empty() || b.top || b.right || b.bottom || b.left;
+        if (draws) {
+            PaintItem d;
+            d.kind = PaintItem::Decor;
+            d.rc = rc;
+            d.box = sp.box;
+            owner->items.push_back(std::move(d));
+        }
+        owner->hits.push_back(HitBox{rc, sp.box->node});
+    }
+
+    for (size_t i = 0; i < lines.items.size(); ++i) {
+        LineItem& it = lines.items[i];
+        x = xs[i];
+        if (it.edge) continue;
+        int top = it.valign == VerticalAlign::Top      ? lines.y
+                  : it.valign == VerticalAlign::Bottom ? lines.y + lineH - (it.above + it.below)
+                                                       : baseline - it.raise - it.above;
         if (it.atomic) {
             if (it.box && it.box->ownsList) {
                 Place(it.box, x, top, owner);
             } else {
-                for (auto& p : it.pieces) {
-                    OffsetRect(&p.rc, x, top);
-                    owner->items.push_back(std::move(p));
-                }
-                for (auto& h : it.pieceHits) {
-                    OffsetRect(&h.rc, x, top);
-                    owner->hits.push_back(h);
+                if (!it.hidden) {
+                    for (auto& p : it.pieces) {
+                        OffsetRect(&p.rc, x, top);
+                        owner->items.push_back(std::move(p));
+                    }
+                    for (auto& h : it.pieceHits) {
+                        OffsetRect(&h.rc, x, top);
+                        owner->hits.push_back(h);
+                    }
                 }
                 if (it.box) OffsetRect(&it.box->border, x, top);
             }
-        } else {
+        } else if (!it.hidden) {
+            int glyphTop = baseline - it.raise - it.ascent;
             PaintItem t;
             t.kind = PaintItem::Text;
-            t.rc = RECT{x, top, x + it.w, top + it.h};
+            t.rc = RECT{x, glyphTop, x + it.w, glyphTop + it.h};
             t.color = it.style->color;
             t.background = it.background;
             t.text = std::move(it.text);
             t.font = it.font;
             t.box = it.source;
             owner->items.push_back(std::move(t));
-            owner->hits.push_back(HitBox{RECT{x, top, x + it.w, top + it.h}, it.node});
+            owner->hits.push_back(HitBox{RECT{x, glyphTop, x + it.w, glyphTop + it.h}, it.node});
         }
-        x += it.w;
     }
-    lines.maxWidth = std::max(lines.maxWidth, lines.cursor);
+    if (lines.firstBaseline < 0) lines.firstBaseline = baseline;
+    lines.lastBaseline = baseline;
+    lines.maxWidth = std::max(lines.maxWidth, lines.cursor + (lines.left - lines.x));
     lines.y += lineH;
     lines.cursor = 0;
     lines.items.clear();
+    lines.started = false;
+    lines.firstLine = false;
+    // Spans that go on start the next line at its first item.
+    std::vector<InlineSpan> open;
+    for (InlineSpan& sp : lines.spans)
+        if (sp.last < 0) {
+            sp.first = 0;
+            sp.starts = false;
+            open.push_back(sp);
+        }
+    lines.spans.swap(open);
+    if (!lines.floatsAfter.empty()) {
+        std::vector<Box*> floats;
+        floats.swap(lines.floatsAfter);
+        for (Box* f : floats) FlowFloat(f, lines, owner);
+    }
 }
+
+// An outside marker: its text ends at the content's left edge, on the first line's baseline.
+void Layouter::Marker(Box* n, int x, int baseline, int ordinal) {
+    const Style& s = n->style;
+    std::wstring text = MarkerText(s.listStyle, ordinal);
+    if (text.empty()) return;
+    text += L" ";
+    HFONT font = m_fonts.Get(s);
+    int w = Measure(font, text, &s);
+    int ascent = m_fonts.Ascent(m_dc, font), h = ascent + m_fonts.Descent(m_dc, font);
+    PaintItem t;
+    t.kind = PaintItem::Text;
+    t.rc = RECT{x - w, baseline - ascent, x, baseline - ascent + h};
+    t.color = s.color;
+    t.text = std::move(text);
+    t.font = font;
+    t.box = n;
+    n->items.push_back(std::move(t));
+}
+
 }  // namespace webview

@@ -141,6 +141,7 @@ void RenderTree::MarkUp(Box* b) {
     for (; b; b = b->parent) {
         b->needsLayout = true;
         b->maxContent = -1;
+        b->minContent = -1;
     }
 }
 
@@ -232,6 +233,7 @@ void RenderTree::InvalidateLayout() {
         stack.pop_back();
         b->needsLayout = true;
         b->maxContent = -1;
+        b->minContent = -1;
         for (auto& c : b->children) stack.push_back(c.get());
     }
 }

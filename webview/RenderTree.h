@@ -44,12 +44,25 @@ struct Box {
     int laidHeight = 0;           // margin-box height it returned
     int laidUsed = 0;             // width it used
     int maxContent = -1;          // shrink-to-fit width, -1 until measured
+    int minContent = -1;          // narrowest width without overflow, -1 until measured
+    int laidForcedHeight = -1;    // the definite border-box height it was laid out at (-1: auto)
+    int laidOrdinal = 0;          // list items: the number its marker showed
+    // Its used margins after collapsing (its border box lies marginTop below its origin), whether
+    // its top and bottom margins collapse through it (no content, no height), and the baselines
+    // of its first and last lines in its own coordinates (-1: no line).
+    int marginTop = 0, marginBottom = 0;
+    bool selfCollapsing = false;
+    int firstBaseline = -1, lastBaseline = -1;
+    // Something of its subtree lies in another box's list (a float of the enclosing formatting
+    // context, an absolutely positioned descendant): it is laid out again rather than kept.
+    bool keepsOut = false;
     // A block or inline-block owns the paint items and hit boxes of its own content, in its own
     // coordinates (its margin box's top left is 0, 0); a laid-out child block is one Child entry
     // in them. Its origin is where it lies in the box whose list holds that entry (its container,
     // the nearest ancestor that owns a list), so moving it moves everything below it.
     bool ownsList = false;
     POINT origin{0, 0};
+    Box* placedIn = nullptr;  // the list owner holding its Child entry (an ancestor)
     std::vector<PaintItem> items;
     std::vector<HitBox> hits;  // later boxes lie on top of earlier ones
     RECT extent{};             // what it and its descendants draw, own coordinates

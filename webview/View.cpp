@@ -149,7 +149,7 @@ void Relayout(WvView* v, bool complete = false) {
         v->needBuild = false;
     }
     if (v->render.Building() && !v->render.Continue(complete ? 0 : kBuildSliceMs)) return;
-    LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page, v->page);
+    LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page, v->page, v->height);
     v->scrollY = std::max(0, std::min(v->scrollY, v->page.height - v->height));
     v->needLayout = false;
     v->dirty = true;

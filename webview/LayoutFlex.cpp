@@ -105,8 +105,8 @@ private:
         int crossSize = 0;
         int crossPos = 0;
         int baseline = 0;               // from the margin box's top
-        int naturalH = -1;              // border height at naturalAvail with an auto height
-        int naturalAvail = -1;
+        int naturalH = -1;              // border height at naturalW with an auto height
+        int naturalW = -1;
     };
     struct Line {
         size_t begin = 0, end = 0;      // its items
@@ -138,7 +138,6 @@ private:
     bool FirstBaseline(const Box* b, int* out);
     int Ascent(HFONT f);
     int MinContent(Box* n, bool ownWidth = true);
-    int TextMin(const Box* text);
     int TextMax(const std::vector<Box*>& run, const Box* styled);
     int Outer(const Item& it, bool row) const {
         return row ? it.m.left + it.m.right : it.m.top + it.m.bottom;
@@ -258,7 +257,7 @@ int FlexLayout::ContentMinW(Item& it) {
     if (it.minContentW >= 0) return it.minContentW;
     int w = 0;
     if (it.kind == Item::Text) {
-        for (Box* t : it.run) w = std::max(w, TextMin(t));
+        for (Box* t : it.run) w = std::max(w, MinContent(t));
     } else if (it.kind == Item::Flow) {
         const Edges px = it.box->style.margin.Resolve(0);
         w = std::max(it.frameW, MinContent(it.box, false) - px.left - px.right);
@@ -287,43 +286,26 @@ int FlexLayout::NaturalHeight(Item& it, int borderW) {
         break;
     case Item::Flow:
         h = LayFlow(it, borderW, -1);
-        it.naturalAvail = borderW + it.m.left + it.m.right;
+        it.naturalW = borderW;
         break;
     }
     it.naturalH = h;
     return h;
 }
 
-// Lays a block-level item out at a border-box width and, unless borderH is -1, height; returns its
-// border height. Its own width, height, limits and box-sizing do not apply here: the algorithm
-// has already applied them. A list already laid out at these sizes is kept.
+// Lays a block-level item out at a border-box width and, unless borderH is -1, height (Sized);
+// returns its border height. Its own width, height and limits do not apply here: the algorithm
+// has already applied them.
 int FlexLayout::LayFlow(Item& it, int borderW, int borderH) {
     Box* b = it.box;
-    int avail = borderW + it.m.left + it.m.right;
-    if (borderH >= 0) {
-        // Kept when laid out at these sizes, by an earlier pass or by this one's measuring.
-        if ((m_l.m_reuse || it.naturalAvail == avail) && b->ownsList && !b->needsLayout && b->laidWidth == avail &&
-            b->border.bottom - b->border.top == borderH)
-            return borderH;
-        b->needsLayout = true;
+    if (borderH < 0 && m_l.m_reuse && b->ownsList && !b->needsLayout && !b->keepsOut && b->laidWidth == -2 - borderW &&
+        b->laidForcedHeight >= 0) {
+        // Laid out at a height it was given, which the next call keeps if it is the same: its
+        // laidHeight is still its own (see the top of this file).
+        return b->laidHeight - b->marginTop - b->marginBottom;
     }
-    Style& s = b->style;
-    const Length w = s.width, h = s.height, minW = s.minWidth, maxW = s.maxWidth, minH = s.minHeight,
-                 maxH = s.maxHeight;
-    const LengthEdges margin = s.margin, padding = s.padding;
-    const bool borderBox = s.borderBox;
-    auto px = [](int v) { return Length{Length::Px, float(v)}; };
-    s.width = px(std::max(0, borderW - it.frameW));
-    s.height = borderH >= 0 ? px(std::max(0, borderH - it.frameH)) : Length{};
-    s.minWidth = s.maxWidth = s.minHeight = s.maxHeight = Length{};
-    s.margin = LengthEdges{px(it.m.top), px(it.m.right), px(it.m.bottom), px(it.m.left)};
-    s.padding = LengthEdges{px(it.pad.top), px(it.pad.right), px(it.pad.bottom), px(it.pad.left)};
-    s.borderBox = false;
-    int laid = m_l.Block(b, avail);
-    s.width = w, s.height = h, s.minWidth = minW, s.maxWidth = maxW, s.minHeight = minH, s.maxHeight = maxH;
-    s.margin = margin, s.padding = padding;
-    s.borderBox = borderBox;
-    return laid - it.m.top - it.m.bottom;
+    int h = m_l.Sized(b, borderW, borderH);
+    return borderH >= 0 ? borderH : h - b->marginTop - b->marginBottom;
 }
 
 // Breaks a text run into lines at a width, into the item's own list; returns their height.
@@ -332,18 +314,25 @@ int FlexLayout::LayText(Item& it, int width) {
     it.lines.reset(new Box());
     Box* into = it.lines.get();
     Box* styled = it.run.front()->parent;
-    Layouter::Lines lines{0, 0, width, styled ? styled->style.align : Align::Left};
+    Layouter::Lines lines{};
+    lines.width = width;
+    lines.block = styled;
+    if (styled) {
+        lines.align = styled->style.align;
+        m_l.Strut(styled->style, &lines.strutAbove, &lines.strutBelow);
+    }
     for (Box* t : it.run) m_l.Inline(t, lines, into);
-    m_l.Flush(lines, into);
+    m_l.Flush(lines, into, true);
     it.linesWidth = width;
     into->laidHeight = lines.y;
+    into->firstBaseline = lines.firstBaseline;
     return lines.y;
 }
 
 // Puts an item laid out at its final size into owner's lists, its border box's top left at (bx, by).
 void FlexLayout::Emit(Item& it, int bx, int by, int bw, int bh, Box* owner) {
     if (it.kind == Item::Flow) {
-        Layouter::Place(it.box, bx - it.m.left, by - it.m.top, owner);
+        Layouter::Place(it.box, bx - (it.box->border.left), by - it.box->marginTop, owner);
         return;
     }
     if (it.kind == Item::Text) {
@@ -548,71 +537,56 @@ bool FlexLayout::FirstBaseline(const Box* b, int* out) {
 // has its border box's bottom as its baseline.
 int FlexLayout::Baseline(Item& it) {
     int b = 0;
+    if (it.kind == Item::Flow && it.box->firstBaseline >= 0) return it.box->firstBaseline;
     if (it.kind == Item::Flow && FirstBaseline(it.box, &b)) return b;
-    if (it.kind == Item::Text && it.lines && FirstBaseline(it.lines.get(), &b)) return b;
+    if (it.kind == Item::Text && it.lines && it.lines->firstBaseline >= 0) return it.lines->firstBaseline;
     return it.m.top + it.crossSize;
 }
 
 // ---- Intrinsic widths ----
 
-int FlexLayout::TextMin(const Box* text) {
-    const Box* styled = text->parent;
-    if (!styled) return 0;
-    const Style& s = styled->style;
-    HFONT font = m_l.m_fonts.Get(s.fontSize, s.bold, s.underline);
-    const std::wstring& t = text->text;
-    int widest = 0;
-    size_t i = 0;
-    while (i < t.size()) {
-        if (iswspace(t[i])) {
-            ++i;
-            continue;
-        }
-        size_t e = i + 1;
-        if (!IsCjk(t[i]))
-            while (e < t.size() && !iswspace(t[e]) && !IsCjk(t[e])) ++e;
-        widest = std::max(widest, m_l.Measure(font, t.substr(i, e - i)));
-        i = e;
-    }
-    return widest;
-}
-
-// A run of text on one line, its white space collapsed and trimmed.
+// A run of text on one line, its white space collapsed and trimmed: word by word, as lines are
+// filled, so that the run laid out at this width stays on one line.
 int FlexLayout::TextMax(const std::vector<Box*>& run, const Box* styled) {
     if (!styled) return 0;
-    std::wstring all;
-    for (Box* t : run) all += t->text;
-    std::wstring collapsed;
-    bool space = false;
-    for (wchar_t c : all) {
-        if (iswspace(c)) {
-            space = true;
-            continue;
-        }
-        if (space && !collapsed.empty()) collapsed += L' ';
-        space = false;
-        collapsed += c;
-    }
     const Style& s = styled->style;
-    return m_l.Measure(m_l.m_fonts.Get(s.fontSize, s.bold, s.underline), collapsed);
+    HFONT font = m_l.m_fonts.Get(s);
+    int w = 0;
+    bool space = false, first = true;
+    for (Box* t : run) {
+        const std::wstring& text = t->text;
+        size_t i = 0;
+        while (i < text.size()) {
+            if (iswspace(text[i])) {
+                space = true;
+                ++i;
+                continue;
+            }
+            size_t e = i + 1;
+            if (!IsCjk(text[i]))
+                while (e < text.size() && !iswspace(text[e]) && !IsCjk(text[e])) ++e;
+            w += m_l.Measure(font, (space && !first ? L" " : L"") + text.substr(i, e - i), &s);
+            space = first = false;
+            i = e;
+        }
+    }
+    return w;
 }
 
-// The narrowest margin-box width n's content fits in without overflowing.
+// The narrowest margin-box width n's content fits in without overflowing; ownWidth false: its
+// content's, whatever width n is given. The flow's measure, but for flex containers, whose items
+// on one line do not break.
 int FlexLayout::MinContent(Box* n, bool ownWidth) {
-    if (!n->element) return TextMin(n);
+    if (!n->element) {
+        int line = 0, widest = 0;
+        m_l.InlineWidth(n, line, widest, true);
+        return std::max(line, widest);
+    }
     const Style& s = n->style;
-    if (s.display == Display::None || n->tag == "br") return 0;
+    if (s.display == Display::None || s.IsOutOfFlow()) return 0;
+    if (ownWidth && !IsFlex(s)) return m_l.MinContent(n);
     const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
     const int frame = p.left + p.right + s.border.left + s.border.right, outer = m.left + m.right;
-    if (n->tag == "img") {
-        int w = 0, h = 0;
-        m_l.ImageSize(n, 0, &w, &h);
-        return w + frame + outer;
-    }
-    if (IsFormControl(n)) {
-        int w = BorderSize(s.width, -1, frame, s.borderBox);
-        return (w >= 0 ? w : FormControlSize(n, m_l.m_dc, m_l.m_fonts).cx + frame) + outer;
-    }
     if (ownWidth && s.width.kind == Length::Px) return BorderSize(s.width, 0, frame, s.borderBox) + outer;
     int inner = 0;
     if (IsFlex(s)) {
@@ -623,18 +597,15 @@ int FlexLayout::MinContent(Box* n, bool ownWidth) {
             Box* k = c.get();
             if (k->element && (k->style.display == Display::None || k->style.IsOutOfFlow())) continue;
             if (!k->element && AllSpace(k->text)) continue;
-            int w = MinContent(k);
+            int w = MinContent(k, true);
             inner = side ? inner + w : std::max(inner, w);
             ++count;
         }
         if (side && count > 1) inner += s.columnGap * (count - 1);
-    } else if (s.whiteSpace == WhiteSpace::Nowrap || s.whiteSpace == WhiteSpace::Pre) {
-        inner = std::max(0, m_l.MaxContent(n) - frame - outer);
     } else {
-        for (auto& c : n->children) {
-            int w = MinContent(c.get());
-            inner = s.display == Display::TableRow ? inner + w : std::max(inner, w);
-        }
+        int line = 0;
+        for (auto& c : n->children) m_l.InlineWidth(c.get(), line, inner, true);
+        inner = std::max(inner, line);
     }
     if (ownWidth && s.minWidth.kind == Length::Px)
         inner = std::max(inner, BorderSize(s.minWidth, 0, frame, s.borderBox) - frame);
@@ -709,7 +680,12 @@ void FlexLayout::SizeItems(std::vector<Item>& items, const Frame& f) {
         if (base < 0 && row && is && is->flexBasisContent && it.kind == Item::Flow && it.specW >= 0) {
             // Its content's width, not the width it is given.
             int line = 0, widest = 0;
-            for (auto& c : it.box->children) m_l.InlineWidth(c.get(), line, widest);
+            std::vector<Box*> text;
+            for (auto& c : it.box->children) {
+                m_l.InlineWidth(c.get(), line, widest);
+                if (!c->element) text.push_back(c.get());
+            }
+            if (text.size() == it.box->children.size()) widest = TextMax(text, it.box);
             base = std::max(line, widest) + it.frameW;
         }
         if (base < 0) base = row ? ContentMaxW(it) : it.naturalH;
@@ -846,8 +822,8 @@ int FlexLayout::Content(Box* n, int x, int y, int width, Box* owner, int* used) 
     f.minCH = std::max(0, BorderSize(s.minHeight, -1, frameH, s.borderBox) - frameH);
     int maxCH = BorderSize(s.maxHeight, -1, frameH, s.borderBox);
     f.maxCH = maxCH < 0 ? kNone : maxCH - frameH;
-    f.defH = BorderSize(s.height, -1, frameH, s.borderBox);
-    if (f.defH >= 0) f.defH = int(ClampF(float(f.defH - frameH), f.minCH, f.maxCH));
+    // Its content height when definite (its own height, or one it was given: a stretched item's).
+    f.defH = m_l.m_cbHeight;
     f.mainDef = f.row ? width : f.defH;
     const bool row = f.row;
 
@@ -892,18 +868,26 @@ int FlexLayout::Content(Box* n, int x, int y, int width, Box* owner, int* used) 
         int bw = row ? it.mainSize : it.crossSize, bh = row ? it.crossSize : it.mainSize;
         int bx = row ? it.mainPos : it.crossPos, by = row ? it.crossPos : it.mainPos;
         if (it.kind == Item::Flow) {
-            LayFlow(it, bw, bh);
-            // What the next pass starts from: the item at its own height.
-            if (bw + it.m.left + it.m.right == it.naturalAvail && it.naturalH >= 0)
-                it.box->laidHeight = it.naturalH + it.m.top + it.m.bottom;
+            Box* b = it.box;
+            // Laid out just now at this very size, its height its own: kept as it is.
+            bool natural = bw == it.naturalW && bh == it.naturalH && b->laidForcedHeight < 0 && !b->needsLayout &&
+                           b->laidWidth == -2 - bw;
+            if (!natural) {
+                LayFlow(it, bw, bh);
+                // What the next pass starts from: the item at its own height.
+                if (bw == it.naturalW && it.naturalH >= 0)
+                    b->laidHeight = it.naturalH + b->marginTop + b->marginBottom;
+            }
         }
         Emit(it, x + bx, y + by, bw, bh, owner);
     }
 
-    // Positioned children keep their place at the content's top left; their own layout moves them.
-    for (Box* k : outOfFlow) {
-        m_l.Block(k, width);
-        Layouter::Place(k, x, y, owner);
+    // Positioned children wait for their containing block, from the content's top left.
+    if (!outOfFlow.empty()) {
+        Layouter::Lines lines{};
+        lines.x = x;
+        lines.y = y;
+        for (Box* k : outOfFlow) m_l.DeferOutOfFlow(k, lines, owner);
     }
 
     if (used) *used = row ? std::min(usedMain, 100000) : usedCross;

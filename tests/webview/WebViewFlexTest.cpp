@@ -360,3 +360,32 @@ TEST_F(WebViewFlex, ImagesAndTextAreItemsBesideBlocks) {
     EXPECT_EQ(v->doc.ElementById("pic"), webview::NodeAt(v, 50, 40));
     EXPECT_EQ(RGB(0xcc, 0x33, 0x33), PixelAt(v, 480, 40));
 }
+
+TEST_F(WebViewFlex, NestedContainersAlignWithinTheSizeTheyAreGiven) {
+    wkeWebView v = Page(
+        ".row { display: flex; width: 400px; height: 100px }"
+        ".col { display: flex; flex-direction: column; justify-content: center; width: 120px }"
+        ".mid { display: flex; align-items: center; width: 120px }"
+        ".col div, .mid div { width: 30px; height: 20px; background: #fc9 }",
+        // Stretched to the row's 100 pixels, the inner containers centre in them.
+        "<div class=row><div class=col id=col><div id=c1></div><div id=c2></div></div>"
+        "<div class=mid id=mid><div id=m1></div><div id=m2></div></div></div>");
+    ExpectBox(v, "col", 0, 0, 120, 100);
+    ExpectBox(v, "c1", 0, 30, 30, 20);
+    ExpectBox(v, "c2", 0, 50, 30, 20);
+    ExpectBox(v, "mid", 120, 0, 120, 100);
+    ExpectBox(v, "m1", 120, 40, 30, 20);
+    ExpectBox(v, "m2", 150, 40, 30, 20);
+}
+
+TEST_F(WebViewFlex, PositionedChildrenAreNotItems) {
+    wkeWebView v = Page(
+        ".row { display: flex; position: relative; width: 400px; height: 40px; justify-content: space-between }"
+        ".row div { width: 50px; height: 20px } .row .pin { position: absolute; right: 0; bottom: 0; width: 10px;"
+        " height: 10px; background: #f00 }",
+        "<div class=row><div id=a></div><div class=pin id=pin></div><div id=b></div></div>");
+    // Two items, spread as if the positioned box were not there; it sits at its offsets.
+    ExpectBox(v, "a", 0, 0, 50, 20);
+    ExpectBox(v, "b", 350, 0, 50, 20);
+    ExpectBox(v, "pin", 390, 30, 10, 10);
+}

@@ -2,21 +2,22 @@
 // along a main axis (the row or the column), broken into lines when the container wraps, sized by
 // their flex factors within their min and max sizes (the freeze loop), ordered by `order` and
 // aligned along both axes with justify-content, align-items/-self, align-content, gaps and auto
-// margins. Block-level items are laid out by Layouter::Block at the sizes found here; images and
-// form controls are drawn into the container's list directly; a run of text directly inside the
-// container is one anonymous item, broken into lines like a block's text.
+// margins. Items are laid out by Layouter::Sized at the sizes found here (images and form controls
+// are drawn into the container's list directly); a run of text directly inside the container is
+// one anonymous item, broken into lines like a block's text. Positioned children are not items:
+// they wait for their containing block, as in flow.
 //
 // FlexLayout lives for one container's pass (or one intrinsic-width question) and owns nothing
 // but its item records; the boxes stay the render tree's.
 //
-// Reuse: an item whose height the algorithm imposes (stretched, or flexed in a column) is laid out
-// a second time at that height. Its laidHeight is then set back to its height at its own size, so
-// that the next pass, keeping the item as it is, starts from the size the item asks for and not
-// from the one it was given; the item is laid out again only when the imposed size changes.
+// Reuse: an item whose height the algorithm imposes (stretched, or flexed in a column) is measured
+// at its own height, then laid out again at the imposed one. Its laidHeight is then set back to its
+// own height, so that the next pass, keeping the item as it is, reads the size the item asks for
+// without laying it out; the item is laid out again only when its subtree, its width or the
+// imposed height changes.
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -136,7 +137,6 @@ private:
                    Justify justify);
     int Baseline(Item& it);
     bool FirstBaseline(const Box* b, int* out);
-    int Ascent(HFONT f);
     int MinContent(Box* n, bool ownWidth = true);
     int TextMax(const std::vector<Box*>& run, const Box* styled);
     int Outer(const Item& it, bool row) const {
@@ -145,7 +145,6 @@ private:
     int OuterCross(const Item& it, bool row) const { return Outer(it, !row); }
 
     Layouter& m_l;
-    std::map<HFONT, int> m_ascents;
 };
 
 // ---- Items ----
@@ -505,21 +504,11 @@ int FlexLayout::PlaceAlong(std::vector<Item>& items, const Line& line, int mainA
 
 // ---- Baselines ----
 
-int FlexLayout::Ascent(HFONT f) {
-    auto it = m_ascents.find(f);
-    if (it != m_ascents.end()) return it->second;
-    HGDIOBJ old = SelectObject(m_l.m_dc, f);
-    TEXTMETRICW tm{};
-    GetTextMetricsW(m_l.m_dc, &tm);
-    SelectObject(m_l.m_dc, old);
-    return m_ascents[f] = tm.tmAscent;
-}
-
 // The baseline of the first line of text in b's list, from its origin.
 bool FlexLayout::FirstBaseline(const Box* b, int* out) {
     for (const PaintItem& p : b->items) {
         if (p.kind == PaintItem::Text && p.font) {
-            *out = p.rc.top + Ascent(p.font);
+            *out = p.rc.top + m_l.m_fonts.Ascent(m_l.m_dc, p.font);
             return true;
         }
         if (p.kind == PaintItem::Child && p.box) {

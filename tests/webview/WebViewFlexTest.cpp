@@ -389,3 +389,31 @@ TEST_F(WebViewFlex, PositionedChildrenAreNotItems) {
     ExpectBox(v, "b", 350, 0, 50, 20);
     ExpectBox(v, "pin", 390, 30, 10, 10);
 }
+
+TEST_F(WebViewFlex, StretchedItemsFollowTheirLineAsItGrowsAndShrinks) {
+    wkeWebView v = Page(".row { display: flex; width: 300px } .row > div { width: 100px; background: #cdf }",
+                        "<div class=row><div id=a><div style=\"height: 10px\"></div></div>"
+                        "<div id=b><div id=inner style=\"height: 50px\"></div></div></div><p id=after></p>");
+    ExpectBox(v, "a", 0, 0, 100, 50);
+    dom_node* b = v->doc.ElementById("b");
+    ASSERT_NE(nullptr, b);
+    // Each change lays out the changed item, the stretched one and the boxes around them, no more.
+    struct Step {
+        const char* html;
+        int height;
+    } steps[] = {{"<div style=\"height: 20px\"></div>", 20}, {"<div style=\"height: 80px\"></div>", 80},
+                 {"", 10}, {"<div style=\"height: 50px\"></div>", 50}};
+    for (const Step& st : steps) {
+        v->doc.SetInnerHtml(b, st.html);
+        webview::NodeChanged(v, b, webview::ChangeKind::Children);
+        ExpectBox(v, "a", 0, 0, 100, st.height);
+        ExpectBox(v, "b", 100, 0, 100, st.height);
+        RECT after = Box(v, "after");
+        EXPECT_EQ(st.height + 16, after.top) << st.html;
+    }
+    // Nothing changed: nothing is laid out again.
+    size_t before = v->render.laidOut;
+    webview::NodeChanged(v, b, webview::ChangeKind::Attribute);
+    ExpectBox(v, "a", 0, 0, 100, 50);
+    EXPECT_LT(v->render.laidOut - before, 6u);
+}

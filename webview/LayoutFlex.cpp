@@ -83,6 +83,7 @@ private:
         std::unique_ptr<Box> lines;     // a text run laid out, its top left at (0, 0)
         int linesWidth = -1;            // the width it was laid out at
         int order = 0;
+        int ordinal = 0;                // list items: their number among the container's
         Edges m, pad;                   // auto margins are 0 here
         bool autoM[4] = {false, false, false, false};  // top right bottom left
         int frameW = 0, frameH = 0;     // padding and border
@@ -151,6 +152,7 @@ private:
 
 void FlexLayout::Collect(Box* n, std::vector<Item>& items, std::vector<Box*>& outOfFlow) {
     bool inRun = false;
+    int ordinal = 1;
     for (auto& c : n->children) {
         Box* k = c.get();
         if (!k->element) {
@@ -179,6 +181,7 @@ void FlexLayout::Collect(Box* n, std::vector<Item>& items, std::vector<Box*>& ou
         it.box = k;
         it.kind = k->tag == "img" ? Item::Image : IsFormControl(k) ? Item::Control : Item::Flow;
         it.order = k->style.order;
+        if (k->style.display == Display::ListItem) it.ordinal = ordinal++;
     }
     if (inRun) {
         bool blank = true;
@@ -297,8 +300,10 @@ int FlexLayout::NaturalHeight(Item& it, int borderW) {
 // has already applied them.
 int FlexLayout::LayFlow(Item& it, int borderW, int borderH) {
     Box* b = it.box;
+    const bool listItem = b->style.display == Display::ListItem;
+    if (listItem) m_l.m_ordinal = it.ordinal;
     if (borderH < 0 && m_l.m_reuse && b->ownsList && !b->needsLayout && !b->keepsOut && b->laidWidth == -2 - borderW &&
-        b->laidForcedHeight >= 0) {
+        b->laidForcedHeight >= 0 && (!listItem || b->laidOrdinal == it.ordinal)) {
         // Laid out at a height it was given, which the next call keeps if it is the same: its
         // laidHeight is still its own (see the top of this file).
         return b->laidHeight - b->marginTop - b->marginBottom;
@@ -860,7 +865,8 @@ int FlexLayout::Content(Box* n, int x, int y, int width, Box* owner, int* used) 
             Box* b = it.box;
             // Laid out just now at this very size, its height its own: kept as it is.
             bool natural = bw == it.naturalW && bh == it.naturalH && b->laidForcedHeight < 0 && !b->needsLayout &&
-                           b->laidWidth == -2 - bw;
+                           b->laidWidth == -2 - bw && (b->style.display != Display::ListItem ||
+                                                       b->laidOrdinal == it.ordinal);
             if (!natural) {
                 LayFlow(it, bw, bh);
                 // What the next pass starts from: the item at its own height.

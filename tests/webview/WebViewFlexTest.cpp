@@ -417,3 +417,21 @@ TEST_F(WebViewFlex, StretchedItemsFollowTheirLineAsItGrowsAndShrinks) {
     ExpectBox(v, "a", 0, 0, 100, 50);
     EXPECT_LT(v->render.laidOut - before, 6u);
 }
+
+TEST_F(WebViewFlex, MenuListLaysItsItemsOutInARow) {
+    wkeWebView v = Page("#menu { display: flex; list-style: none; margin: 0; padding: 0; width: 600px }"
+                        "#menu li { padding: 0 10px; border-right: 1px solid #999 } #menu .last { margin-left: auto }",
+                        "<ul id=menu><li id=l1>Home</li><li id=l2>Games and more</li><li id=l3 class=last>Log in</li>"
+                        "</ul>");
+    RECT l1 = Box(v, "l1"), l2 = Box(v, "l2"), l3 = Box(v, "l3");
+    EXPECT_EQ(0, l1.left);
+    EXPECT_EQ(l1.right, l2.left);
+    EXPECT_EQ(600, l3.right);
+    // Each as wide as its text on one line, all as tall as the row.
+    EXPECT_GT(l2.right - l2.left, 2 * (l1.right - l1.left));
+    for (const RECT& r : {l1, l2, l3}) {
+        EXPECT_EQ(0, r.top);
+        EXPECT_EQ(Box(v, "menu").bottom, r.bottom);
+        EXPECT_LT(r.bottom - r.top, 40);
+    }
+}

@@ -212,6 +212,9 @@ private:
     void TextExtents(const Style& s, HFONT font, int* above, int* below, int* ascent, int* height);
     int RaiseOf(const Style& s, const Style& parent, int above, int below);
 
+    // Flex layout (LayoutFlex.cpp) lays its items out with the line and text machinery above.
+    friend class FlexLayout;
+
     RenderTree& m_tree;
     Document& m_doc;
     HDC m_dc;

@@ -47,6 +47,7 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
     n->items[0].kind = PaintItem::Decor;
     n->items[0].rc = box;
     n->items[0].box = n;
+    n->backgroundImage = s.backgroundImage.empty() ? -1 : m_doc.ImageFor(s.backgroundImage);
     n->hits[0] = HitBox{box, n->node};
     int height = m.top + (box.bottom - box.top) + m.bottom;
     int usedTotal = (fixedWidth ? content : used) + frame + m.left + m.right;

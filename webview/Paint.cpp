@@ -52,6 +52,14 @@ class Painter {
 public:
     Painter(Canvas& canvas, const std::vector<Image>& images) : m_cv(canvas), m_images(images) {}
 
+    // The page from its root, at (x, y) of the picture.
+    void Page(const Box* root, int x, int y) {
+        m_root = root;
+        m_rootBox = root->border;
+        OffsetRect(&m_rootBox, x, y);
+        Child(root, x, y);
+    }
+
     // c's list with c's origin at (x, y), at its opacity.
     void Child(const Box* c, int x, int y) {
         if (c->needsLayout) return;
@@ -66,6 +74,15 @@ public:
     }
 
 private:
+    // Whether b's background is the canvas's (as LayOut chose it: the root's, else the body's).
+    bool GivesCanvas(const Box* b) const {
+        if (!m_root) return false;
+        const Style& r = m_root->style;
+        bool rootHas = (r.background >> 24) || !r.backgroundImage.empty();
+        if (b == m_root) return rootHas;
+        return !rootHas && b->parent == m_root && b->tag == "body";
+    }
+
     void List(const Box* b, int x, int y) {
         const bool clips = ClipsContent(b);
         const POINT content = ContentOrigin(b, x, y);
@@ -100,7 +117,8 @@ private:
             break;
         case PaintItem::Decor:
             if (it.box && !it.box->style.hidden)
-                PaintDecor(m_cv, rc, it.box->style, it.box->backgroundImage, m_images);
+                PaintDecor(m_cv, rc, it.box->style, it.box->backgroundImage, m_images,
+                           GivesCanvas(it.box) ? &m_rootBox : nullptr);
             break;
         case PaintItem::Control:
             if (it.box) PaintFormControl(dc, rc, it.box);
@@ -175,6 +193,8 @@ private:
 
     Canvas& m_cv;
     const std::vector<Image>& m_images;
+    const Box* m_root = nullptr;
+    RECT m_rootBox{};
 };
 
 }  // namespace
@@ -188,7 +208,7 @@ void PaintPage(HDC dc, const Box* root, const LayoutResult& page, int scrollY, i
     SetBkMode(dc, TRANSPARENT);
     // A tree changed since its last layout may hold lists that name boxes gone since: not drawn.
     if (root && !root->needsLayout && root->ownsList)
-        Painter(canvas, images).Child(root, root->origin.x, root->origin.y - scrollY);
+        Painter(canvas, images).Page(root, root->origin.x, root->origin.y - scrollY);
     canvas.PopClip();
     GdiFlush();
 }

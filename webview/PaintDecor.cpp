@@ -178,14 +178,16 @@ Shape OuterShape(const RECT& rc, const Style& s) {
     return sh;
 }
 
-void PaintDecor(Canvas& cv, const RECT& rc, const Style& s, int image, const std::vector<Image>& images) {
+void PaintDecor(Canvas& cv, const RECT& rc, const Style& s, int image, const std::vector<Image>& images,
+                const RECT* canvasBox) {
     if (rc.right <= rc.left || rc.bottom <= rc.top) return;
     Shape outer = OuterShape(rc, s);
-    cv.FillShape(outer, s.background);
+    if (!canvasBox) cv.FillShape(outer, s.background);
     if (image >= 0 && image < (int)images.size() && images[image].width && images[image].height) {
         const Image& img = images[image];
-        const Edges& b = s.border;
-        RECT pad{rc.left + b.left, rc.top + b.top, rc.right - b.right, rc.bottom - b.bottom};
+        const Edges b = canvasBox ? Edges() : s.border;
+        const RECT& placed = canvasBox ? *canvasBox : rc;
+        RECT pad{placed.left + b.left, placed.top + b.top, placed.right - b.right, placed.bottom - b.bottom};
         const float pw = (float)std::max(0L, pad.right - pad.left), ph = (float)std::max(0L, pad.bottom - pad.top);
         float dw = (float)img.width, dh = (float)img.height;
         const BackgroundSize& size = s.backgroundSize;
@@ -212,7 +214,8 @@ void PaintDecor(Canvas& cv, const RECT& rc, const Style& s, int image, const std
         int y = pad.top + (int)std::lround(place(s.backgroundY, ph - ih));
         bool rx = s.backgroundRepeat == Repeat::Repeat || s.backgroundRepeat == Repeat::RepeatX;
         bool ry = s.backgroundRepeat == Repeat::Repeat || s.backgroundRepeat == Repeat::RepeatY;
-        cv.DrawImage(img, RECT{x, y, x + iw, y + ih}, rx, ry, rc, outer.Rounded() ? &outer : nullptr);
+        if (canvasBox) cv.DrawImage(img, RECT{x, y, x + iw, y + ih}, rx, ry, cv.Clip());
+        else cv.DrawImage(img, RECT{x, y, x + iw, y + ih}, rx, ry, rc, outer.Rounded() ? &outer : nullptr);
     }
     PaintBorders(cv, outer, s);
 }

@@ -17,6 +17,10 @@ namespace webview {
 Shape OuterShape(const RECT& rc, const Style& s);
 
 // image: the document's image of the background (-1 for none; not drawn until decoded).
-void PaintDecor(Canvas& canvas, const RECT& rc, const Style& s, int image, const std::vector<Image>& images);
+// canvasBox: set for the box whose background the page's canvas took (the root's, else the
+// body's): its colour is already drawn under everything, its image is placed against canvasBox
+// (the root's border box) and tiled over the whole picture.
+void PaintDecor(Canvas& canvas, const RECT& rc, const Style& s, int image, const std::vector<Image>& images,
+                const RECT* canvasBox = nullptr);
 
 }  // namespace webview

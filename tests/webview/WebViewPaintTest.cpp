@@ -238,6 +238,19 @@ body { margin: 0 } div { width: 100px; height: 60px; margin-bottom: 4px; backgro
     EXPECT_EQ(1u, CountGets(*m_sc, "/img/q.bmp"));
 }
 
+TEST_F(WebViewPaint, BodyBackgroundCoversTheWholeCanvas) {
+    wkeWebView v = Open(R"HTML(<!DOCTYPE html><html><head><style>
+body { margin: 20px; height: 50px; background: rgba(0, 0, 255, 0.5) url(img/q.bmp) repeat-x }
+</style></head><body></body></html>)HTML");
+    // The image is placed against the root, outside the body's margin too, and tiled along.
+    ASSERT_TRUE(Pump(5000, [&] { return PixelAt(v, 1, 1) == kRed; }));
+    EXPECT_EQ(Rgb(kBlue), Rgb(PixelAt(v, 5, 1)));
+    EXPECT_EQ(Rgb(kRed), Rgb(PixelAt(v, 241, 1)));
+    // The colour is blended once, inside the body's box as below it.
+    for (POINT p : {POINT{30, 40}, POINT{300, 200}})
+        EXPECT_TRUE(Near(PixelAt(v, p.x, p.y), 127, 127, 255, 2)) << Rgb(PixelAt(v, p.x, p.y));
+}
+
 TEST_F(WebViewPaint, BordersDrawEachSidesStyle) {
     wkeWebView v = Open(R"HTML(<!DOCTYPE html><html><head><style>
 body { margin: 0 } div { width: 200px; height: 40px; margin: 10px }

@@ -233,18 +233,24 @@ void Canvas::BeginLayer(const RECT& rIn) {
     m_layers.push_back(std::move(l));
 }
 
-void Canvas::EndLayer(float alpha) {
+void Canvas::EndLayer(float alpha, const Shape* mask) {
     if (m_layers.empty()) return;
     Layer l = std::move(m_layers.back());
     m_layers.pop_back();
-    if (l.r.right <= l.r.left || alpha >= 1) return;
+    if (l.r.right <= l.r.left || (alpha >= 1 && !mask)) return;
     GdiFlush();
-    unsigned a = (unsigned)(std::max(0.0f, alpha) * 255 + 0.5f);
+    unsigned a = (unsigned)(std::max(0.0f, std::min(1.0f, alpha)) * 255 + 0.5f);
     int w = l.r.right - l.r.left;
     for (int y = l.r.top; y < l.r.bottom; ++y) {
         uint32_t* row = Row(y);
         const uint32_t* before = l.saved.data() + (size_t)(y - l.r.top) * w;
-        for (int x = l.r.left; x < l.r.right; ++x) row[x] = Mix(before[x - l.r.left], row[x], a);
+        int from = l.r.left, to = l.r.right;
+        if (mask && !mask->SolidSpan(y, &from, &to)) from = to = l.r.left;
+        for (int x = l.r.left; x < l.r.right; ++x) {
+            unsigned k = a;
+            if (x < from || x >= to) k = (unsigned)(a * mask->Coverage(x, y) + 0.5f);
+            if (k < 255) row[x] = Mix(before[x - l.r.left], row[x], k);
+        }
     }
 }
 

@@ -55,9 +55,9 @@ public:
                    const Shape* mask = nullptr);
 
     // What is drawn between BeginLayer and EndLayer over r is blended with what was there before
-    // at alpha (0..1). Nested layers end in reverse order.
+    // at alpha (0..1), and only inside mask when one is given. Nested layers end in reverse order.
     void BeginLayer(const RECT& r);
-    void EndLayer(float alpha);
+    void EndLayer(float alpha, const Shape* mask = nullptr);
 
     // Pixels within the clip in the rows y0..y1 and columns x0..x1 (clamped).
     bool Visible(RECT& r) const;

@@ -87,11 +87,19 @@ private:
         const bool clips = ClipsContent(b);
         const POINT content = ContentOrigin(b, x, y);
         bool clipped = false;
+        Shape rounded;  // a clipping box's rounded padding box
+        const PaintItem* previous = nullptr;
         for (const PaintItem& it : b->items) {
             const bool own = it.kind == PaintItem::Decor && it.box == b;
             if (clips && !own && !clipped) {
-                m_cv.PushClip(PaddingBox(b, x, y));
+                RECT pad = PaddingBox(b, x, y);
+                m_cv.PushClip(pad);
                 clipped = true;
+                RECT border = b->border;
+                OffsetRect(&border, x, y);
+                rounded = InnerShape(OuterShape(border, b->style), b->style.border);
+                // Rounded corners clip too: what is drawn inside is kept within them.
+                if (rounded.Rounded()) m_cv.BeginLayer(pad);
             }
             const POINT at = own ? POINT{x, y} : content;
             if (it.kind == PaintItem::Child) {
@@ -102,12 +110,26 @@ private:
             OffsetRect(&rc, at.x, at.y);
             RECT seen = rc;
             InflateRect(&seen, 4, 4);  // text and its decorations may overhang a little
-            if (m_cv.Visible(seen)) Item(it, rc);
+            if (m_cv.Visible(seen)) Item(it, rc, previous, at);
+            previous = &it;
         }
+        if (clipped && rounded.Rounded()) m_cv.EndLayer(1, &rounded);
         if (clipped) m_cv.PopClip();
     }
 
-    void Item(const PaintItem& it, const RECT& rc) {
+    // An image's picture follows its decoration: rounded corners clip it to where it is drawn.
+    static bool RoundedImage(const PaintItem* decor, const RECT& picture, POINT at, Shape* content) {
+        if (!decor || decor->kind != PaintItem::Decor || !decor->box || decor->box->tag != "img") return false;
+        const Style& s = decor->box->style;
+        if (!s.radius[0] && !s.radius[1] && !s.radius[2] && !s.radius[3]) return false;
+        RECT border = decor->rc;
+        OffsetRect(&border, at.x, at.y);
+        *content = InnerShape(OuterShape(border, s), Edges{picture.top - border.top, border.right - picture.right,
+                                                           border.bottom - picture.bottom, picture.left - border.left});
+        return content->Rounded();
+    }
+
+    void Item(const PaintItem& it, const RECT& rc, const PaintItem* previous, POINT at) {
         HDC dc = m_cv.Dc();
         switch (it.kind) {
         case PaintItem::Child:
@@ -135,8 +157,14 @@ private:
             Text(it, rc);
             break;
         case PaintItem::Picture:
-            if (it.image >= 0 && it.image < (int)m_images.size())
-                m_cv.DrawImage(m_images[it.image], rc, false, false, rc);
+            if (it.image >= 0 && it.image < (int)m_images.size()) {
+                bool ofImage = previous && previous->kind == PaintItem::Decor && previous->box &&
+                               previous->box->tag == "img";
+                if (ofImage && previous->box->style.hidden) break;
+                Shape content;
+                bool rounded = RoundedImage(previous, rc, at, &content);
+                m_cv.DrawImage(m_images[it.image], rc, false, false, rc, rounded ? &content : nullptr);
+            }
             break;
         }
     }

@@ -114,14 +114,7 @@ void PaintBorders(Canvas& cv, const Shape& outer, const Style& s) {
     bool anyColor = false;
     for (int i = 0; i < 4; ++i) anyColor = anyColor || (bd.w[i] && (s.borderColors[i] >> 24));
     if (!anyColor) return;
-    Shape& in = bd.inner;
-    in.left += bd.w[Left], in.top += bd.w[Top], in.right -= bd.w[Right], in.bottom -= bd.w[Bottom];
-    const int hw[4] = {bd.w[Left], bd.w[Right], bd.w[Right], bd.w[Left]}, vw[4] = {bd.w[Top], bd.w[Top], bd.w[Bottom], bd.w[Bottom]};
-    for (int i = 0; i < 4; ++i) {
-        in.rx[i] = std::max(0.0f, outer.rx[i] - hw[i]);
-        in.ry[i] = std::max(0.0f, outer.ry[i] - vw[i]);
-        if (in.rx[i] <= 0 || in.ry[i] <= 0) in.rx[i] = in.ry[i] = 0;
-    }
+    const Shape& in = bd.inner = InnerShape(outer, s.border);
     RECT r{outer.left, outer.top, outer.right, outer.bottom};
     if (!cv.Visible(r)) return;
     if (!cv.Direct()) {
@@ -154,6 +147,18 @@ void PaintBorders(Canvas& cv, const Shape& outer, const Style& s) {
 }
 
 }  // namespace
+
+Shape InnerShape(const Shape& outer, const Edges& e) {
+    Shape in = outer;
+    in.left += e.left, in.top += e.top, in.right -= e.right, in.bottom -= e.bottom;
+    const int hw[4] = {e.left, e.right, e.right, e.left}, vw[4] = {e.top, e.top, e.bottom, e.bottom};
+    for (int i = 0; i < 4; ++i) {
+        in.rx[i] = std::max(0.0f, outer.rx[i] - hw[i]);
+        in.ry[i] = std::max(0.0f, outer.ry[i] - vw[i]);
+        if (in.rx[i] <= 0 || in.ry[i] <= 0) in.rx[i] = in.ry[i] = 0;
+    }
+    return in;
+}
 
 Shape OuterShape(const RECT& rc, const Style& s) {
     Shape sh;

@@ -16,6 +16,10 @@ namespace webview {
 // scaled down together where adjacent ones would overlap.
 Shape OuterShape(const RECT& rc, const Style& s);
 
+// The shape inside the border (insets: also the padding, for a content box), its radii what
+// is left of the outer ones.
+Shape InnerShape(const Shape& outer, const Edges& insets);
+
 // image: the document's image of the background (-1 for none; not drawn until decoded).
 // canvasBox: set for the box whose background the page's canvas took (the root's, else the
 // body's): its colour is already drawn under everything, its image is placed against canvasBox

@@ -297,9 +297,13 @@ body { margin: 0 } .p { background: #0000ff; padding: 20px; width: 200px }
 #r { width: 100px; height: 60px; background: #ff0000; border-radius: 20px }
 #c { width: 60px; height: 60px; background: #ff0000; border-radius: 50% }
 #b { width: 100px; height: 60px; border: 4px solid #ff0000; border-radius: 20px }
+#o { width: 100px; height: 60px; border-radius: 20px; overflow: hidden } #o div { height: 60px; background: #ff0000 }
+#i { width: 64px; height: 64px; border-radius: 50% }
 </style></head><body><div class=p><div id=r></div></div><div class=p><div id=c></div></div>
-<div class=p><div id=b></div></div></body></html>)HTML");
-    RECT r = Box(v, "r"), c = Box(v, "c"), b = Box(v, "b");
+<div class=p><div id=b></div></div><div class=p><div id=o><div></div></div></div>
+<div class=p><img id=i src="img/q.bmp"></div></body></html>)HTML", 500, 600);
+    RECT r = Box(v, "r"), c = Box(v, "c"), b = Box(v, "b"), o = Box(v, "o"), i = Box(v, "i");
+    ASSERT_TRUE(Pump(5000, [&] { return PixelAt(v, i.left + 20, i.top + 20) == kRed; }));
     const struct {
         const char* what;
         RECT box;
@@ -318,6 +322,12 @@ body { margin: 0 } .p { background: #0000ff; padding: 20px; width: 200px }
         {"rounded border: along the curve", b, 3, 20, kRed},
         {"rounded border: inside", b, 20, 20, kBlue},
         {"rounded border: the straight top", b, 50, 1, kRed},
+        {"clipping: the child stays inside the corner", o, 1, 1, kBlue},
+        {"clipping: the child inside", o, 20, 20, kRed},
+        {"clipping: the bottom left corner", o, 1, 58, kBlue},
+        {"a round image: its corner", i, 3, 3, kBlue},
+        {"a round image: its picture", i, 12, 30, kRed},
+        {"a round image: the other corner", i, 61, 61, kBlue},
     };
     for (const auto& k : cases)
         EXPECT_EQ(Rgb(k.expected), Rgb(PixelAt(v, k.box.left + k.x, k.box.top + k.y))) << k.what;
@@ -370,7 +380,8 @@ body { margin: 0; font-size: 32px; color: #ff0000 } div { width: 400px; height: 
 #hidden { visibility: hidden; background: #0000ff } #clear { color: rgba(255, 0, 0, 0) }
 </style></head><body><div id=plain>iiii iiii</div><div id=through>iiii iiii</div><div id=under>iiii iiii</div>
 <div id=over>iiii iiii</div><div id=spaced>iiii</div><div id=hidden>iiii</div><div id=clear>iiii</div>
-</body></html>)HTML");
+<div id=pic><img src="img/q.bmp" style="visibility: hidden; width: 40px; height: 40px"></div>
+</body></html>)HTML", 500, 600);
     RECT plain = Box(v, "plain");
     const int inkRight = InkRight(v, plain, Reddish);
     ASSERT_GT(inkRight, plain.left + 20);
@@ -396,8 +407,14 @@ body { margin: 0; font-size: 32px; color: #ff0000 } div { width: 400px; height: 
     plainFour.right = plain.left + width / 2;  // "iiii" of the plain line
     int right = InkRight(v, spaced, Reddish) - spaced.left, right0 = InkRight(v, plainFour, Reddish) - plain.left;
     EXPECT_GE(right - right0, 30) << right << " vs " << right0;
-    // Hidden: neither background nor text; a transparent colour: no text.
-    for (const char* id : {"hidden", "clear"}) {
+    // Hidden: neither background nor text nor picture; a transparent colour: no text.
+    // The hidden image arrives, and stays unseen.
+    ASSERT_TRUE(Pump(5000, [&] {
+        for (const webview::Image& image : v->doc.Images())
+            if (image.width) return true;
+        return false;
+    }));
+    for (const char* id : {"hidden", "clear", "pic"}) {
         RECT r = Box(v, id);
         EXPECT_EQ(-1, InkRight(v, r, [](COLORREF c) { return c != RGB(255, 255, 255); })) << id;
     }

@@ -66,17 +66,24 @@ hr { border: 1px inset #808080; margin: 0.5em auto }
 
 const float kFontSizes[] = {9, 10, 13, 16, 18, 24, 32};  // xx-small .. xx-large
 
-css_error Resolve(void*, const char*, lwc_string* rel, lwc_string** abs) {
-    *abs = lwc_string_ref(rel);
-    return CSS_OK;
+// url() in a sheet is relative to the sheet's own address (the document's for <style> and style
+// attributes).
+css_error Resolve(void*, const char* base, lwc_string* rel, lwc_string** abs) {
+    std::string b = base ? base : "";
+    if (b.empty() || b == "about:page") {
+        *abs = lwc_string_ref(rel);
+        return CSS_OK;
+    }
+    std::string url = ResolveUrl(b, std::string(lwc_string_data(rel), lwc_string_length(rel)));
+    return lwc_intern_string(url.data(), url.size(), abs) == lwc_error_ok ? CSS_OK : CSS_NOMEM;
 }
 
-css_stylesheet* MakeSheet(const std::string& css, bool inlineStyle) {
+css_stylesheet* MakeSheet(const std::string& css, bool inlineStyle, const std::string& base = std::string()) {
     css_stylesheet_params p{};
     p.params_version = CSS_STYLESHEET_PARAMS_VERSION_1;
     p.level = CSS_LEVEL_DEFAULT;
     p.charset = "UTF-8";
-    p.url = "about:page";
+    p.url = base.empty() ? "about:page" : base.c_str();
     p.allow_quirks = true;
     p.inline_style = inlineStyle;
     p.resolve = Resolve;
@@ -700,6 +707,7 @@ void Cascade::Reset(const std::string& baseUrl) {
     m_ctx = nullptr;
     for (css_stylesheet* s : m_sheets) css_stylesheet_destroy(s);
     m_sheets.clear();
+    m_extra.Reset();
     m_base = baseUrl;
     Hold(m_hover, nullptr);
     Hold(m_focus, nullptr);
@@ -755,10 +763,11 @@ void Cascade::Scan(const std::string& lower) {
     m_shared.clear();
 }
 
-void Cascade::AddSheet(const std::string& css) {
+void Cascade::AddSheet(const std::string& css, const std::string& baseUrl) {
     if (!m_ctx) return;
-    css_stylesheet* s = MakeSheet(css, false);
+    css_stylesheet* s = MakeSheet(ExtraCascade::ForLibcss(css), false, baseUrl.empty() ? m_base : baseUrl);
     if (!s) return;
+    m_extra.AddSheet(css);
     std::string lower = ToLower(css);
     for (size_t p = lower.find(":hover"); p != std::string::npos; p = lower.find(":hover", p + 1)) {
         m_usesHover = true;
@@ -784,7 +793,7 @@ const css_computed_style* Cascade::Select(dom_node* n, const css_computed_style*
     if (!m_ctx || !IsElement(n)) return nullptr;
     css_stylesheet* inlineSheet = nullptr;
     std::string st;
-    if (GetAttr(n, "style", &st) && !Trim(st).empty()) inlineSheet = MakeSheet(st, true);
+    if (GetAttr(n, "style", &st) && !Trim(st).empty()) inlineSheet = MakeSheet(ExtraCascade::ForLibcss(st), true, m_base);
     css_media media{};
     media.type = CSS_MEDIA_SCREEN;
     media.width = INTTOFIX(1024);

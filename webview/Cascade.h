@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Css.h"
+#include "ExtraCascade.h"
 
 namespace webview {
 
@@ -32,7 +33,10 @@ public:
 
     // Drops the page's sheets: only the user-agent sheet remains.
     void Reset(const std::string& baseUrl);
-    void AddSheet(const std::string& css);
+    // baseUrl: what the sheet's url()s are relative to (the document's when empty).
+    void AddSheet(const std::string& css, const std::string& baseUrl = std::string());
+    // The properties libcss does not know, applied to a cooked style by the render tree.
+    const ExtraCascade& Extra() const { return m_extra; }
 
     // The fully computed style of an element given its parent's (null for the root element), or
     // null when selection fails. Owned by the cascade until Reset: elements whose selected style
@@ -78,6 +82,7 @@ private:
     css_select_ctx* m_ctx = nullptr;
     std::vector<css_stylesheet*> m_sheets;  // the page's, owned
     std::string m_base;
+    ExtraCascade m_extra;
     dom_node* m_hover = nullptr;
     dom_node* m_focus = nullptr;
     bool m_usesHover = false, m_usesFocus = false, m_hoverReachesDown = false;

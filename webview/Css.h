@@ -100,7 +100,9 @@ struct Style {
     BorderStyle borderStyle[4] = {BorderStyle::None, BorderStyle::None, BorderStyle::None, BorderStyle::None};
     uint32_t borderColors[4] = {0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};  // top right bottom left
     uint32_t borderColor = 0xFF000000;  // the top's, what old callers draw with
-    int radius[4] = {0, 0, 0, 0};       // top-left, top-right, bottom-right, bottom-left, px
+    // border-radius: top-left, top-right, bottom-right, bottom-left; px, or a negative number for
+    // a percentage (-50 is 50%: of the border box's width across, of its height down).
+    int radius[4] = {0, 0, 0, 0};
     Length width, height, minWidth, minHeight, maxWidth, maxHeight;
 
     // Text.

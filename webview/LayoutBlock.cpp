@@ -333,6 +333,7 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     n->items[0].kind = PaintItem::Decor;
     n->items[0].rc = box;
     n->items[0].box = n;
+    n->backgroundImage = s.backgroundImage.empty() ? -1 : m_doc.ImageFor(s.backgroundImage);
     n->hits[0] = HitBox{box, n->node};
     Stack(n);
 

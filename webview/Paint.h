@@ -17,7 +17,8 @@ void PaintPage(HDC dc, const Box* root, const LayoutResult& page, int scrollY, i
 // The largest picture decoded, in pixels; larger ones are refused from their header alone.
 const long long kMaxImagePixels = 16LL * 1024 * 1024;
 
-// Decodes an image file's bytes (PNG, JPEG, GIF's first frame, BMP) into img, composed onto white.
+// Decodes an image file's bytes (PNG, JPEG, GIF's first frame, BMP) into img, its alpha kept
+// (premultiplied): what lies below shows through.
 bool DecodeImage(const std::string& bytes, Image& img);
 
 }  // namespace webview

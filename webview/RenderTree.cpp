@@ -38,6 +38,7 @@ std::unique_ptr<Box> RenderTree::Make(dom_node* n, Box* parent) {
         Cascade::NodeModified(n);  // a rebuilt subtree: what libcss kept of the node may be stale
         b->computed = Select(b.get());
         b->style = m_cascade.Cooked(b->computed, parent ? &parent->style : nullptr, parent == nullptr);
+        m_cascade.Extra().Apply(n, b->style);
     }
     m_boxes[n] = b.get();
     return b;
@@ -91,17 +92,17 @@ void RenderTree::Forget(Box* box) {
     }
 }
 
-void RenderTree::Build(Document& doc, const std::vector<std::string>& sheets) {
-    Begin(doc, sheets);
+void RenderTree::Build(Document& doc, const std::vector<std::string>& sheets, const std::vector<std::string>& bases) {
+    Begin(doc, sheets, bases);
     Continue(0);
 }
 
-void RenderTree::Begin(Document& doc, const std::vector<std::string>& sheets) {
+void RenderTree::Begin(Document& doc, const std::vector<std::string>& sheets, const std::vector<std::string>& bases) {
     m_pending.clear();
     m_boxes.clear();
     m_root.reset();
     m_cascade.Reset(doc.Url());
-    for (const std::string& s : sheets) m_cascade.AddSheet(s);
+    for (size_t i = 0; i < sheets.size(); ++i) m_cascade.AddSheet(sheets[i], i < bases.size() ? bases[i] : "");
     dom_node* root = doc.Root();
     if (!root) return;
     m_root = Make(root, nullptr);
@@ -124,6 +125,7 @@ void RenderTree::Restyle(Box* b) {
     Cascade::NodeModified(b->node);
     b->computed = Select(b);
     b->style = m_cascade.Cooked(b->computed, b->parent ? &b->parent->style : nullptr, b->parent == nullptr);
+    m_cascade.Extra().Apply(b->node, b->style);
     if (!b->parent && b->style.display == Display::None) b->style.display = Display::Block;
 }
 

@@ -36,6 +36,7 @@ struct Box {
     std::vector<std::unique_ptr<Box>> children;
     int depth = 0;
     int imageIndex = -1;  // the document's image of an <img>
+    int backgroundImage = -1;  // the document's image of its background-image, set by the layout
 
     // Layout memory. A block laid out at the same available width with needsLayout false keeps
     // what it drew: the pass only places it again (its origin), it is not laid out.
@@ -84,11 +85,14 @@ public:
     RenderTree();
     ~RenderTree();
 
-    // Rebuilds every box from the document with the given page sheets.
-    void Build(Document& doc, const std::vector<std::string>& sheets);
+    // Rebuilds every box from the document with the given page sheets; bases: each sheet's own
+    // URL (linked sheets), empty or missing for the document's.
+    void Build(Document& doc, const std::vector<std::string>& sheets,
+               const std::vector<std::string>& bases = std::vector<std::string>());
     // The same in slices: Begin, then Continue until it returns true (done). budgetMs 0: no limit.
     // The document must not change in between.
-    void Begin(Document& doc, const std::vector<std::string>& sheets);
+    void Begin(Document& doc, const std::vector<std::string>& sheets,
+               const std::vector<std::string>& bases = std::vector<std::string>());
     bool Continue(DWORD budgetMs);
     bool Building() const { return !m_pending.empty(); }
     // A DOM change under node: restyles and rebuilds the boxes it touches.

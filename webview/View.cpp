@@ -145,7 +145,7 @@ void Relayout(WvView* v, bool complete = false) {
     // (blank once a new document began) stays.
     if (v->parsing || v->sheetsMissing) return;
     if (v->needBuild) {
-        v->render.Begin(v->doc, v->sheets);
+        v->render.Begin(v->doc, v->sheets, v->sheetBases);
         v->needBuild = false;
     }
     if (v->render.Building() && !v->render.Continue(complete ? 0 : kBuildSliceMs)) return;
@@ -191,6 +191,7 @@ void FinishIfReady(WvView* v) {
 void AfterParse(WvView* v) {
     std::vector<Document::Sheet> sheets = v->doc.CollectSheets();
     v->sheets.assign(sheets.size(), std::string());
+    v->sheetBases.assign(sheets.size(), std::string());
     v->sheetsMissing = 0;
     v->scripts = v->doc.CollectScripts();
     v->scriptsMissing = 0;
@@ -200,6 +201,7 @@ void AfterParse(WvView* v) {
             v->sheets[i] = sheets[i].text;
             continue;
         }
+        v->sheetBases[i] = sheets[i].href;
         ++v->sheetsMissing;
         Transfer* st = R().net.Fetch(v, sheets[i].href, "GET", "", [v, i, generation](Transfer& s) {
             if (v->doc.Generation() != generation) return;

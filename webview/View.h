@@ -29,6 +29,7 @@ struct WvView {
     webview::RenderTree render;  // after doc: its boxes let go of their nodes first
     bool needBuild = true;       // the render tree is made again before the next layout
     std::vector<std::string> sheets;  // the page's style sheets' text, in document order
+    std::vector<std::string> sheetBases;  // a linked sheet's URL (its url()s' base), else empty
     std::unique_ptr<webview::Script> script;
     webview::FontCache fonts;
     webview::LayoutResult page;

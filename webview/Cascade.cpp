@@ -27,8 +27,19 @@ tr { display: table-row }
 td, th { display: table-cell }
 col { display: table-column }
 colgroup { display: table-column-group }
-head, script, style, title, meta, link, noscript, template, iframe, object, embed, input, select,
-textarea, option, base, param, area, map, datalist { display: none }
+head, script, style, title, meta, link, noscript, template, iframe, object, embed, option, base, param,
+area, map, datalist { display: none }
+input, select, textarea { display: inline-block; font-size: 13.333px; color: #000000; background-color: #ffffff }
+input { padding: 1px 2px; border: 2px inset #767676 }
+input[type=hidden] { display: none }
+input[type=checkbox] { padding: 0; border: none; margin: 3px 3px 3px 4px; background-color: transparent }
+input[type=radio] { padding: 0; border: none; margin: 3px 3px 0 5px; background-color: transparent }
+input[type=submit], input[type=button], input[type=reset] { padding: 1px 6px; border: 2px outset #767676;
+         background-color: #efefef; text-align: center }
+input[type=file], input[type=range] { padding: 0; border: none; background-color: transparent }
+input[type=range] { margin: 2px }
+select { padding: 0; border: 1px solid #767676 }
+textarea { padding: 2px; border: 1px solid #767676; white-space: pre-wrap }
 body { margin: 8px }
 p, ul, ol, blockquote, dl { margin-top: 16px; margin-bottom: 16px }
 ul, ol { padding-left: 40px }
@@ -633,7 +644,7 @@ void Cascade::Reset(const std::string& baseUrl) {
     m_shareable = true;
     m_ids.clear();
     m_attributes = {"style", "href", "disabled", "checked", "selected", "align", "bgcolor", "border", "color",
-                    "height", "size", "text", "width", "cellpadding"};
+                    "height", "size", "text", "width", "cellpadding", "type", "multiple", "rows", "cols"};
     Scan(ToLower(kUserAgentSheet));
     if (css_select_ctx_create(&m_ctx) != CSS_OK) {
         m_ctx = nullptr;

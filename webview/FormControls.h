@@ -1,8 +1,13 @@
-// Form controls the view draws and edits itself: input, select and textarea are replaced,
-// atomic inline boxes whose content size comes from here; the layout gives them a Control paint
-// item and the painter calls back here to draw them.
+// Form controls the view draws itself: input, select and textarea are replaced, atomic inline boxes
+// whose content size comes from here; the layout gives them a Control paint item and the painter
+// calls back here to draw them from the control's live state (Forms.h). The drop-down list of an
+// open select is drawn here too, over the page. Fonts are this file's own (the same faces the
+// layout measures with), kept for the process.
 #pragma once
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 namespace webview {
 
@@ -13,7 +18,12 @@ class FontCache;
 bool IsFormControl(const Box* b);
 // Its content-box size at its style's font.
 SIZE FormControlSize(const Box* b, HDC dc, FontCache& fonts);
+// Its margin box's width, for shrink-to-fit measurement of the content around it.
+int FormControlOuterWidth(const Box* b, HDC dc, FontCache& fonts);
 // Draws it over its border box rc.
 void PaintFormControl(HDC dc, const RECT& rc, const Box* b);
+// A select's list of options in rc (view coordinates), rows of rowHeight; hover is highlighted.
+void PaintOptionList(HDC dc, const RECT& rc, const Box* select, const std::vector<std::wstring>& labels, int hover,
+                     int rowHeight);
 
 }  // namespace webview

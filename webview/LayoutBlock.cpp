@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "FormControls.h"
 #include "LayoutEngine.h"
 #include "Text.h"
 
@@ -172,6 +173,10 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest) {
     if (n->tag == "br") {
         widest = std::max(widest, line);
         line = 0;
+        return 0;
+    }
+    if (IsFormControl(n)) {
+        line += FormControlOuterWidth(n, m_dc, m_fonts);
         return 0;
     }
     if (n->tag == "img") {

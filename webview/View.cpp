@@ -6,6 +6,8 @@
 #include <set>
 
 #include "DomAccess.h"
+#include "FormControls.h"
+#include "Forms.h"
 #include "Paint.h"
 #include "Script.h"
 #include "ScriptEvents.h"
@@ -123,6 +125,7 @@ void ClearRendering(WvView* v) {
     v->needBuild = true;
     Hold(v->hoverNode, nullptr);
     Hold(v->pressedNode, nullptr);
+    ResetForms(v);
 }
 
 // A blank or failed page: an empty document, laid out at once.
@@ -257,6 +260,7 @@ void OnDocument(WvView* v, Transfer& t) {
     }
     v->url = t.effectiveUrl;
     ClearRendering(v);
+    SetFormCharset(v, t.body, t.contentType);
     v->sheets.clear();
     v->doc.Begin(v->url);
     v->script.reset(new Script(v));
@@ -315,7 +319,15 @@ void StartLoad(WvView* v, const std::string& url) {
         FailedStarts().push_back({v, ""});  // finishes on the next tick, as a fetched page would
         return;
     }
-    v->docTransfer = R().net.Fetch(v, url, "GET", "", [v](Transfer& t) { OnDocument(v, t); });
+    FetchOptions options;
+    std::string method = "GET", body;
+    if (v->postPending) {
+        method = "POST";
+        body.swap(v->postBody);
+        v->postPending = false;
+        options.headers.push_back("Content-Type: application/x-www-form-urlencoded");
+    }
+    v->docTransfer = R().net.Fetch(v, url, method, body, options, [v](Transfer& t) { OnDocument(v, t); });
     if (!v->docTransfer) FailedStarts().push_back({v, R().net.Running() ? "bad URL" : "library not initialised"});
 }
 
@@ -418,9 +430,11 @@ bool Scroll(WvView* v, int dy) {
 
 // A click at node: its listeners first, then (unless they prevented it) a link's navigation.
 bool Click(WvView* v, dom_node* node, int x, int y, unsigned flags) {
+    FormClick form = BeginFormClick(v, node);
     int r = DispatchMouse(v, node, "click", x, y, 0, flags, 1);
-    if (r & EventDefaultPrevented) return true;
     if (!ViewAlive(v) || v->parsing) return (r & EventHandled) != 0;
+    if (EndFormClick(v, form, (r & EventDefaultPrevented) != 0)) return true;
+    if (r & EventDefaultPrevented) return true;
     for (dom_node* n = node; n; n = ParentOf(n)) {
         if (TagOf(n) != "a") continue;
         std::string href;
@@ -470,7 +484,7 @@ void MarkLayout(WvView* v) {
     v->dirty = true;
 }
 
-void Navigate(WvView* v, const std::string& url, int type, bool newWindow) {
+void Navigate(WvView* v, const std::string& url, int type, bool newWindow, const std::string* post) {
     if (!Live(v)) return;
     WvStringRec s{Utf8ToWide(url)};
     if (v->onNavigation) {
@@ -484,6 +498,8 @@ void Navigate(WvView* v, const std::string& url, int type, bool newWindow) {
         target = v->onCreateView(v, v->createViewParam, type, &s, &f);
     }
     if (!Live(target)) return;
+    target->postPending = post != nullptr;
+    target->postBody = post ? *post : std::string();
     wkeLoadW(target, s.text.c_str());
 }
 
@@ -540,7 +556,7 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
     Box* b = v->render.BoxOf(node);
     if (!b) return false;
     if (b->element && (b->style.display != Display::Inline || b->tag == "img")) {
-        if (!b->ownsList && b->tag != "img") return false;
+        if (!b->ownsList && b->tag != "img" && !IsFormControl(b)) return false;
         *box = DocumentBorder(b);
         return true;
     }
@@ -681,6 +697,7 @@ bool wkeRepaintIfNeededAfterInterval(wkeWebView v) {
     if (v->needLayout) Relayout(v);
     if (!v->dirty) return false;
     PaintPage(v->memDc, v->render.Root(), v->page, v->scrollY, v->width, v->height, v->doc.Images());
+    PaintFormPopup(v, v->memDc);
     GdiFlush();
     v->dirty = false;
     return true;
@@ -692,6 +709,7 @@ HDC wkeGetViewDC(wkeWebView v) {
 
 bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigned int flags) {
     if (!Live(v) || InCallback()) return false;
+    if (FormPopupMouse(v, message, x, y)) return true;
     dom_node* hit = HitTest(v, x, y);
     // Listeners may destroy the view or load another document: that waits until this returns.
     CallbackScope scope;
@@ -711,7 +729,8 @@ bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigne
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         Hold(v->pressedNode, hit);
-        if (v->render.SetFocus(hit)) MarkLayout(v);
+        FocusAt(v, hit, x, y);
+        if (!ViewAlive(v)) return true;
         DispatchMouse(v, hit, "mousedown", x, y, 0, flags, message == WM_LBUTTONDBLCLK ? 2 : 1);
         return hit != nullptr;
     case WM_RBUTTONDOWN:
@@ -746,6 +765,11 @@ static bool Key(WvView* v, const char* type, unsigned code, unsigned flags, bool
         r = DispatchKey(v, type, code, (flags & 0x4000) != 0);
     }
     bool used = (r & EventHandled) != 0;
+    if (!(r & EventDefaultPrevented) && Live(v)) {
+        CallbackScope scope;
+        if (std::string(type) == "keydown" ? FormKeyDown(v, code) : std::string(type) == "keypress" && FormChar(v, code))
+            return true;
+    }
     // The page's listeners come first: one that prevents the default keeps the page still.
     if (scrollKeys && !(r & EventDefaultPrevented) && Live(v)) {
         if (v->needLayout) Relayout(v);

@@ -38,6 +38,8 @@ input[type=submit], input[type=button], input[type=reset] { padding: 1px 6px; bo
          background-color: #efefef; text-align: center }
 input[type=file], input[type=range] { padding: 0; border: none; background-color: transparent }
 input[type=range] { margin: 2px }
+input[type=checkbox], input[type=radio], input[type=submit], input[type=button], input[type=reset],
+input[type=file], input[type=range], select, button { box-sizing: border-box }
 select { padding: 0; border: 1px solid #767676 }
 textarea { padding: 2px; border: 1px solid #767676; white-space: pre-wrap }
 body { margin: 8px }
@@ -55,8 +57,8 @@ center { text-align: center }
 th { text-align: center }
 pre { white-space: pre }
 a:link { color: #0000ee; text-decoration: underline }
-button { display: inline-block; padding: 2px 6px; border: 1px solid #767676; background-color: #efefef;
-         font-size: 13px; text-align: center }
+button { display: inline-block; padding: 1px 6px; border: 2px outset #767676; background-color: #efefef;
+         font-size: 13.333px; text-align: center }
 img { display: inline-block }
 hr { border: 1px solid #808080; margin-top: 8px; margin-bottom: 8px }
 )CSS";

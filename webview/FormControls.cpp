@@ -17,11 +17,16 @@ const COLORREF kAccent = RGB(0x00, 0x75, 0xFF);
 const COLORREF kPlaceholder = RGB(0x75, 0x75, 0x75);
 const COLORREF kSelection = RGB(0x33, 0x90, 0xFF);
 const int kCheckSize = 13;
-// Room beside a text field's characters and a textarea's for its scroll bar, as browsers leave it.
-const int kFieldExtra = 15;
-// A closed select's room for its arrow; a list box's side padding.
-const int kArrowRoom = 24;
+// Room beside a text field's characters, and a textarea's for its scroll bar, as browsers leave it.
+const int kFieldExtra = 16;
+const int kAreaExtra = 15;
+// A closed select's room for its arrow and its height beyond a line; a list box's side padding.
+const int kArrowRoom = 19;
+const int kSelectExtraHeight = 2;
 const int kListPadding = 4;
+// A file input's width in average characters; its height beyond a line (its button's frame).
+const int kFileChars = 27;
+const int kFileExtraHeight = 6;
 
 COLORREF Gdi(uint32_t argb) {
     return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
@@ -55,6 +60,23 @@ int TextWidth(HDC dc, const std::wstring& s, size_t n) {
     SIZE sz{};
     GetTextExtentPoint32W(dc, s.c_str(), (int)std::min(n, s.size()), &sz);
     return sz.cx;
+}
+
+// The font's average character width as its OS/2 table gives it (what browsers size fields by),
+// unrounded; the text metrics' rounded value when the table cannot be read.
+double AverageCharWidth(HDC dc, int size) {
+    const DWORD os2 = 0x322F534F, head = 0x64616568;  // 'OS/2', 'head' as GetFontData wants them
+    unsigned char b[2] = {0, 0};
+    if (GetFontData(dc, os2, 2, b, 2) == 2) {
+        int avg = (b[0] << 8) | b[1];
+        if (GetFontData(dc, head, 18, b, 2) == 2) {
+            int upem = (b[0] << 8) | b[1];
+            if (avg > 0 && upem > 0) return avg * (double)size / upem;
+        }
+    }
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    return tm.tmAveCharWidth;
 }
 
 int SizeAttr(dom_node* n, const char* attr, int fallback) {
@@ -287,8 +309,7 @@ SIZE FormControlSize(const Box* b, HDC dc, FontCache& fonts) {
     HFONT font = fonts.Get(s.fontSize, s.bold, false);
     int lh = fonts.LineHeight(dc, font);
     HGDIOBJ old = SelectObject(dc, font);
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
+    double avg = AverageCharWidth(dc, s.fontSize);
     SIZE out{0, lh};
     ControlKind k = KindOf(b->node);
     switch (k) {
@@ -307,7 +328,7 @@ SIZE FormControlSize(const Box* b, HDC dc, FontCache& fonts) {
         break;
     }
     case ControlKind::File:
-        out.cx = TextWidth(dc, kFileButton, wcslen(kFileButton)) + 16 + 4 + TextWidth(dc, kFileNone, wcslen(kFileNone));
+        out = SIZE{(LONG)(avg * kFileChars + 0.5), lh + kFileExtraHeight};
         break;
     case ControlKind::Select: {
         std::vector<NodeRef> opts = OptionsOf(b->node);
@@ -320,15 +341,15 @@ SIZE FormControlSize(const Box* b, HDC dc, FontCache& fonts) {
             int rows = SizeAttr(b->node, "size", 4);
             out = SIZE{widest + kListPadding, rows * (lh + 1)};
         } else {
-            out.cx = widest + kArrowRoom;
+            out = SIZE{widest + kArrowRoom, lh + kSelectExtraHeight};
         }
         break;
     }
     case ControlKind::Textarea:
-        out = SIZE{tm.tmAveCharWidth * SizeAttr(b->node, "cols", 20) + kFieldExtra, lh * SizeAttr(b->node, "rows", 2)};
+        out = SIZE{(LONG)(avg * SizeAttr(b->node, "cols", 20) + kAreaExtra + 0.5), lh * SizeAttr(b->node, "rows", 2)};
         break;
     default:
-        out.cx = tm.tmAveCharWidth * SizeAttr(b->node, "size", 20) + kFieldExtra;
+        out.cx = (LONG)(avg * SizeAttr(b->node, "size", 20) + kFieldExtra + 0.5);
         break;
     }
     SelectObject(dc, old);

@@ -296,7 +296,56 @@ void MultiLine(HDC dc, const RECT& content, const Box* b, const ControlState* s,
     }
 }
 
+// The index in text (drawn from x0) whose edge lies nearest x.
+size_t Nearest(HDC dc, const std::wstring& text, int x0, int x) {
+    size_t best = 0;
+    int bestD = abs(x - x0);
+    for (size_t i = 1; i <= text.size(); ++i) {
+        int d = abs(x - (x0 + TextWidth(dc, text, i)));
+        if (d < bestD) best = i, bestD = d;
+    }
+    return best;
+}
+
 }  // namespace
+
+size_t TextIndexAt(HDC dc, const RECT& rc, const Box* b, int x, int y) {
+    const ControlState* s = FindControl(b->node);
+    ControlKind k = KindOf(b->node);
+    std::wstring value = s && s->valueDirty ? s->value : ControlValue(nullptr, b->node);
+    RECT content = ContentOf(rc, b->style);
+    int saved = SaveDC(dc);
+    SelectObject(dc, Font(b->style.fontSize, b->style.bold));
+    size_t at = 0;
+    if (k == ControlKind::Textarea) {
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        int lh = std::max<int>(1, tm.tmHeight + tm.tmExternalLeading);
+        std::vector<Piece> lines = Wrap(dc, value, std::max(1, (int)(content.right - content.left)));
+        int row = (y - content.top + (s ? s->scrollY : 0)) / lh;
+        row = std::max(0, std::min((int)lines.size() - 1, row));
+        const Piece& p = lines[row];
+        at = p.begin + Nearest(dc, value.substr(p.begin, p.end - p.begin), content.left, x);
+    } else {
+        std::wstring shown = k == ControlKind::Password ? std::wstring(value.size(), L'\x2022') : value;
+        at = Nearest(dc, shown, content.left - (s ? s->scrollX : 0), x);
+    }
+    RestoreDC(dc, saved);
+    return at;
+}
+
+int ListRowAt(HDC dc, const RECT& rc, const Box* b, int y) {
+    RECT content = ContentOf(rc, b->style);
+    int saved = SaveDC(dc);
+    SelectObject(dc, Font(b->style.fontSize, b->style.bold));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    RestoreDC(dc, saved);
+    int row = tm.tmHeight + tm.tmExternalLeading + 1;
+    if (y < content.top || row <= 0) return -1;
+    int i = (y - content.top) / row;
+    return i < (int)OptionsOf(b->node).size() ? i : -1;
+}
 
 bool IsFormControl(const Box* b) {
     if (!b || !b->element || !b->node) return false;
@@ -429,11 +478,12 @@ void PaintFormControl(HDC dc, const RECT& rc, const Box* b) {
         if (IsListBox(b->node)) {
             int row = tm.tmHeight + tm.tmExternalLeading + 1;
             int chosen = SelectedIndex(st, b->node);
+            std::string attr;
+            bool multiple = dom::GetAttr(b->node, "multiple", &attr);
             for (size_t i = 0; i < opts.size(); ++i) {
                 int y = content.top + (int)i * row;
                 if (y > content.bottom) break;
-                std::string sel;
-                bool on = (int)i == chosen || (st == nullptr && dom::GetAttr(opts[i].get(), "selected", &sel));
+                bool on = multiple ? dom::GetAttr(opts[i].get(), "selected", &attr) : (int)i == chosen;
                 if (on) Fill(dc, RECT{content.left, y, content.right, y + row}, RGB(0xCE, 0xCE, 0xCE));
                 std::wstring label = OptionLabel(opts[i].get());
                 SetTextColor(dc, color);

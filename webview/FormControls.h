@@ -22,6 +22,12 @@ SIZE FormControlSize(const Box* b, HDC dc, FontCache& fonts);
 int FormControlOuterWidth(const Box* b, HDC dc, FontCache& fonts);
 // Draws it over its border box rc.
 void PaintFormControl(HDC dc, const RECT& rc, const Box* b);
+// The index in a text control's value nearest the point (x, y), its border box being rc (the same
+// coordinates): where a click puts the caret.
+size_t TextIndexAt(HDC dc, const RECT& rc, const Box* b, int x, int y);
+// The row of a list box (a select with size or multiple) under y, its border box being rc; -1 when
+// none.
+int ListRowAt(HDC dc, const RECT& rc, const Box* b, int y);
 // A select's list of options in rc (view coordinates), rows of rowHeight; hover is highlighted.
 void PaintOptionList(HDC dc, const RECT& rc, const Box* select, const std::vector<std::wstring>& labels, int hover,
                      int rowHeight);

@@ -3,6 +3,7 @@
 #include <duktape/duktape.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "FormControls.h"
 #include "Script.h"
@@ -306,6 +307,37 @@ void Insert(WvView* v, ControlState* s, const std::wstring& text) {
     Fire(v, s->node.get(), "input", true, false);
 }
 
+void CopyText(WvView* v, const std::wstring& text) {
+    if (!OpenClipboard(v->host)) return;
+    EmptyClipboard();
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    if (mem) {
+        if (void* p = GlobalLock(mem)) {
+            memcpy(p, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+            GlobalUnlock(mem);
+            if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
+        } else {
+            GlobalFree(mem);
+        }
+    }
+    CloseClipboard();
+}
+
+std::wstring PastedText(WvView* v) {
+    std::wstring out;
+    if (!OpenClipboard(v->host)) return out;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        if (const wchar_t* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+            out = p;
+            GlobalUnlock(h);
+        }
+    }
+    CloseClipboard();
+    // Line breaks as the textarea keeps them (a field drops them on insertion).
+    out.erase(std::remove(out.begin(), out.end(), L'\r'), out.end());
+    return out;
+}
+
 bool ReadOnly(dom_node* n) {
     return Has(n, "readonly") || Disabled(n);
 }
@@ -336,7 +368,7 @@ bool EditKey(WvView* v, ControlState* s, unsigned vk) {
     case VK_END: move(multi && !Ctrl() ? LineEnd(t, s->caret) : t.size()); return true;
     case VK_UP:
     case VK_DOWN: {
-        if (!multi) return false;
+        if (!multi) return true;  // a field keeps them: the page does not scroll
         size_t start = LineStart(t, s->caret), col = s->caret - start;
         if (vk == VK_UP) {
             if (!start) move(0);
@@ -368,6 +400,19 @@ bool EditKey(WvView* v, ControlState* s, unsigned vk) {
         s->anchor = 0;
         s->caret = t.size();
         v->dirty = true;
+        return true;
+    case 'C':
+    case 'X':
+        if (!Ctrl()) return false;
+        // A password's text stays in its field.
+        if (a != b && s->kind != ControlKind::Password) {
+            CopyText(v, t.substr(a, b - a));
+            if (vk == 'X' && !ReadOnly(s->node.get())) Insert(v, s, L"");
+        }
+        return true;
+    case 'V':
+        if (!Ctrl()) return false;
+        if (!ReadOnly(s->node.get())) Insert(v, s, PastedText(v));
         return true;
     case VK_RETURN:
         if (multi) return true;  // the character inserts the line break
@@ -654,7 +699,39 @@ void SetFormCharset(WvView* v, const std::string& body, const std::string& conte
     v->forms.codePage = cp;
 }
 
-void FocusAt(WvView* v, dom_node* hit, int, int) {
+// A press in a text control puts the caret there (Shift extends the selection); in a list box it
+// chooses the row (toggles it when the list takes several).
+void PressIn(WvView* v, dom_node* n, int x, int y) {
+    Box* b = v->render.BoxOf(n);
+    RECT rc{};
+    if (!b || !NodeBox(v, n, &rc)) return;
+    OffsetRect(&rc, 0, -v->scrollY);
+    ControlKind k = KindOf(n);
+    if (IsTextKind(k)) {
+        ControlState* s = Editable(v, n);
+        s->caret = std::min(TextIndexAt(v->memDc, rc, b, x, y), s->value.size());
+        if (!Shift()) s->anchor = s->caret;
+        v->forms.dragging = true;
+        v->dirty = true;
+        return;
+    }
+    if (k != ControlKind::Select || ReadOnly(n)) return;
+    int row = ListRowAt(v->memDc, rc, b, y);
+    if (row < 0) return;
+    if (!Has(n, "multiple")) {
+        ChooseOption(v, n, row);
+        return;
+    }
+    std::vector<NodeRef> opts = OptionsOf(n);
+    dom_node* o = opts[row].get();
+    if (Has(o, "selected")) dom::RemoveAttr(o, "selected");
+    else dom::SetAttr(o, "selected", "");
+    v->dirty = true;
+    Fire(v, n, "input", true, false);
+    if (ViewAlive(v)) Fire(v, n, "change", true, false);
+}
+
+void FocusAt(WvView* v, dom_node* hit, int x, int y) {
     dom_node* target = nullptr;
     for (NodeRef n = hit ? NodeRef::Share(hit) : NodeRef(); n; n = dom::ParentElement(n.get())) {
         ControlKind k = KindOf(n.get());
@@ -666,7 +743,9 @@ void FocusAt(WvView* v, dom_node* hit, int, int) {
     }
     v->forms.focused = target != nullptr;
     if (target) {
+        NodeRef keep = NodeRef::Share(target);
         MoveFocus(v, target);
+        if (ViewAlive(v) && v->forms.focus.get() == target) PressIn(v, target, x, y);
         return;
     }
     MoveFocus(v, nullptr);
@@ -840,8 +919,20 @@ bool FormChar(WvView* v, unsigned ch) {
     return true;
 }
 
-bool FormPopupMouse(WvView* v, unsigned message, int x, int y) {
+bool FormMouse(WvView* v, unsigned message, int x, int y, unsigned flags) {
     FormState& f = v->forms;
+    if (f.dragging && message == WM_MOUSEMOVE && (flags & MK_LBUTTON)) {
+        ControlState* s = f.focus ? Get(v, f.focus.get()) : nullptr;
+        RECT rc{};
+        Box* b = s ? v->render.BoxOf(f.focus.get()) : nullptr;
+        if (!b || !IsTextKind(s->kind) || !NodeBox(v, f.focus.get(), &rc)) return false;
+        OffsetRect(&rc, 0, -v->scrollY);
+        Editable(v, f.focus.get());
+        s->caret = std::min(TextIndexAt(v->memDc, rc, b, x, y), s->value.size());
+        v->dirty = true;
+        return true;
+    }
+    if (message == WM_LBUTTONUP || message == WM_MOUSEMOVE) f.dragging = false;
     if (!f.popup) return false;
     POINT pt{x, y};
     bool inside = PtInRect(&f.popupRect, pt) != 0;
@@ -897,7 +988,7 @@ void PaintFormPopup(WvView* v, HDC dc) {
 namespace {
 
 enum Op { OpValue, OpSetValue, OpChecked, OpSetChecked, OpSelected, OpSetSelected, OpSubmit, OpReset, OpFocus, OpBlur,
-          OpResult, OpKind, OpOptions, OpForm, OpDefault };
+          OpResult, OpKind, OpOptions, OpForm, OpDefault, OpClick, OpActive };
 
 const char* KindName(ControlKind k) {
     switch (k) {
@@ -925,6 +1016,10 @@ duk_ret_t Native(duk_context* ctx) {
     if (op == OpResult) {
         g_fireOutcome = duk_to_int(ctx, 0);
         return 0;
+    }
+    if (op == OpActive) {
+        PushNode(ctx, v ? v->forms.focus.get() : nullptr);
+        return 1;
     }
     if (!v || !n) return 0;
     ControlKind k = KindOf(n);
@@ -1019,6 +1114,9 @@ duk_ret_t Native(duk_context* ctx) {
     case OpForm:
         PushNode(ctx, FormOf(v, n).get());
         return 1;
+    case OpClick:
+        SyntheticClick(v, n);
+        return 0;
     }
     return 0;
 }
@@ -1030,7 +1128,8 @@ const struct {
     {"value", OpValue},       {"setValue", OpSetValue},     {"checked", OpChecked},   {"setChecked", OpSetChecked},
     {"selected", OpSelected}, {"setSelected", OpSetSelected}, {"submit", OpSubmit},   {"reset", OpReset},
     {"focus", OpFocus},       {"blur", OpBlur},             {"result", OpResult},     {"kind", OpKind},
-    {"options", OpOptions},   {"form", OpForm},             {"defaultValue", OpDefault},
+    {"options", OpOptions},   {"form", OpForm},             {"defaultValue", OpDefault},  {"click", OpClick},
+    {"active", OpActive},
 };
 
 }  // namespace

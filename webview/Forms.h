@@ -61,6 +61,7 @@ struct FormState {
     int popupRow = 0;            // height of one row
     int popupHover = -1;
     bool focused = false;        // the control's caret shows
+    bool dragging = false;       // the left button went down in the focused text control
 
     void Clear();
 };
@@ -97,8 +98,8 @@ bool EndFormClick(WvView* v, FormClick& click, bool prevented);
 // Keys and characters for the focused control (or Tab from anywhere); true when used.
 bool FormKeyDown(WvView* v, unsigned vk);
 bool FormChar(WvView* v, unsigned ch);
-// Mouse input the open drop-down list takes; true when it took it.
-bool FormPopupMouse(WvView* v, unsigned message, int x, int y);
+// Mouse input the open drop-down list or a selection being dragged takes; true when it took it.
+bool FormMouse(WvView* v, unsigned message, int x, int y, unsigned flags);
 // Draws the open drop-down list over the painted page.
 void PaintFormPopup(WvView* v, HDC dc);
 // The node key events go to: the focused element, else null (the body).

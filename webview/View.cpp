@@ -709,7 +709,7 @@ HDC wkeGetViewDC(wkeWebView v) {
 
 bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigned int flags) {
     if (!Live(v) || InCallback()) return false;
-    if (FormPopupMouse(v, message, x, y)) return true;
+    if (FormMouse(v, message, x, y, flags)) return true;
     dom_node* hit = HitTest(v, x, y);
     // Listeners may destroy the view or load another document: that waits until this returns.
     CallbackScope scope;

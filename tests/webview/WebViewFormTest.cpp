@@ -391,3 +391,59 @@ TEST_F(WebViewForm, SelectListByKeys) {
     v->script->Run("window_external_CppCall(9, changes, 0)", "test");
     EXPECT_TRUE(HasCall(9, 2, 0));
 }
+
+// The mouse puts the caret where it presses and a drag selects; Ctrl+C and Ctrl+V carry the text
+// through the clipboard into another field; a list box chooses the row clicked; a script's click()
+// ticks a checkbox as the user's would, and activeElement names the focused field.
+TEST_F(WebViewForm, MouseCaretDragClipboardListBoxAndScriptClick) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/mouse.html", R"HTML(<html><body style="margin:0">
+<p><input id=a value="hello world" style="width:200px"> <input id=b></p>
+<p><select id=lb size=3><option>x</option><option>y</option><option>z</option></select>
+<input id=c type=checkbox></p></body></html>)HTML"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    // The clipboard wants an owner window: the view's host, as the console sets it.
+    HWND host = ::CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    ASSERT_NE(nullptr, host);
+    wkeWebView v = NewView(400, 300);
+    wkeSetHostWindow(v, host);
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/mouse.html")));
+
+    RECT a = BoxOf(v, "a");
+    int mid = (a.top + a.bottom) / 2;
+    Click(v, a.left + 4, mid);  // before the first letter
+    Type(v, L"X");
+    EXPECT_EQ("Xhello world", Value(v, "a"));
+
+    // Drag from the start to past the end, copy, paste into b.
+    wkeFireMouseEvent(v, WM_LBUTTONDOWN, a.left + 3, mid, MK_LBUTTON);
+    wkeFireMouseEvent(v, WM_MOUSEMOVE, a.left + 60, mid, MK_LBUTTON);
+    wkeFireMouseEvent(v, WM_MOUSEMOVE, a.right - 5, mid, MK_LBUTTON);
+    wkeFireMouseEvent(v, WM_LBUTTONUP, a.right - 5, mid, 0);
+    SetKeys(false, true);
+    wkeFireKeyDownEvent(v, 'C', 0, false);
+    SetKeys(false, false);
+    ClickOn(v, "b");
+    SetKeys(false, true);
+    wkeFireKeyDownEvent(v, 'V', 0, false);
+    SetKeys(false, false);
+    EXPECT_EQ("Xhello world", Value(v, "b"));
+
+    RECT lb = BoxOf(v, "lb");
+    EXPECT_EQ("", Value(v, "lb"));  // a list box starts with nothing chosen
+    int row = (lb.bottom - lb.top - 2) / 3;
+    Click(v, lb.left + 5, lb.top + 1 + row + row / 2);
+    EXPECT_EQ("y", Value(v, "lb"));
+
+    ASSERT_TRUE(v->script);
+    v->script->Run("var c = document.getElementById('c'); c.click();"
+                   "window_external_CppCall(1, c.checked ? 1 : 2, 0);"
+                   "window_external_CppCall(2, document.activeElement === document.getElementById('lb') ? 1 : 2, 0);",
+                   "test");
+    EXPECT_TRUE(HasCall(1, 1, 0)) << "click() ticks the box";
+    EXPECT_TRUE(HasCall(2, 1, 0)) << "activeElement";
+    wkeDestroyWebView(v);
+    Forget(v);
+    ::DestroyWindow(host);
+}

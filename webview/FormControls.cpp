@@ -18,7 +18,7 @@ const COLORREF kPlaceholder = RGB(0x75, 0x75, 0x75);
 const COLORREF kSelection = RGB(0x33, 0x90, 0xFF);
 const int kCheckSize = 13;
 // Room beside a text field's characters, and a textarea's for its scroll bar, as browsers leave it.
-const int kFieldExtra = 16;
+const int kFieldExtra = 14;
 const int kAreaExtra = 15;
 // A closed select's room for its arrow and its height beyond a line; a list box's side padding.
 const int kArrowRoom = 19;
@@ -111,6 +111,18 @@ RECT ContentOf(const RECT& rc, const Style& s) {
 void Frame(HDC dc, const RECT& rc, const Style& s) {
     FillArgb(dc, rc, s.background);
     const Edges& e = s.border;
+    // The fields' default inset and outset borders are drawn as browsers draw controls today: a
+    // thin line, the rest of the border's width left to the background.
+    bool beveled = true;
+    for (int i = 0; i < 4; ++i)
+        beveled = beveled && (s.borderStyle[i] == BorderStyle::Inset || s.borderStyle[i] == BorderStyle::Outset);
+    if (beveled && e.top > 0 && e.right > 0 && e.bottom > 0 && e.left > 0) {
+        FillArgb(dc, RECT{rc.left, rc.top, rc.right, rc.top + 1}, s.borderColors[0]);
+        FillArgb(dc, RECT{rc.right - 1, rc.top, rc.right, rc.bottom}, s.borderColors[1]);
+        FillArgb(dc, RECT{rc.left, rc.bottom - 1, rc.right, rc.bottom}, s.borderColors[2]);
+        FillArgb(dc, RECT{rc.left, rc.top, rc.left + 1, rc.bottom}, s.borderColors[3]);
+        return;
+    }
     FillArgb(dc, RECT{rc.left, rc.top, rc.right, rc.top + e.top}, s.borderColors[0]);
     FillArgb(dc, RECT{rc.right - e.right, rc.top, rc.right, rc.bottom}, s.borderColors[1]);
     FillArgb(dc, RECT{rc.left, rc.bottom - e.bottom, rc.right, rc.bottom}, s.borderColors[2]);

@@ -417,13 +417,46 @@ SIZE FormControlSize(const Box* b, HDC dc, FontCache& fonts) {
     return out;
 }
 
-int FormControlOuterWidth(const Box* b, HDC dc, FontCache& fonts) {
+SIZE FormControlBorderSize(const Box* b, int containing, HDC dc, FontCache& fonts) {
     const Style& s = b->style;
-    const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
-    int frame = s.border.left + s.border.right + p.left + p.right;
-    int w = s.width.kind == Length::Px ? int(s.width.value) + (s.borderBox ? 0 : frame)
-                                       : FormControlSize(b, dc, fonts).cx + frame;
-    return w + m.left + m.right;
+    const Edges& e = s.border;
+    const Edges p = s.padding.Resolve(containing);
+    int fx = p.left + p.right + e.left + e.right, fy = p.top + p.bottom + e.top + e.bottom;
+    SIZE c{0, 0};
+    if (s.width.IsAuto() || s.height.IsAuto()) c = FormControlSize(b, dc, fonts);
+    int w = s.width.IsAuto() ? c.cx + fx : s.width.Resolve(containing, 0) + (s.borderBox ? 0 : fx);
+    int h = s.height.IsAuto() ? c.cy + fy : s.height.Resolve(0, 0) + (s.borderBox ? 0 : fy);
+    return SIZE{std::max(w, fx), std::max(h, fy)};
+}
+
+int LayOutFormControlBlock(Box* b, int avail, HDC dc, FontCache& fonts, int* usedWidth) {
+    const Style& s = b->style;
+    const Edges m = s.margin.Resolve(avail);
+    SIZE size = FormControlBorderSize(b, avail, dc, fonts);
+    RECT box{m.left, m.top, m.left + size.cx, m.top + size.cy};
+    b->items.clear();
+    b->hits.clear();
+    PaintItem ctl;
+    ctl.kind = PaintItem::Control;
+    ctl.rc = box;
+    ctl.box = b;
+    b->items.push_back(ctl);
+    b->hits.push_back(HitBox{box, b->node});
+    int height = box.bottom + m.bottom, used = box.right + m.right;
+    b->extent = box;
+    b->border = box;
+    b->needsLayout = false;
+    b->ownsList = true;
+    b->laidWidth = avail;
+    b->laidHeight = height;
+    b->laidUsed = used;
+    if (usedWidth) *usedWidth = used;
+    return height;
+}
+
+int FormControlOuterWidth(const Box* b, HDC dc, FontCache& fonts) {
+    const Edges m = b->style.margin.Resolve(0);
+    return FormControlBorderSize(b, 0, dc, fonts).cx + m.left + m.right;
 }
 
 void PaintFormControl(HDC dc, const RECT& rc, const Box* b) {

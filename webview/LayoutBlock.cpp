@@ -22,6 +22,7 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
         return n->laidHeight;
     }
     ++m_tree.laidOut;
+    if (IsFormControl(n)) return LayOutFormControlBlock(n, avail, m_dc, m_fonts, usedWidth);
     n->items.clear();
     n->hits.clear();
     // About one entry per child and a few of its own: the lists are allocated once, not grown.

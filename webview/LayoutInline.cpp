@@ -63,15 +63,9 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         it.atomic = true;
         it.node = n->node;
         it.box = n;
-        SIZE c = FormControlSize(n, m_dc, m_fonts);
-        const Edges &b = s.border, m = s.margin.Resolve(lines.width), p = s.padding.Resolve(lines.width);
-        int w = s.width.IsAuto() ? c.cx + p.left + p.right + b.left + b.right : s.width.Resolve(lines.width, 0);
-        int h = s.height.IsAuto() ? c.cy + p.top + p.bottom + b.top + b.bottom : s.height.Resolve(0, 0);
-        if (!s.borderBox) {
-            if (!s.width.IsAuto()) w += p.left + p.right + b.left + b.right;
-            if (!s.height.IsAuto()) h += p.top + p.bottom + b.top + b.bottom;
-        }
-        RECT box{m.left, m.top, m.left + w, m.top + h};
+        SIZE size = FormControlBorderSize(n, lines.width, m_dc, m_fonts);
+        const Edges m = s.margin.Resolve(lines.width);
+        RECT box{m.left, m.top, m.left + size.cx, m.top + size.cy};
         it.w = box.right + m.right;
         it.h = box.bottom + m.bottom;
         PaintItem ctl;

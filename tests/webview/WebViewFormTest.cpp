@@ -109,6 +109,7 @@ body { margin: 0 } p { margin: 0 } .wide { width: 300px; padding: 4px; border: 2
 <p><textarea id=ta cols=20 rows=2></textarea><textarea id=tb cols=40 rows=4></textarea></p>
 <p><select id=sel><option>a</option><option>a much longer option</option></select>
 <input id=styled class=wide><input id=sub type=submit value="Send it"></p>
+<div><input id=blk style="display:block; margin-left:10px"><input id=blk2 style="display:block"></div>
 </body></html>)HTML"));
     standin::Scenario sc(spec);
     ASSERT_TRUE(sc.Ok()) << sc.Error();
@@ -150,6 +151,16 @@ body { margin: 0 } p { margin: 0 } .wide { width: 300px; padding: 4px; border: 2
     EXPECT_GE(styled.left, sel.right);
     EXPECT_GT(sub.right - sub.left, 40);
     EXPECT_EQ(styled.right, sub.left);
+
+    // Made block-level by the page, a field keeps its own width and stacks.
+    RECT blk = BoxOf(v, "blk"), blk2 = BoxOf(v, "blk2");
+    EXPECT_EQ(10, blk.left);
+    EXPECT_EQ(text.right - text.left, blk.right - blk.left);
+    EXPECT_EQ(text.bottom - text.top, blk.bottom - blk.top);
+    EXPECT_EQ(blk.bottom, blk2.top);
+    EXPECT_EQ(0, blk2.left);
+    EXPECT_EQ(RGB(255, 255, 255), PixelAt(v, blk.left + 5, (blk.top + blk.bottom) / 2));
+    EXPECT_EQ(RGB(0x76, 0x76, 0x76), PixelAt(v, blk.left, (blk.top + blk.bottom) / 2));
 }
 
 // Typing into a real form, Tab between its fields, Space on a checkbox, a pick from the select's

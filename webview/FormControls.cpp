@@ -16,6 +16,7 @@ const COLORREF kEdge = RGB(0x76, 0x76, 0x76);
 const COLORREF kAccent = RGB(0x00, 0x75, 0xFF);
 const COLORREF kPlaceholder = RGB(0x75, 0x75, 0x75);
 const COLORREF kSelection = RGB(0x33, 0x90, 0xFF);
+const COLORREF kFocusRing = RGB(0x00, 0x5F, 0xCC);
 const int kCheckSize = 13;
 // Room beside a text field's characters, and a textarea's for its scroll bar, as browsers leave it.
 const int kFieldExtra = 14;
@@ -473,6 +474,16 @@ void PaintFormControl(HDC dc, const RECT& rc, const Box* b) {
         return;
     }
     Frame(dc, rc, s);
+    if (IsFocusedControl(b->node) && (IsTextKind(k) || k == ControlKind::Select)) {
+        // The focus ring, inside the box so neighbours do not cover it.
+        for (int i = 0; i < 2; ++i) {
+            RECT r{rc.left + i, rc.top + i, rc.right - i, rc.bottom - i};
+            Fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, kFocusRing);
+            Fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, kFocusRing);
+            Fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, kFocusRing);
+            Fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, kFocusRing);
+        }
+    }
     RECT content = ContentOf(rc, s);
     int saved = SaveDC(dc);
     RECT clip{rc.left + s.border.left, rc.top + s.border.top, rc.right - s.border.right, rc.bottom - s.border.bottom};
@@ -537,7 +548,6 @@ void PaintFormControl(HDC dc, const RECT& rc, const Box* b) {
             break;
         }
         int i = SelectedIndex(st, b->node);
-        if (st && st->selected == -2) i = -1;
         if (i >= 0 && i < (int)opts.size()) {
             std::wstring label = OptionLabel(opts[i].get());
             SetTextColor(dc, color);

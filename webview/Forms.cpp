@@ -191,7 +191,7 @@ void ChooseOption(WvView* v, dom_node* select, int index) {
     std::vector<NodeRef> opts = OptionsOf(select);
     if (index < 0 || index >= (int)opts.size()) return;
     int before = SelectedIndex(s, select);
-    s->selected = index;
+    Choose(s, opts, index);
     // A restyle or repaint shows the new label; its width does not change.
     v->dirty = true;
     if (before != index) {
@@ -644,9 +644,19 @@ std::wstring OptionLabel(dom_node* option) {
     return out;
 }
 
+void Choose(ControlState* s, const std::vector<NodeRef>& options, int i) {
+    bool in = i >= 0 && i < (int)options.size();
+    s->chosen = in ? options[i] : NodeRef();
+    s->chosenNone = !in;
+}
+
 int SelectedIndex(const ControlState* s, dom_node* select) {
     std::vector<NodeRef> opts = OptionsOf(select);
-    if (s && s->selected >= 0 && s->selected < (int)opts.size()) return s->selected;
+    if (s && s->chosenNone) return -1;
+    if (s && s->chosen) {
+        int i = IndexIn(opts, s->chosen.get());
+        if (i >= 0) return i;
+    }
     int found = -1;
     for (size_t i = 0; i < opts.size(); ++i)
         if (Has(opts[i].get(), "selected")) found = (int)i;
@@ -877,10 +887,29 @@ bool FormKeyDown(WvView* v, unsigned vk) {
     case ControlKind::Textarea:
         return EditKey(v, Editable(v, n), vk);
     case ControlKind::Checkbox:
-    case ControlKind::Radio:
         if (vk != VK_SPACE) return false;
         SyntheticClick(v, n);
         return true;
+    case ControlKind::Radio: {
+        if (vk == VK_SPACE) {
+            SyntheticClick(v, n);
+            return true;
+        }
+        // Arrows move to the group's previous or next radio and check it.
+        int step = vk == VK_UP || vk == VK_LEFT ? -1 : vk == VK_DOWN || vk == VK_RIGHT ? 1 : 0;
+        if (!step) return false;
+        std::vector<NodeRef> group = RadioGroup(v, n);
+        int at = IndexIn(group, n), count = (int)group.size();
+        if (at < 0 || count < 2) return true;
+        for (int k = 1; k < count; ++k) {
+            dom_node* to = group[(at + step * k + count * k) % count].get();
+            if (Disabled(to)) continue;
+            MoveFocus(v, to);
+            if (ViewAlive(v) && f.focus.get() == to) SyntheticClick(v, to);
+            break;
+        }
+        return true;
+    }
     case ControlKind::Submit:
     case ControlKind::Reset:
     case ControlKind::Button:
@@ -988,7 +1017,7 @@ void PaintFormPopup(WvView* v, HDC dc) {
 namespace {
 
 enum Op { OpValue, OpSetValue, OpChecked, OpSetChecked, OpSelected, OpSetSelected, OpSubmit, OpReset, OpFocus, OpBlur,
-          OpResult, OpKind, OpOptions, OpForm, OpDefault, OpClick, OpActive };
+          OpResult, OpKind, OpOptions, OpForm, OpDefault, OpClick, OpActive, OpSelection, OpSetSelection };
 
 const char* KindName(ControlKind k) {
     switch (k) {
@@ -1042,12 +1071,10 @@ duk_ret_t Native(duk_context* ctx) {
         if (k == ControlKind::Select) {
             std::vector<NodeRef> opts = OptionsOf(n);
             ControlState* s = Get(v, n);
-            s->selected = -2;  // none matches: no option is chosen
-            for (size_t i = 0; i < opts.size(); ++i)
-                if (ControlValue(v, opts[i].get()) == value) {
-                    s->selected = (int)i;
-                    break;
-                }
+            int pick = -1;  // none matches: no option is chosen
+            for (size_t i = 0; i < opts.size() && pick < 0; ++i)
+                if (ControlValue(v, opts[i].get()) == value) pick = (int)i;
+            Choose(s, opts, pick);
             v->dirty = true;
         } else if (IsTextKind(k) || k == ControlKind::Hidden || k == ControlKind::Range) {
             ControlState* s = Get(v, n);
@@ -1074,7 +1101,7 @@ duk_ret_t Native(duk_context* ctx) {
     case OpSelected:
         if (k == ControlKind::Select) {
             const ControlState* s = FindControl(n);
-            duk_push_int(ctx, s && s->selected == -2 ? -1 : SelectedIndex(s, n));
+            duk_push_int(ctx, SelectedIndex(s, n));
         } else {
             duk_push_int(ctx, -1);
         }
@@ -1083,7 +1110,7 @@ duk_ret_t Native(duk_context* ctx) {
         if (k == ControlKind::Select) {
             int i = duk_to_int(ctx, 1);
             ControlState* s = Get(v, n);
-            s->selected = i >= 0 && i < (int)OptionsOf(n).size() ? i : -2;
+            Choose(s, OptionsOf(n), i);
             v->dirty = true;
         }
         return 0;
@@ -1117,6 +1144,29 @@ duk_ret_t Native(duk_context* ctx) {
     case OpClick:
         SyntheticClick(v, n);
         return 0;
+    case OpSelection: {
+        const ControlState* s = FindControl(n);
+        bool has = s && s->valueDirty && IsTextKind(k);
+        duk_idx_t arr = duk_push_array(ctx);
+        size_t len = has ? s->value.size() : DefaultValue(n, k).size();
+        duk_push_uint(ctx, (duk_uint_t)(has ? std::min(s->anchor, s->caret) : len));
+        duk_put_prop_index(ctx, arr, 0);
+        duk_push_uint(ctx, (duk_uint_t)(has ? std::max(s->anchor, s->caret) : len));
+        duk_put_prop_index(ctx, arr, 1);
+        return 1;
+    }
+    case OpSetSelection: {
+        if (!IsTextKind(k)) return 0;
+        ControlState* s = Editable(v, n);
+        size_t len = s->value.size();
+        size_t a = (size_t)std::max(0, duk_to_int(ctx, 1)), e = (size_t)std::max(0, duk_to_int(ctx, 2));
+        a = std::min(a, len);
+        e = std::max(a, std::min(e, len));
+        s->anchor = a;
+        s->caret = e;
+        v->dirty = true;
+        return 0;
+    }
     }
     return 0;
 }
@@ -1129,7 +1179,7 @@ const struct {
     {"selected", OpSelected}, {"setSelected", OpSetSelected}, {"submit", OpSubmit},   {"reset", OpReset},
     {"focus", OpFocus},       {"blur", OpBlur},             {"result", OpResult},     {"kind", OpKind},
     {"options", OpOptions},   {"form", OpForm},             {"defaultValue", OpDefault},  {"click", OpClick},
-    {"active", OpActive},
+    {"active", OpActive},     {"selection", OpSelection},   {"setSelection", OpSetSelection},
 };
 
 }  // namespace

@@ -38,7 +38,10 @@ struct ControlState {
     bool valueDirty = false;    // the value was edited or set by script (else the attribute's)
     bool checked = false;
     bool checkedDirty = false;  // else the checked attribute
-    int selected = -1;          // select: the chosen option's index; -1 until chosen (the attributes')
+    // A select's chosen option once one was chosen (until then the options' selected attributes
+    // say); chosenNone: a script chose none.
+    NodeRef chosen;
+    bool chosenNone = false;
     size_t caret = 0, anchor = 0;  // text: the selection runs between anchor and caret
     std::wstring valueAtFocus;  // what change is measured against
     // How far the text is shifted (left; up in a textarea) to keep the caret in view; the painter
@@ -75,6 +78,8 @@ std::vector<NodeRef> OptionsOf(dom_node* select);
 std::wstring OptionLabel(dom_node* option);
 // The chosen option of a select (-1 for none); reads attributes while unchanged.
 int SelectedIndex(const ControlState* s, dom_node* select);
+// Makes option i of a select's options the chosen one (none when out of range).
+void Choose(ControlState* s, const std::vector<NodeRef>& options, int i);
 bool IsChecked(const ControlState* s, dom_node* n);
 // Whether n is the focused control of its view, and its caret state.
 bool IsFocusedControl(dom_node* n);

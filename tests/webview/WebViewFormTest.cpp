@@ -280,6 +280,11 @@ function report() {
   window_external_CppCall(3, c.checked === true && s.selectedIndex === 0 && s.value === 'a' ? 1 : 2, 0);
   t.value = 'set'; s.selectedIndex = 1; c.checked = false;
   window_external_CppCall(4, t.value === 'set' && s.value === 'B' && !c.checked ? 1 : 2, 0);
+  t.setSelectionRange(1, 2);
+  window_external_CppCall(5, t.selectionStart === 1 && t.selectionEnd === 2 ? 1 : 2, 0);
+  s.add(new Option('  C  text ', 'C'));
+  s.remove(0);
+  window_external_CppCall(6, s.options.length === 2 && s.options[1].text === 'C text' && s.value === 'B' ? 1 : 2, 0);
   f.submit();
 }
 </script></body></html>)HTML"));
@@ -302,6 +307,8 @@ function report() {
     EXPECT_TRUE(HasCall(2, 1, 0)) << "value and defaultValue";
     EXPECT_TRUE(HasCall(3, 1, 0)) << "checked, selectedIndex, value";
     EXPECT_TRUE(HasCall(4, 1, 0)) << "set by script";
+    EXPECT_TRUE(HasCall(5, 1, 0)) << "selection range";
+    EXPECT_TRUE(HasCall(6, 1, 0)) << "options added and removed";
     std::vector<standin::Request> got = WaitFor(sc, "/sent");
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ("/sent?t=set&s=B", got[0].target);
@@ -373,11 +380,14 @@ body { margin: 0 } p { margin: 0 0 4px } input:focus { background-color: #00ff00
 }
 
 // Keys on a focused select: arrows move the choice and raise change; Space opens the list,
-// arrows and Enter pick from it, Escape closes it untouched.
-TEST_F(WebViewForm, SelectListByKeys) {
+// arrows and Enter pick from it, Escape closes it untouched. Arrows on a radio check the group's
+// next one, over a disabled one, and around.
+TEST_F(WebViewForm, SelectListAndRadioGroupByKeys) {
     Json::Value spec;
     spec["routes"].append(PageRoute("/select.html", R"HTML(<html><body style="margin:0">
 <select id=s><option>zero</option><option>one</option><option>two</option></select>
+<p><input type=radio name=g id=g1 checked><input type=radio name=g id=g2 disabled><input type=radio name=g id=g3>
+<input type=radio name=other id=o1 checked></p>
 <script>var changes = 0; document.getElementById('s').onchange = function () { changes++; };</script>
 </body></html>)HTML"));
     standin::Scenario sc(spec);
@@ -401,6 +411,23 @@ TEST_F(WebViewForm, SelectListByKeys) {
     ASSERT_TRUE(v->script);
     v->script->Run("window_external_CppCall(9, changes, 0)", "test");
     EXPECT_TRUE(HasCall(9, 2, 0));
+
+    dom_node* g1 = v->doc.ElementById("g1");
+    dom_node* g3 = v->doc.ElementById("g3");
+    dom_node* o1 = v->doc.ElementById("o1");
+    ASSERT_NE(nullptr, g1);
+    ASSERT_NE(nullptr, g3);
+    ASSERT_NE(nullptr, o1);
+    ClickOn(v, "g1");
+    Press(v, VK_RIGHT);
+    EXPECT_EQ(g3, webview::FocusedNode(v));
+    EXPECT_TRUE(webview::IsChecked(webview::FindControl(g3), g3));
+    EXPECT_FALSE(webview::IsChecked(webview::FindControl(g1), g1));
+    EXPECT_TRUE(webview::IsChecked(webview::FindControl(o1), o1)) << "another group keeps its own";
+    Press(v, VK_DOWN);  // around to the first
+    EXPECT_EQ(g1, webview::FocusedNode(v));
+    EXPECT_TRUE(webview::IsChecked(webview::FindControl(g1), g1));
+    EXPECT_FALSE(webview::IsChecked(webview::FindControl(g3), g3));
 }
 
 // The mouse puts the caret where it presses and a drag selects; Ctrl+C and Ctrl+V carry the text

@@ -110,8 +110,22 @@ void PaintFormPopup(WvView* v, HDC dc);
 // The node key events go to: the focused element, else null (the body).
 dom_node* FocusedNode(WvView* v);
 
-// --- Script side. --------------------------------------------------------------------------------
+// --- Script side (ScriptForms.cpp). ---------------------------------------------------------------
 // Pushes the natives the forms prelude is called with.
 void PushFormNatives(duk_hthread* ctx);
+
+// What the bindings do to controls, as the user's input would (events included).
+ControlState* ControlOf(WvView* v, dom_node* n);        // made on first use; null for no control
+ControlState* EditableControl(WvView* v, dom_node* n);  // a text control's, its value loaded
+std::wstring DefaultValueOf(dom_node* n);
+void SetControlChecked(WvView* v, dom_node* n, bool on);  // a radio unchecks its group
+void ClickControl(WvView* v, dom_node* n);               // the click event and its default action
+NodeRef FormOwner(WvView* v, dom_node* n);
+void SubmitFormOf(WvView* v, dom_node* form, dom_node* submitter, bool fireEvent);
+void ResetFormOf(WvView* v, dom_node* form);
+void FocusControl(WvView* v, dom_node* n);
+void BlurControl(WvView* v, dom_node* n);
+// The forms prelude's fire() reports its event's outcome (EventResult bits) here.
+void SetFireOutcome(int outcome);
 
 }  // namespace webview

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Dom.h"
+#include "Forms.h"
 #include "Text.h"
 
 namespace webview {
@@ -360,7 +361,12 @@ css_error IsDisabled(void*, void* node, bool* match) {
 
 css_error IsChecked(void*, void* node, bool* match) {
     std::string v;
-    *match = GetAttr((dom_node*)node, "checked", &v) || GetAttr((dom_node*)node, "selected", &v);
+    ControlKind k = KindOf((dom_node*)node);
+    // A box the user ticked is :checked whatever its attribute says.
+    if (k == ControlKind::Checkbox || k == ControlKind::Radio)
+        *match = webview::IsChecked(FindControl((dom_node*)node), (dom_node*)node);
+    else
+        *match = GetAttr((dom_node*)node, "checked", &v) || GetAttr((dom_node*)node, "selected", &v);
     return CSS_OK;
 }
 
@@ -688,7 +694,7 @@ void Cascade::Scan(const std::string& lower) {
                 (d == '#' ? m_ids : m_attributes).insert(name);
             }
         }
-        for (const char* p : {":first-", ":last-", ":nth-", ":only-", ":empty", ":not("})
+        for (const char* p : {":first-", ":last-", ":nth-", ":only-", ":empty", ":not(", ":checked"})
             if (prelude.find(p) != std::string::npos) m_shareable = false;
     }
     m_shared.clear();

@@ -136,15 +136,18 @@ std::vector<NodeRef> RadioGroup(WvView* v, dom_node* n) {
 void SetChecked(WvView* v, dom_node* n, bool on) {
     ControlState* s = Get(v, n);
     if (!s) return;
-    s->checked = on;
-    s->checkedDirty = true;
+    // Boxes whose state changed are styled again (:checked).
+    auto set = [v](ControlState* c, bool value) {
+        bool was = IsChecked(c, c->node.get());
+        c->checked = value;
+        c->checkedDirty = true;
+        if (was != value) NodeChanged(v, c->node.get(), ChangeKind::Attribute);
+    };
+    set(s, on);
     if (on && s->kind == ControlKind::Radio)
         for (NodeRef& r : RadioGroup(v, n))
             if (r.get() != n)
-                if (ControlState* o = Get(v, r.get())) {
-                    o->checked = false;
-                    o->checkedDirty = true;
-                }
+                if (ControlState* o = Get(v, r.get())) set(o, false);
     v->dirty = true;
 }
 

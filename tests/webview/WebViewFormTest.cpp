@@ -321,8 +321,10 @@ TEST_F(WebViewForm, LabelsTabOrderFocusStyleAndSelection) {
     Json::Value spec;
     spec["routes"].append(PageRoute("/labels.html", R"HTML(<html><head><style>
 body { margin: 0 } p { margin: 0 0 4px } input:focus { background-color: #00ff00 }
+#a + span { display: inline-block; width: 20px; height: 10px; background-color: #ff0000 }
+#a:checked + span { background-color: #0000ff }
 </style></head><body>
-<p><label id=l1 for=a>Tick a</label> <input id=a type=checkbox></p>
+<p><label id=l1 for=a>Tick a</label> <input id=a type=checkbox><span id=mark></span></p>
 <p><label id=l2><input id=b type=checkbox> <span id=l2text>Tick b</span></label></p>
 <p><input id=x value="old text"> <input id=dis disabled> <input id=y></p>
 </body></html>)HTML"));
@@ -339,11 +341,13 @@ body { margin: 0 } p { margin: 0 0 4px } input:focus { background-color: #00ff00
     ClickOn(v, "l2text");
     EXPECT_TRUE(webview::IsChecked(webview::FindControl(a), a));
     EXPECT_TRUE(webview::IsChecked(webview::FindControl(b), b));
-    RECT ra = BoxOf(v, "a");
+    RECT ra = BoxOf(v, "a"), mark = BoxOf(v, "mark");
     EXPECT_EQ(RGB(0x00, 0x75, 0xFF), PixelAt(v, ra.left + 1, ra.top + 1));
+    EXPECT_EQ(RGB(0, 0, 255), PixelAt(v, mark.left + 5, mark.top + 5)) << ":checked follows the box";
     EXPECT_EQ(b, webview::FocusedNode(v));  // the nested label's click
     ClickOn(v, "l1");
     EXPECT_FALSE(webview::IsChecked(webview::FindControl(a), a));
+    EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, mark.left + 5, mark.top + 5));
 
     // Focus is on a; Tab goes to b, to x, over the disabled field to y, around to a; Shift+Tab
     // comes back to y.

@@ -203,6 +203,17 @@ void ChooseOption(WvView* v, dom_node* select, int index) {
     }
 }
 
+// Scrolls the open list so that its highlighted row shows.
+void ShowHover(FormState& f, int count) {
+    int maxFirst = std::max(0, count - f.popupVisible);
+    if (f.popupHover >= 0 && f.popupHover < f.popupFirst) f.popupFirst = f.popupHover;
+    if (f.popupHover >= f.popupFirst + f.popupVisible) f.popupFirst = f.popupHover - f.popupVisible + 1;
+    f.popupFirst = std::max(0, std::min(maxFirst, f.popupFirst));
+}
+
+// At most this many rows show at once; a longer list scrolls.
+const int kPopupRows = 20;
+
 void OpenPopup(WvView* v, dom_node* select) {
     std::vector<NodeRef> opts = OptionsOf(select);
     RECT box{};
@@ -210,13 +221,21 @@ void OpenPopup(WvView* v, dom_node* select) {
     FormState& f = v->forms;
     int row = std::max(16, (int)(box.bottom - box.top) - 2);
     row = std::min(row, 24);
-    int h = row * (int)opts.size() + 2;
-    int top = box.bottom - v->scrollY;
-    if (top + h > v->height && box.top - v->scrollY - h >= 0) top = box.top - v->scrollY - h;
+    int count = (int)opts.size();
+    // Below the select when the list fits there, else on the side with more room.
+    int below = v->height - (box.bottom - v->scrollY) - 2, above = box.top - v->scrollY - 2;
+    int want = std::min(count, kPopupRows);
+    bool down = want * row <= below || below >= above;
+    int rows = std::max(1, std::min(want, (down ? below : above) / row));
+    int h = row * rows + 2;
+    int top = down ? box.bottom - v->scrollY : box.top - v->scrollY - h;
     f.popup = NodeRef::Share(select);
     f.popupRow = row;
+    f.popupVisible = rows;
+    f.popupFirst = 0;
     f.popupRect = RECT{box.left, top, box.right, top + h};
     f.popupHover = SelectedIndex(Get(v, select), select);
+    ShowHover(f, count);
     v->dirty = true;
 }
 
@@ -429,9 +448,15 @@ bool EditKey(WvView* v, ControlState* s, unsigned vk) {
             dom::Descendants(form.get(), [](dom_node* e) { return KindOf(e) == ControlKind::Submit; }, buttons, 1);
             if (!buttons.empty()) {
                 if (!Disabled(buttons[0].get())) SyntheticClick(v, buttons[0].get());
-            } else {
-                SubmitForm(v, form.get(), nullptr, true);
+                return true;
             }
+            // Without a button, only a form of one field submits on Enter.
+            std::vector<NodeRef> fields;
+            dom::Descendants(form.get(), [](dom_node* e) {
+                ControlKind k = KindOf(e);
+                return k == ControlKind::Text || k == ControlKind::Password;
+            }, fields, 2);
+            if (fields.size() == 1) SubmitForm(v, form.get(), nullptr, true);
         }
         return true;
     default:
@@ -848,10 +873,20 @@ bool FormKeyDown(WvView* v, unsigned vk) {
         dom_node* sel = f.popup.get();
         int count = (int)OptionsOf(sel).size();
         switch (vk) {
-        case VK_UP: f.popupHover = std::max(0, f.popupHover - 1); v->dirty = true; return true;
-        case VK_DOWN: f.popupHover = std::min(count - 1, f.popupHover + 1); v->dirty = true; return true;
-        case VK_HOME: f.popupHover = 0; v->dirty = true; return true;
-        case VK_END: f.popupHover = count - 1; v->dirty = true; return true;
+        case VK_UP:
+        case VK_DOWN:
+        case VK_PRIOR:
+        case VK_NEXT:
+        case VK_HOME:
+        case VK_END: {
+            int page = std::max(1, f.popupVisible - 1);
+            int to = vk == VK_UP ? f.popupHover - 1 : vk == VK_DOWN ? f.popupHover + 1 : vk == VK_PRIOR ? f.popupHover - page
+                     : vk == VK_NEXT ? f.popupHover + page : vk == VK_HOME ? 0 : count - 1;
+            f.popupHover = std::max(0, std::min(count - 1, to));
+            ShowHover(f, count);
+            v->dirty = true;
+            return true;
+        }
         case VK_RETURN: {
             NodeRef keep = f.popup;
             int pick = f.popupHover;
@@ -968,7 +1003,7 @@ bool FormMouse(WvView* v, unsigned message, int x, int y, unsigned flags) {
     if (!f.popup) return false;
     POINT pt{x, y};
     bool inside = PtInRect(&f.popupRect, pt) != 0;
-    int row = inside && f.popupRow > 0 ? (y - f.popupRect.top - 1) / f.popupRow : -1;
+    int row = inside && f.popupRow > 0 ? f.popupFirst + (y - f.popupRect.top - 1) / f.popupRow : -1;
     int count = (int)OptionsOf(f.popup.get()).size();
     if (row >= count) row = count - 1;
     switch (message) {
@@ -1011,8 +1046,24 @@ void PaintFormPopup(WvView* v, HDC dc) {
     if (!b) return;
     std::vector<NodeRef> opts = OptionsOf(f.popup.get());
     std::vector<std::wstring> labels;
-    for (NodeRef& o : opts) labels.push_back(OptionLabel(o.get()));
-    PaintOptionList(dc, f.popupRect, b, labels, f.popupHover, f.popupRow);
+    for (int i = f.popupFirst; i < (int)opts.size() && i < f.popupFirst + f.popupVisible; ++i)
+        labels.push_back(OptionLabel(opts[i].get()));
+    PaintOptionList(dc, f.popupRect, b, labels, f.popupHover - f.popupFirst, f.popupRow);
+}
+
+bool FormWheel(WvView* v, int x, int y, int delta) {
+    FormState& f = v->forms;
+    if (!f.popup) return false;
+    POINT pt{x, y};
+    if (!PtInRect(&f.popupRect, pt)) {
+        ClosePopup(v);
+        return false;
+    }
+    int count = (int)OptionsOf(f.popup.get()).size();
+    int first = f.popupFirst - delta / 40;  // three rows a notch
+    f.popupFirst = std::max(0, std::min(std::max(0, count - f.popupVisible), first));
+    v->dirty = true;
+    return true;
 }
 
 // --- For the script bindings. -----------------------------------------------------------------

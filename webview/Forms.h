@@ -63,6 +63,7 @@ struct FormState {
     RECT popupRect{};
     int popupRow = 0;            // height of one row
     int popupHover = -1;
+    int popupFirst = 0, popupVisible = 0;  // the rows shown, when not all fit
     bool focused = false;        // the control's caret shows
     bool dragging = false;       // the left button went down in the focused text control
 
@@ -105,6 +106,8 @@ bool FormKeyDown(WvView* v, unsigned vk);
 bool FormChar(WvView* v, unsigned ch);
 // Mouse input the open drop-down list or a selection being dragged takes; true when it took it.
 bool FormMouse(WvView* v, unsigned message, int x, int y, unsigned flags);
+// The wheel over the open drop-down list scrolls it (true); elsewhere it closes the list (false).
+bool FormWheel(WvView* v, int x, int y, int delta);
 // Draws the open drop-down list over the painted page.
 void PaintFormPopup(WvView* v, HDC dc);
 // The node key events go to: the focused element, else null (the body).

@@ -753,6 +753,7 @@ bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigne
 
 bool wkeFireMouseWheelEvent(wkeWebView v, int x, int y, int delta, unsigned int flags) {
     if (!Live(v)) return false;
+    if (FormWheel(v, x, y, delta)) return true;
     if (v->needLayout) Relayout(v);
     return Scroll(v, -delta * 60 / 120);
 }

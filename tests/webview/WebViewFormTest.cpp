@@ -489,3 +489,49 @@ TEST_F(WebViewForm, MouseCaretDragClipboardListBoxAndScriptClick) {
     Forget(v);
     ::DestroyWindow(host);
 }
+
+// A long list opens with as many rows as fit (twenty at most) on the side of the select with room,
+// scrolls to keep the highlighted row in view and under the wheel; Enter in a form without a
+// button submits only when it has a single field.
+TEST_F(WebViewForm, LongListScrollsAndEnterWithoutAButton) {
+    std::string options;
+    for (int i = 0; i < 50; ++i) options += "<option>n" + std::to_string(i) + "</option>";
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/long.html", "<html><body style='margin:0'><div style='height:180px'></div>"
+                                                  "<select id=s>" + options + "</select>"
+                                                  "<form action='/one'><input id=one name=one value=1></form>"
+                                                  "<form action='/two'><input id=t1 name=a><input id=t2 name=b></form>"
+                                                  "</body></html>"));
+    spec["routes"].append(Done("/one*"));
+    spec["routes"].append(Done("/two*"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView(400, 300);
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/long.html")));
+
+    RECT s = BoxOf(v, "s");
+    ClickOn(v, "s");
+    ASSERT_TRUE(v->forms.popup);
+    RECT list = v->forms.popupRect;
+    // 180 pixels above, less than 100 below: it opens upwards, inside the view.
+    EXPECT_EQ(s.top, list.bottom);
+    EXPECT_GE(list.top, 0);
+    EXPECT_LE(v->forms.popupVisible, 20);
+    EXPECT_EQ(v->forms.popupVisible, (list.bottom - list.top - 2) / v->forms.popupRow);
+    wkeFireMouseWheelEvent(v, list.left + 5, list.top + 5, -120, 0);
+    EXPECT_EQ(3, v->forms.popupFirst);
+    Press(v, VK_END);
+    EXPECT_EQ(50 - v->forms.popupVisible, v->forms.popupFirst);
+    Press(v, VK_RETURN);
+    EXPECT_EQ("n49", Value(v, "s"));
+
+    ClickOn(v, "t1");
+    Press(v, VK_RETURN);
+    PumpFor(300);
+    EXPECT_TRUE(sc.LogFor("/two").empty()) << "two fields, no button: Enter does not submit";
+    ClickOn(v, "one");
+    Press(v, VK_RETURN);
+    std::vector<standin::Request> got = WaitFor(sc, "/one");
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ("/one?one=1", got[0].target);
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "FormControls.h"
 #include "Script.h"
@@ -982,6 +983,8 @@ bool FormChar(WvView* v, unsigned ch) {
         return true;  // Backspace, Tab, Ctrl+letters: their keys did the work
     }
     if (ReadOnly(n)) return true;
+    // A number field takes what a number is written with.
+    if (ToLower(Trim(dom::Attr(n, "type"))) == "number" && !wcschr(L"0123456789.-+eE", (wchar_t)ch)) return true;
     Insert(v, Editable(v, n), std::wstring(1, (wchar_t)ch));
     return true;
 }

@@ -227,7 +227,8 @@ body { margin: 0 } p { margin: 0 0 4px }
 TEST_F(WebViewForm, GbkPagePostsGbkBytesFromTheClickedButton) {
     std::wstring page =
         L"<html><head><meta charset=gbk></head><body style='margin:0'>"
-        L"<form method=POST action='/post.php'><p><input id=n name=n value='\x5F20\x4E09'></p>"
+        L"<form method=POST action='/post.php'><p><input id=n name=n value='\x5F20\x4E09'>"
+        L"<input id=e name=e><input id=num name=num type=number></p>"
         L"<p><textarea id=t name=t rows=3 cols=20></textarea></p>"
         L"<p><select name=k><option>\x8EAB\x4EFD\x8BC1</option><option selected>\x62A4\x7167</option></select>"
         L"<input type=checkbox name=agree checked></p>"
@@ -244,6 +245,10 @@ TEST_F(WebViewForm, GbkPagePostsGbkBytesFromTheClickedButton) {
     ClickOn(v, "n");
     Press(v, VK_END);
     Type(v, L"\x4E30");  // 丰
+    ClickOn(v, "e");
+    Type(v, L"a\xD83D\xDE00");  // a character GBK lacks, as its two WM_CHAR units
+    ClickOn(v, "num");
+    Type(v, L"1x2.5");
     ClickOn(v, "t");
     Type(v, L"l1");
     Press(v, VK_RETURN);  // a line break in a textarea, not a submission
@@ -255,7 +260,9 @@ TEST_F(WebViewForm, GbkPagePostsGbkBytesFromTheClickedButton) {
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ("POST", got[0].method);
     EXPECT_EQ(0u, got[0].Header("Content-Type").find("application/x-www-form-urlencoded"));
-    std::string want = "n=" + Percent(Gbk(L"\x5F20\x4E09\x4E30")) + "&t=" + Percent(Gbk(L"l1\r\n\x884C 2")) + "&k=" +
+    // What GBK lacks goes as a numeric character reference; a number field took no letters.
+    std::string want = "n=" + Percent(Gbk(L"\x5F20\x4E09\x4E30")) + "&e=a%26%23128512%3B&num=12.5" +
+                       "&t=" + Percent(Gbk(L"l1\r\n\x884C 2")) + "&k=" +
                        Percent(Gbk(L"\x62A4\x7167")) + "&agree=on&act=ok";
     EXPECT_EQ(want, got[0].formBody);
 }
@@ -534,4 +541,49 @@ TEST_F(WebViewForm, LongListScrollsAndEnterWithoutAButton) {
     std::vector<standin::Request> got = WaitFor(sc, "/one");
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ("/one?one=1", got[0].target);
+}
+
+namespace {
+
+struct Navigations {
+    std::vector<std::pair<int, std::wstring>> seen;
+    bool allow = false;
+};
+
+bool OnNavigation(wkeWebView, void* param, int type, wkeString url) {
+    Navigations* n = static_cast<Navigations*>(param);
+    n->seen.emplace_back(type, wkeGetStringW(url));
+    return n->allow;
+}
+
+}  // namespace
+
+// A submission is a navigation like a link's: the host's callback sees it as a form submission
+// with its URL and may refuse it; allowed, a POST is sent.
+TEST_F(WebViewForm, SubmissionGoesThroughTheNavigationCallback) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/nav.html", R"HTML(<html><body style="margin:0">
+<form method=post action="/nav-post?x=1"><input name=k value="a b"><input type=submit id=go></form></body></html>)HTML"));
+    spec["routes"].append(Done("/nav-post*"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView(400, 300);
+    Navigations nav;
+    wkeOnNavigation(v, &OnNavigation, &nav);
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/nav.html")));
+
+    ClickOn(v, "go");
+    ASSERT_EQ(1u, nav.seen.size());
+    EXPECT_EQ(WKE_NAVIGATION_FORM_SUBMIT, nav.seen[0].first);
+    EXPECT_EQ(Wide(sc.Url("/nav-post?x=1")), nav.seen[0].second) << "a POST keeps the action's query";
+    PumpFor(300);
+    EXPECT_TRUE(sc.LogFor("/nav-post").empty()) << "refused by the host";
+
+    nav.allow = true;
+    ClickOn(v, "go");
+    std::vector<standin::Request> got = WaitFor(sc, "/nav-post");
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ("POST", got[0].method);
+    EXPECT_EQ("/nav-post?x=1", got[0].target);
+    EXPECT_EQ("k=a+b", got[0].formBody);
 }

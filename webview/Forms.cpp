@@ -60,23 +60,20 @@ std::wstring DefaultValue(dom_node* n, ControlKind k) {
     return v;
 }
 
-std::wstring TextOf(WvView* v, dom_node* n) {
+std::wstring TextOf(WvView*, dom_node* n) {
     const ControlState* s = FindControl(n);
-    (void)v;
     if (s && s->valueDirty) return s->value;
     return DefaultValue(n, KindOf(n));
 }
 
-// A text control's state with its value loaded, ready to edit.
+// A text control's state with its value loaded, ready to edit. Until edited, the value is the
+// attribute's (or the textarea's text) as it is now.
 ControlState* Editable(WvView* v, dom_node* n) {
     ControlState* s = Get(v, n);
     if (!s) return nullptr;
-    if (!s->valueDirty) {
-        s->value = DefaultValue(n, s->kind);
-        s->valueDirty = true;
-        s->caret = std::min(s->caret, s->value.size());
-        s->anchor = std::min(s->anchor, s->value.size());
-    }
+    if (!s->valueDirty) s->value = DefaultValue(n, s->kind);
+    s->caret = std::min(s->caret, s->value.size());
+    s->anchor = std::min(s->anchor, s->value.size());
     return s;
 }
 
@@ -325,6 +322,7 @@ void Insert(WvView* v, ControlState* s, const std::wstring& text) {
     }
     if (add.empty() && a == b) return;
     s->value.replace(a, b - a, add);
+    s->valueDirty = true;
     s->caret = s->anchor = a + add.size();
     v->dirty = true;
     Fire(v, s->node.get(), "input", true, false);

@@ -140,13 +140,11 @@ duk_ret_t Native(duk_context* ctx) {
         ClickControl(v, n);
         return 0;
     case OpSelection: {
-        const ControlState* s = FindControl(n);
-        bool has = s && s->valueDirty && IsTextKind(k);
+        const ControlState* s = IsTextKind(k) ? EditableControl(v, n) : nullptr;
         duk_idx_t arr = duk_push_array(ctx);
-        size_t len = has ? s->value.size() : DefaultValueOf(n).size();
-        duk_push_uint(ctx, (duk_uint_t)(has ? std::min(s->anchor, s->caret) : len));
+        duk_push_uint(ctx, (duk_uint_t)(s ? std::min(s->anchor, s->caret) : 0));
         duk_put_prop_index(ctx, arr, 0);
-        duk_push_uint(ctx, (duk_uint_t)(has ? std::max(s->anchor, s->caret) : len));
+        duk_push_uint(ctx, (duk_uint_t)(s ? std::max(s->anchor, s->caret) : 0));
         duk_put_prop_index(ctx, arr, 1);
         return 1;
     }

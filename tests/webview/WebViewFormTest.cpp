@@ -273,7 +273,7 @@ TEST_F(WebViewForm, GbkPagePostsGbkBytesFromTheClickedButton) {
 TEST_F(WebViewForm, ScriptsSeeStateEventsAndCanStopOrStartASubmission) {
     Json::Value spec;
     spec["routes"].append(PageRoute("/script.html", R"HTML(<html><body style="margin:0">
-<form id=f action="/sent"><input id=t name=t value=start><input id=c type=checkbox name=c>
+<form id=f action="/sent"><input id=t name=t value=start><input id=u value=orig><input id=c type=checkbox name=c>
 <select id=s name=s><option>a</option><option value=B>b</option></select><input type=submit id=go></form>
 <script>
 var f = document.getElementById('f'), t = document.getElementById('t'), c = document.getElementById('c'),
@@ -292,6 +292,9 @@ function report() {
   s.add(new Option('  C  text ', 'C'));
   s.remove(0);
   window_external_CppCall(6, s.options.length === 2 && s.options[1].text === 'C text' && s.value === 'B' ? 1 : 2, 0);
+  var u = document.getElementById('u');
+  u.setAttribute('value', 'new');
+  window_external_CppCall(7, u.value === 'new' ? 1 : 2, 0);
   f.submit();
 }
 </script></body></html>)HTML"));
@@ -304,7 +307,8 @@ function report() {
     ClickOn(v, "t");
     Press(v, VK_END);
     Type(v, L"xy");
-    ClickOn(v, "c");  // blurs the text field: change, then blur
+    ClickOn(v, "u");  // blurs the text field: change, then blur; u is focused, not edited
+    ClickOn(v, "c");
     ClickOn(v, "go");
     PumpFor(300);
     EXPECT_TRUE(sc.LogFor("/sent").empty()) << "the submit listener prevented it";
@@ -316,6 +320,7 @@ function report() {
     EXPECT_TRUE(HasCall(4, 1, 0)) << "set by script";
     EXPECT_TRUE(HasCall(5, 1, 0)) << "selection range";
     EXPECT_TRUE(HasCall(6, 1, 0)) << "options added and removed";
+    EXPECT_TRUE(HasCall(7, 1, 0)) << "a field focused but not edited follows its attribute";
     std::vector<standin::Request> got = WaitFor(sc, "/sent");
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ("/sent?t=set&s=B", got[0].target);

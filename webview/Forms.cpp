@@ -246,11 +246,24 @@ void SyntheticClick(WvView* v, dom_node* n) {
     if (ViewAlive(v)) EndFormClick(v, c, (r & EventDefaultPrevented) != 0);
 }
 
+// The form's controls in document order: those inside it and those elsewhere that name it (form=).
+std::vector<NodeRef> ControlsOf(WvView* v, dom_node* form) {
+    std::vector<NodeRef> list;
+    dom_node* root = v->doc.Root();
+    std::string id = dom::Attr(form, "id");
+    if (id.empty() || !root) {
+        dom::Descendants(form, [](dom_node* e) { return KindOf(e) != ControlKind::None; }, list);
+        return list;
+    }
+    dom::Descendants(root, [&](dom_node* e) {
+        return KindOf(e) != ControlKind::None && FormOf(v, e).get() == form;
+    }, list);
+    return list;
+}
+
 void ResetForm(WvView* v, dom_node* form) {
     if (Fire(v, form, "reset", true, true) & EventDefaultPrevented) return;
-    std::vector<NodeRef> list;
-    dom::Descendants(form, [](dom_node* e) { return KindOf(e) != ControlKind::None; }, list);
-    for (NodeRef& n : list) v->forms.controls.erase(n.get());
+    for (NodeRef& n : ControlsOf(v, form)) v->forms.controls.erase(n.get());
     v->dirty = true;
     MarkLayout(v);
 }
@@ -503,8 +516,7 @@ void SubmitForm(WvView* v, dom_node* form, dom_node* submitter, bool fireEvent) 
         int r = Fire(v, form, "submit", true, true);
         if ((r & EventDefaultPrevented) || !ViewAlive(v)) return;
     }
-    std::vector<NodeRef> list;
-    dom::Descendants(form, [](dom_node* e) { return KindOf(e) != ControlKind::None; }, list);
+    std::vector<NodeRef> list = ControlsOf(v, form);
     std::vector<std::pair<std::wstring, std::wstring>> pairs;
     for (NodeRef& ref : list) {
         dom_node* n = ref.get();

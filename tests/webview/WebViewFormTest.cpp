@@ -568,7 +568,8 @@ bool OnNavigation(wkeWebView, void* param, int type, wkeString url) {
 TEST_F(WebViewForm, SubmissionGoesThroughTheNavigationCallback) {
     Json::Value spec;
     spec["routes"].append(PageRoute("/nav.html", R"HTML(<html><body style="margin:0">
-<form method=post action="/nav-post?x=1"><input name=k value="a b"><input type=submit id=go></form></body></html>)HTML"));
+<form id=f method=post action="/nav-post?x=1"><input name=k value="a b"><input type=submit id=go></form>
+<input name=outside form=f value=o><input name=other value=no></body></html>)HTML"));
     spec["routes"].append(Done("/nav-post*"));
     standin::Scenario sc(spec);
     ASSERT_TRUE(sc.Ok()) << sc.Error();
@@ -590,5 +591,5 @@ TEST_F(WebViewForm, SubmissionGoesThroughTheNavigationCallback) {
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ("POST", got[0].method);
     EXPECT_EQ("/nav-post?x=1", got[0].target);
-    EXPECT_EQ("k=a+b", got[0].formBody);
+    EXPECT_EQ("k=a+b&outside=o", got[0].formBody) << "a control outside that names the form is its";
 }

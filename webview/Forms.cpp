@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 
 #include "FormControls.h"
 #include "Script.h"
@@ -376,6 +377,24 @@ bool ReadOnly(dom_node* n) {
     return Has(n, "readonly") || Disabled(n);
 }
 
+// Words: runs of letters and digits; each CJK character is a word of its own.
+bool WordChar(wchar_t c) {
+    return iswalnum(c) || c == L'_' || c >= 0x80;
+}
+bool Ideograph(wchar_t c) {
+    return c >= 0x2E80 && c < 0xD800;
+}
+size_t WordStart(const std::wstring& t, size_t i) {
+    if (i < t.size() && Ideograph(t[i])) return i;
+    while (i > 0 && WordChar(t[i - 1]) && !Ideograph(t[i - 1])) --i;
+    return i;
+}
+size_t WordEnd(const std::wstring& t, size_t i) {
+    if (i < t.size() && Ideograph(t[i])) return i + 1;
+    while (i < t.size() && WordChar(t[i]) && !Ideograph(t[i])) ++i;
+    return i;
+}
+
 // Start and end of the line (between newlines) holding i.
 size_t LineStart(const std::wstring& t, size_t i) {
     while (i > 0 && t[i - 1] != L'\n') --i;
@@ -396,8 +415,25 @@ bool EditKey(WvView* v, ControlState* s, unsigned vk) {
         v->dirty = true;
     };
     switch (vk) {
-    case VK_LEFT: move(!shift && a != b ? a : Left(t, s->caret)); return true;
-    case VK_RIGHT: move(!shift && a != b ? b : Right(t, s->caret)); return true;
+    case VK_LEFT:
+        if (Ctrl()) {
+            // To the start of this word or the one before.
+            size_t i = s->caret;
+            while (i > 0 && !WordChar(t[i - 1])) --i;
+            move(i > 0 && Ideograph(t[i - 1]) ? i - 1 : WordStart(t, i));
+        } else {
+            move(!shift && a != b ? a : Left(t, s->caret));
+        }
+        return true;
+    case VK_RIGHT:
+        if (Ctrl()) {
+            size_t i = WordEnd(t, s->caret);
+            while (i < t.size() && !WordChar(t[i])) ++i;
+            move(i);
+        } else {
+            move(!shift && a != b ? b : Right(t, s->caret));
+        }
+        return true;
     case VK_HOME: move(multi && !Ctrl() ? LineStart(t, s->caret) : 0); return true;
     case VK_END: move(multi && !Ctrl() ? LineEnd(t, s->caret) : t.size()); return true;
     case VK_UP:
@@ -760,7 +796,12 @@ void PressIn(WvView* v, dom_node* n, int x, int y) {
         ControlState* s = Editable(v, n);
         s->caret = std::min(TextIndexAt(v->memDc, rc, b, x, y), s->value.size());
         if (!Shift()) s->anchor = s->caret;
-        v->forms.dragging = true;
+        if (v->forms.doubleClick && k != ControlKind::Password) {
+            // A double click selects the word under it.
+            s->anchor = WordStart(s->value, s->caret);
+            s->caret = WordEnd(s->value, s->caret);
+        }
+        v->forms.dragging = !v->forms.doubleClick;
         v->dirty = true;
         return;
     }
@@ -1001,6 +1042,7 @@ bool FormChar(WvView* v, unsigned ch) {
 
 bool FormMouse(WvView* v, unsigned message, int x, int y, unsigned flags) {
     FormState& f = v->forms;
+    f.doubleClick = message == WM_LBUTTONDBLCLK;
     if (f.dragging && message == WM_MOUSEMOVE && (flags & MK_LBUTTON)) {
         ControlState* s = f.focus ? Get(v, f.focus.get()) : nullptr;
         RECT rc{};

@@ -66,6 +66,7 @@ struct FormState {
     int popupFirst = 0, popupVisible = 0;  // the rows shown, when not all fit
     bool focused = false;        // the control's caret shows
     bool dragging = false;       // the left button went down in the focused text control
+    bool doubleClick = false;    // the press being handled is a double click's
 
     void Clear();
 };

@@ -393,6 +393,21 @@ body { margin: 0 } p { margin: 0 0 4px } input:focus { background-color: #00ff00
     SetKeys(false, false);
     Type(v, L"N");
     EXPECT_EQ("N", Value(v, "x"));
+
+    // Ctrl+Left goes back a word; a double click selects the word under it.
+    Type(v, L"ew word");
+    SetKeys(false, true);
+    Press(v, VK_LEFT);
+    SetKeys(false, false);
+    Type(v, L"big ");
+    EXPECT_EQ("New big word", Value(v, "x"));
+    RECT xr = BoxOf(v, "x");
+    wkeFireMouseEvent(v, WM_LBUTTONDOWN, xr.left + 6, (xr.top + xr.bottom) / 2, MK_LBUTTON);
+    wkeFireMouseEvent(v, WM_LBUTTONUP, xr.left + 6, (xr.top + xr.bottom) / 2, 0);
+    wkeFireMouseEvent(v, WM_LBUTTONDBLCLK, xr.left + 6, (xr.top + xr.bottom) / 2, MK_LBUTTON);
+    wkeFireMouseEvent(v, WM_LBUTTONUP, xr.left + 6, (xr.top + xr.bottom) / 2, 0);
+    Type(v, L"Old");
+    EXPECT_EQ("Old big word", Value(v, "x"));
 }
 
 // Keys on a focused select: arrows move the choice and raise change; Space opens the list,

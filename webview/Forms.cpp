@@ -821,6 +821,17 @@ void PressIn(WvView* v, dom_node* n, int x, int y) {
     if (ViewAlive(v)) Fire(v, n, "change", true, false);
 }
 
+void AutoFocus(WvView* v) {
+    dom_node* body = v->doc.Body();
+    if (!body || v->forms.focus) return;
+    std::vector<NodeRef> list;
+    dom::Descendants(body, [](dom_node* e) { return Has(e, "autofocus") && Focusable(e); }, list, 1);
+    if (list.empty()) return;
+    CallbackScope scope;
+    v->forms.focused = true;
+    MoveFocus(v, list[0].get());
+}
+
 void FocusAt(WvView* v, dom_node* hit, int x, int y) {
     dom_node* target = nullptr;
     for (NodeRef n = hit ? NodeRef::Share(hit) : NodeRef(); n; n = dom::ParentElement(n.get())) {

@@ -90,6 +90,8 @@ bool IsFocusedControl(dom_node* n);
 // The document was replaced; charset of the new one (from its bytes and Content-Type).
 void ResetForms(WvView* v);
 void SetFormCharset(WvView* v, const std::string& body, const std::string& contentType);
+// The loaded document's first field marked autofocus takes the focus.
+void AutoFocus(WvView* v);
 // Mouse press at hit: focus moves to the focusable element under it (a click elsewhere blurs).
 void FocusAt(WvView* v, dom_node* hit, int x, int y);
 // Before and after a click's listeners: a checkbox or radio changes first and is put back when a

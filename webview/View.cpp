@@ -186,6 +186,7 @@ void FinishIfReady(WvView* v) {
     if (v->parsing || v->scriptsMissing || v->sheetsMissing) return;
     std::string failure = v->loadFailure;
     RunScripts(v);
+    if (ViewAlive(v)) AutoFocus(v);
     FinishLoad(v, failure.empty() ? WKE_LOADING_SUCCEEDED : WKE_LOADING_FAILED, failure);
 }
 

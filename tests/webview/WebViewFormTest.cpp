@@ -338,7 +338,7 @@ body { margin: 0 } p { margin: 0 0 4px } input:focus { background-color: #00ff00
 </style></head><body>
 <p><label id=l1 for=a>Tick a</label> <input id=a type=checkbox><span id=mark></span></p>
 <p><label id=l2><input id=b type=checkbox> <span id=l2text>Tick b</span></label></p>
-<p><input id=x value="old text"> <input id=dis disabled> <input id=y></p>
+<p><input id=x value="old text"> <input id=dis disabled> <input id=y autofocus></p>
 </body></html>)HTML"));
     standin::Scenario sc(spec);
     ASSERT_TRUE(sc.Ok()) << sc.Error();
@@ -349,6 +349,7 @@ body { margin: 0 } p { margin: 0 0 4px } input:focus { background-color: #00ff00
     dom_node* b = v->doc.ElementById("b");
     ASSERT_NE(nullptr, a);
     ASSERT_NE(nullptr, b);
+    EXPECT_EQ(v->doc.ElementById("y"), webview::FocusedNode(v)) << "autofocus";
     ClickOn(v, "l1");
     ClickOn(v, "l2text");
     EXPECT_TRUE(webview::IsChecked(webview::FindControl(a), a));

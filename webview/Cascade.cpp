@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Dom.h"
+#include "Forms.h"
 #include "Text.h"
 
 namespace webview {
@@ -27,8 +28,21 @@ tr { display: table-row; vertical-align: inherit }
 td, th { display: table-cell; vertical-align: inherit; padding: 1px }
 col { display: table-column }
 colgroup { display: table-column-group }
-head, script, style, title, meta, link, noscript, template, iframe, object, embed, input, select,
-textarea, option, base, param, area, map, datalist { display: none }
+head, script, style, title, meta, link, noscript, template, iframe, object, embed, option, base, param,
+area, map, datalist { display: none }
+input, select, textarea { display: inline-block; font-size: 13.333px; color: #000000; background-color: #ffffff }
+input { padding: 1px 2px; border: 2px inset #767676 }
+input[type=hidden] { display: none }
+input[type=checkbox] { padding: 0; border: none; margin: 3px 3px 3px 4px; background-color: transparent }
+input[type=radio] { padding: 0; border: none; margin: 3px 3px 0 5px; background-color: transparent }
+input[type=submit], input[type=button], input[type=reset] { padding: 1px 6px; border: 2px outset #767676;
+         background-color: #efefef; text-align: center }
+input[type=file], input[type=range] { padding: 0; border: none; background-color: transparent }
+input[type=range] { margin: 2px }
+input[type=checkbox], input[type=radio], input[type=submit], input[type=button], input[type=reset],
+input[type=file], input[type=range], select, button { box-sizing: border-box }
+select { padding: 0; border: 1px solid #767676 }
+textarea { padding: 2px; border: 1px solid #767676; white-space: pre-wrap }
 body { margin: 8px }
 p, blockquote, dl, pre, figure { margin-top: 1em; margin-bottom: 1em }
 ul, ol, menu, dir { margin-top: 1em; margin-bottom: 1em; padding-left: 40px }
@@ -58,8 +72,8 @@ center { text-align: center }
 th { text-align: center }
 pre { white-space: pre }
 a:link { color: #0000ee; text-decoration: underline }
-button { display: inline-block; padding: 2px 6px; border: 1px solid #767676; background-color: #efefef;
-         font-size: 13px; text-align: center }
+button { display: inline-block; padding: 1px 6px; border: 2px outset #767676; background-color: #efefef;
+         font-size: 13.333px; text-align: center }
 img { display: inline-block }
 hr { border: 1px inset #808080; margin: 0.5em auto }
 )CSS";
@@ -368,7 +382,12 @@ css_error IsDisabled(void*, void* node, bool* match) {
 
 css_error IsChecked(void*, void* node, bool* match) {
     std::string v;
-    *match = GetAttr((dom_node*)node, "checked", &v) || GetAttr((dom_node*)node, "selected", &v);
+    ControlKind k = KindOf((dom_node*)node);
+    // A box the user ticked is :checked whatever its attribute says.
+    if (k == ControlKind::Checkbox || k == ControlKind::Radio)
+        *match = webview::IsChecked(FindControl((dom_node*)node), (dom_node*)node);
+    else
+        *match = GetAttr((dom_node*)node, "checked", &v) || GetAttr((dom_node*)node, "selected", &v);
     return CSS_OK;
 }
 
@@ -715,7 +734,8 @@ void Cascade::Reset(const std::string& baseUrl) {
     m_shareable = true;
     m_ids.clear();
     m_attributes = {"style", "href", "disabled", "checked", "selected", "align", "bgcolor", "border", "color",
-                    "height", "size", "text", "width", "cellpadding", "cellspacing", "valign"};
+                    "height", "size", "text", "width", "cellpadding", "cellspacing", "valign", "type", "multiple", "rows",
+                    "cols"};
     Scan(ToLower(kUserAgentSheet));
     if (css_select_ctx_create(&m_ctx) != CSS_OK) {
         m_ctx = nullptr;
@@ -757,7 +777,7 @@ void Cascade::Scan(const std::string& lower) {
                 (d == '#' ? m_ids : m_attributes).insert(name);
             }
         }
-        for (const char* p : {":first-", ":last-", ":nth-", ":only-", ":empty", ":not("})
+        for (const char* p : {":first-", ":last-", ":nth-", ":only-", ":empty", ":not(", ":checked"})
             if (prelude.find(p) != std::string::npos) m_shareable = false;
     }
     m_shared.clear();

@@ -1,8 +1,13 @@
-// Form controls the view draws and edits itself: input, select and textarea are replaced,
-// atomic inline boxes whose content size comes from here; the layout gives them a Control paint
-// item and the painter calls back here to draw them.
+// Form controls the view draws itself: input, select and textarea are replaced, atomic inline boxes
+// whose content size comes from here; the layout gives them a Control paint item and the painter
+// calls back here to draw them from the control's live state (Forms.h). The drop-down list of an
+// open select is drawn here too, over the page. Fonts are this file's own (the same faces the
+// layout measures with), kept for the process.
 #pragma once
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 namespace webview {
 
@@ -13,7 +18,24 @@ class FontCache;
 bool IsFormControl(const Box* b);
 // Its content-box size at its style's font.
 SIZE FormControlSize(const Box* b, HDC dc, FontCache& fonts);
+// Its border box's size: the page's width and height when set (box-sizing applied), else the content
+// size with padding and borders; containing: the containing block's width.
+SIZE FormControlBorderSize(const Box* b, int containing, HDC dc, FontCache& fonts);
+// Lays out a control that is block-level (display: block, a float) into its own lists as Block does
+// (margin box's top left at 0, 0); returns its margin box's height. It keeps its own width.
+int LayOutFormControlBlock(Box* b, int avail, HDC dc, FontCache& fonts, int* usedWidth);
+// Its margin box's width, for shrink-to-fit measurement of the content around it.
+int FormControlOuterWidth(const Box* b, HDC dc, FontCache& fonts);
 // Draws it over its border box rc.
 void PaintFormControl(HDC dc, const RECT& rc, const Box* b);
+// The index in a text control's value nearest the point (x, y), its border box being rc (the same
+// coordinates): where a click puts the caret.
+size_t TextIndexAt(HDC dc, const RECT& rc, const Box* b, int x, int y);
+// The row of a list box (a select with size or multiple) under y, its border box being rc; -1 when
+// none.
+int ListRowAt(HDC dc, const RECT& rc, const Box* b, int y);
+// A select's list of options in rc (view coordinates), rows of rowHeight; hover is highlighted.
+void PaintOptionList(HDC dc, const RECT& rc, const Box* select, const std::vector<std::wstring>& labels, int hover,
+                     int rowHeight);
 
 }  // namespace webview

@@ -3,6 +3,7 @@
 // their containing block once it is laid out, and the painting order of positioned boxes.
 #include <algorithm>
 
+#include "FormControls.h"
 #include "LayoutEngine.h"
 #include "Text.h"
 
@@ -153,6 +154,7 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         return n->laidHeight;
     }
     ++m_tree.laidOut;
+    if (IsFormControl(n)) return LayOutFormControlBlock(n, cbWidth, m_dc, m_fonts, usedWidth);
     n->items.clear();
     n->hits.clear();
     // About one entry per child and a few of its own: the lists are allocated once, not grown.
@@ -780,6 +782,12 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         line += Measure(m_fonts.Get(o), L" ", &o);
     }
     if (s.IsAtomicInline() || n->tag == "img") m_widthSpace = false;
+    if (IsFormControl(n)) {
+        line += FormControlOuterWidth(n, m_dc, m_fonts);
+        widest = std::max(widest, line);
+        m_widthSpace = false;
+        return 0;
+    }
     if (n->tag == "img" && !BlockLevel(s)) {
         int w = 0, h = 0;
         ImageSize(n, 100000, &w, &h);

@@ -212,14 +212,8 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
             main.rc = RECT{box.left + b.left + p.left, box.top + b.top + p.top, box.left + b.left + p.left + w,
                            box.top + b.top + p.top + h};
         } else {
-            SIZE c = FormControlSize(n, m_dc, m_fonts);
-            int w = s.width.IsAuto() ? c.cx + p.left + p.right + b.left + b.right : s.width.Resolve(lines.width, 0);
-            int h = s.height.IsAuto() ? c.cy + p.top + p.bottom + b.top + b.bottom : s.height.Resolve(0, 0);
-            if (!s.borderBox) {
-                if (!s.width.IsAuto()) w += p.left + p.right + b.left + b.right;
-                if (!s.height.IsAuto()) h += p.top + p.bottom + b.top + b.bottom;
-            }
-            box = RECT{m.left, m.top, m.left + w, m.top + h};
+            SIZE size = FormControlBorderSize(n, lines.width, m_dc, m_fonts);
+            box = RECT{m.left, m.top, m.left + size.cx, m.top + size.cy};
             main.kind = PaintItem::Control;
             main.rc = box;
             main.box = n;

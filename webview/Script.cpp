@@ -29,6 +29,9 @@ const char kDomPrelude[] =
 const char kEventsPrelude[] =
 #include "ScriptEventsPrelude.inc"
     ;
+const char kFormsPrelude[] =
+#include "ScriptFormsPrelude.inc"
+    ;
 const char kWindowPrelude[] =
 #include "ScriptWindowPrelude.inc"
     ;
@@ -182,6 +185,14 @@ Script::Script(WvView* view) : m_view(view) {
             duk_push_global_object(ctx);
             duk_dup(ctx, 1);
         });                                                        // stash S events
+    }
+    if (ok) {
+        ok = RunPrelude(ctx, kFormsPrelude, 3, [&] {
+            PushFormNatives(ctx);
+            duk_push_global_object(ctx);
+            duk_dup(ctx, 1);
+        });                                                        // stash S events forms
+        if (ok) duk_put_prop_string(ctx, 0, "forms");
     }
     if (ok) {
         duk_remove(ctx, 1);                                        // stash events

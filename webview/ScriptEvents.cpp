@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "Forms.h"
 #include "Script.h"
 #include "ScriptHost.h"
 #include "Text.h"
@@ -80,6 +81,7 @@ int DispatchKey(WvView* v, const char* type, unsigned code, bool repeat) {
         k.key = KeyName(code, (k.modifiers & 2) != 0);
     }
     dom_node* doc = v->script->DocumentNode();
+    if (dom_node* focus = FocusedNode(v)) return v->script->Key(focus, type, k);
     NodeRef body = dom::HtmlChild(doc, "body");
     return v->script->Key(body ? body.get() : doc, type, k);
 }

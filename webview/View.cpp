@@ -6,6 +6,8 @@
 #include <set>
 
 #include "DomAccess.h"
+#include "FormControls.h"
+#include "Forms.h"
 #include "Paint.h"
 #include "Script.h"
 #include "ScriptEvents.h"
@@ -123,6 +125,7 @@ void ClearRendering(WvView* v) {
     v->needBuild = true;
     Hold(v->hoverNode, nullptr);
     Hold(v->pressedNode, nullptr);
+    ResetForms(v);
 }
 
 // A blank or failed page: an empty document, laid out at once.
@@ -183,6 +186,7 @@ void FinishIfReady(WvView* v) {
     if (v->parsing || v->scriptsMissing || v->sheetsMissing) return;
     std::string failure = v->loadFailure;
     RunScripts(v);
+    if (ViewAlive(v)) AutoFocus(v);
     FinishLoad(v, failure.empty() ? WKE_LOADING_SUCCEEDED : WKE_LOADING_FAILED, failure);
 }
 
@@ -259,6 +263,7 @@ void OnDocument(WvView* v, Transfer& t) {
     }
     v->url = t.effectiveUrl;
     ClearRendering(v);
+    SetFormCharset(v, t.body, t.contentType);
     v->sheets.clear();
     v->doc.Begin(v->url);
     v->script.reset(new Script(v));
@@ -317,7 +322,15 @@ void StartLoad(WvView* v, const std::string& url) {
         FailedStarts().push_back({v, ""});  // finishes on the next tick, as a fetched page would
         return;
     }
-    v->docTransfer = R().net.Fetch(v, url, "GET", "", [v](Transfer& t) { OnDocument(v, t); });
+    FetchOptions options;
+    std::string method = "GET", body;
+    if (v->postPending) {
+        method = "POST";
+        body.swap(v->postBody);
+        v->postPending = false;
+        options.headers.push_back("Content-Type: application/x-www-form-urlencoded");
+    }
+    v->docTransfer = R().net.Fetch(v, url, method, body, options, [v](Transfer& t) { OnDocument(v, t); });
     if (!v->docTransfer) FailedStarts().push_back({v, R().net.Running() ? "bad URL" : "library not initialised"});
 }
 
@@ -420,9 +433,11 @@ bool Scroll(WvView* v, int dy) {
 
 // A click at node: its listeners first, then (unless they prevented it) a link's navigation.
 bool Click(WvView* v, dom_node* node, int x, int y, unsigned flags) {
+    FormClick form = BeginFormClick(v, node);
     int r = DispatchMouse(v, node, "click", x, y, 0, flags, 1);
-    if (r & EventDefaultPrevented) return true;
     if (!ViewAlive(v) || v->parsing) return (r & EventHandled) != 0;
+    if (EndFormClick(v, form, (r & EventDefaultPrevented) != 0)) return true;
+    if (r & EventDefaultPrevented) return true;
     for (dom_node* n = node; n; n = ParentOf(n)) {
         if (TagOf(n) != "a") continue;
         std::string href;
@@ -472,7 +487,7 @@ void MarkLayout(WvView* v) {
     v->dirty = true;
 }
 
-void Navigate(WvView* v, const std::string& url, int type, bool newWindow) {
+void Navigate(WvView* v, const std::string& url, int type, bool newWindow, const std::string* post) {
     if (!Live(v)) return;
     WvStringRec s{Utf8ToWide(url)};
     if (v->onNavigation) {
@@ -486,6 +501,8 @@ void Navigate(WvView* v, const std::string& url, int type, bool newWindow) {
         target = v->onCreateView(v, v->createViewParam, type, &s, &f);
     }
     if (!Live(target)) return;
+    target->postPending = post != nullptr;
+    target->postBody = post ? *post : std::string();
     wkeLoadW(target, s.text.c_str());
 }
 
@@ -547,7 +564,7 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
         bool tablePart = d == Display::TableRow || d == Display::TableRowGroup || d == Display::TableHeaderGroup ||
                          d == Display::TableFooterGroup || d == Display::TableColumn ||
                          d == Display::TableColumnGroup;
-        if (!b->ownsList && b->tag != "img" && !(tablePart && !b->needsLayout)) return false;
+        if (!b->ownsList && b->tag != "img" && !IsFormControl(b) && !(tablePart && !b->needsLayout)) return false;
         *box = DocumentBorder(b);
         return true;
     }
@@ -688,6 +705,7 @@ bool wkeRepaintIfNeededAfterInterval(wkeWebView v) {
     if (v->needLayout) Relayout(v);
     if (!v->dirty) return false;
     PaintPage(v->memDc, v->render.Root(), v->page, v->scrollY, v->width, v->height, v->doc.Images());
+    PaintFormPopup(v, v->memDc);
     GdiFlush();
     v->dirty = false;
     return true;
@@ -699,6 +717,7 @@ HDC wkeGetViewDC(wkeWebView v) {
 
 bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigned int flags) {
     if (!Live(v) || InCallback()) return false;
+    if (FormMouse(v, message, x, y, flags)) return true;
     dom_node* hit = HitTest(v, x, y);
     // Listeners may destroy the view or load another document: that waits until this returns.
     CallbackScope scope;
@@ -718,7 +737,8 @@ bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigne
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         Hold(v->pressedNode, hit);
-        if (v->render.SetFocus(hit)) MarkLayout(v);
+        FocusAt(v, hit, x, y);
+        if (!ViewAlive(v)) return true;
         DispatchMouse(v, hit, "mousedown", x, y, 0, flags, message == WM_LBUTTONDBLCLK ? 2 : 1);
         return hit != nullptr;
     case WM_RBUTTONDOWN:
@@ -741,6 +761,7 @@ bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigne
 
 bool wkeFireMouseWheelEvent(wkeWebView v, int x, int y, int delta, unsigned int flags) {
     if (!Live(v)) return false;
+    if (FormWheel(v, x, y, delta)) return true;
     if (v->needLayout) Relayout(v);
     return Scroll(v, -delta * 60 / 120);
 }
@@ -753,6 +774,11 @@ static bool Key(WvView* v, const char* type, unsigned code, unsigned flags, bool
         r = DispatchKey(v, type, code, (flags & 0x4000) != 0);
     }
     bool used = (r & EventHandled) != 0;
+    if (!(r & EventDefaultPrevented) && Live(v)) {
+        CallbackScope scope;
+        if (std::string(type) == "keydown" ? FormKeyDown(v, code) : std::string(type) == "keypress" && FormChar(v, code))
+            return true;
+    }
     // The page's listeners come first: one that prevents the default keeps the page still.
     if (scrollKeys && !(r & EventDefaultPrevented) && Live(v)) {
         if (v->needLayout) Relayout(v);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Dom.h"
+#include "Forms.h"
 #include "Layout.h"
 #include "Net.h"
 #include "RenderTree.h"
@@ -51,6 +52,9 @@ struct WvView {
     std::string parseText;
     size_t parsePos = 0;
     std::string loadFailure;
+    // The next load is a form's POST of this body.
+    bool postPending = false;
+    std::string postBody;
 
     wkeNavigationCallback onNavigation = nullptr;
     void* navigationParam = nullptr;
@@ -62,6 +66,7 @@ struct WvView {
     // Each holds a libdom reference (scripts may remove the node meanwhile); set through Hold().
     dom_node* hoverNode = nullptr;
     dom_node* pressedNode = nullptr;
+    webview::FormState forms;  // the document's form controls
 
     struct Timer {
         int id;
@@ -110,7 +115,8 @@ std::string ComputedValue(WvView* v, dom_node* node, const std::string& property
 dom_node* NodeAt(WvView* v, int x, int y);
 
 // What scripts ask of their view.
-void Navigate(WvView* v, const std::string& url, int type, bool newWindow);
+// post: the body of a form's POST (application/x-www-form-urlencoded), null for a GET.
+void Navigate(WvView* v, const std::string& url, int type, bool newWindow, const std::string* post = nullptr);
 void ReloadView(WvView* v);
 void AddTimer(WvView* v, int id, int ms, bool repeat);
 void ClearTimer(WvView* v, int id);

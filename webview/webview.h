@@ -26,6 +26,7 @@ typedef int64_t jsValue;
 /* Navigation types handed to the navigation and create-view callbacks. */
 enum {
     WKE_NAVIGATION_LINK = 0,
+    WKE_NAVIGATION_FORM_SUBMIT = 1,
     WKE_NAVIGATION_RELOAD = 3,
     WKE_NAVIGATION_OTHER = 5
 };

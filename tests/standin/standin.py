@@ -483,6 +483,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         fields = self.form_fields(body)
         if fields is not None:
             entry["fields"] = fields
+        if (self.headers.get("Content-Type") or "").lower().startswith("application/x-www-form-urlencoded"):
+            entry["form_body"] = body.decode("latin-1")
         sc.record(entry)
         for rule in sc.routes:
             p = rule.get("path", "")

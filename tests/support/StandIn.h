@@ -35,6 +35,8 @@ struct Request {
     // (UTF-8 here); `hasForm` is false for a request without a multipart body.
     std::vector<std::pair<std::string, std::string>> fields;
     bool hasForm = false;
+    // The body of an application/x-www-form-urlencoded request, as sent ("" for others).
+    std::string formBody;
 
     // The first header of that name (any letter case), "" when absent.
     std::string Header(const char* name) const
@@ -175,6 +177,7 @@ public:
             for (const auto& h : e["headers"]) r.headers.emplace_back(h[0].asString(), h[1].asString());
             r.hasForm = e.isMember("fields");
             for (const auto& f : e["fields"]) r.fields.emplace_back(f[0].asString(), f[1].asString());
+            r.formBody = e["form_body"].asString();
             out.push_back(std::move(r));
         }
         return out;

@@ -130,8 +130,21 @@ LRESULT CWkeWebkitWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_TIMER:
         if (wParam == 1) {
-            if (wkeRepaintIfNeededAfterInterval(m_view)) ::InvalidateRect(m_hWnd, nullptr, FALSE);
+            if (wkeRepaintIfNeededAfterInterval(m_view)) {
+                RECT changed = {0, 0, 0, 0};
+                wkeGetRepaintedRect(m_view, &changed);
+                ::InvalidateRect(m_hWnd, &changed, FALSE);
+            }
             return 0;
+        }
+        break;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT) {
+            int kind = wkeGetCursorInfoType(m_view);
+            ::SetCursor(::LoadCursorW(nullptr, kind == WKE_CURSOR_HAND    ? IDC_HAND
+                                               : kind == WKE_CURSOR_IBEAM ? IDC_IBEAM
+                                                                          : IDC_ARROW));
+            return TRUE;
         }
         break;
     case WM_MOUSEWHEEL: {

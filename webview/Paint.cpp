@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "FormControls.h"
+#include "ScrollBar.h"
+#include "ScrollOffset.h"
 
 #define STBI_NO_STDIO
 #define STB_IMAGE_STATIC
@@ -40,13 +42,16 @@ void PaintBox(HDC dc, const Box* b, int x, int y, int top, int bottom, const std
         if (it.kind == PaintItem::Child) {
             const Box* c = it.box;
             if (c->needsLayout) continue;
-            int cx = x + c->origin.x, cy = y + c->origin.y;
+            POINT at = ChildOrigin(b, c, x, y);
+            int cx = at.x, cy = at.y;
             if (cy + c->extent.bottom < top || cy + c->extent.top > bottom) continue;
             PaintBox(dc, c, cx, cy, top, bottom, images);
+            PaintBoxBars(dc, c, cx, cy);
             continue;
         }
         RECT rc = it.rc;
-        OffsetRect(&rc, x, y);
+        POINT from = ItemOrigin(b, it, x, y);
+        OffsetRect(&rc, from.x, from.y);
         if (rc.bottom < top || rc.top > bottom) continue;
         switch (it.kind) {
         case PaintItem::Child:

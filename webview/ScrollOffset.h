@@ -59,17 +59,24 @@ inline bool ReachesContent(const Box* owner, int x, int y, POINT pt) {
 }
 
 // How far scrolling moves b's border box from where DocumentBorder puts it, in document
-// coordinates (a fixed box's place in the document is its viewport place plus the page's scroll).
+// coordinates: the scroll of each clipping box it lies in, and for a fixed box (or one inside it)
+// its place in the document is its viewport place plus the page's scroll.
 inline POINT ScrollShift(const Box* b) {
     POINT s{0, 0};
-    const Box* below = b;
-    for (const Box* c = Container(b); c; below = c, c = Container(c)) {
-        if (!c->parent) {
-            if (IsFixedChild(c, below)) s.x += c->scroll.x, s.y += c->scroll.y;
+    const Box* root = b;
+    while (root->parent) root = root->parent;
+    for (const Box* c = b; c;) {
+        if (c->parent && c->ownsList && c->style.position == Position::Fixed) {
+            s.x += root->scroll.x;
+            s.y += root->scroll.y;
             break;
         }
-        s.x -= c->scroll.x;
-        s.y -= c->scroll.y;
+        const Box* up = Container(c);
+        if (up && up->parent) {
+            s.x -= up->scroll.x;
+            s.y -= up->scroll.y;
+        }
+        c = up;
     }
     return s;
 }

@@ -152,7 +152,8 @@ void Relayout(WvView* v, bool complete = false) {
     if (v->render.Building() && !v->render.Continue(complete ? 0 : kBuildSliceMs)) return;
     LayOutPage(v);
     v->needLayout = false;
-    v->dirty = true;
+    // Only what the changes touched is painted again, when that is known.
+    if (!TakeChangeDamage(v)) v->dirty = true;
     // Images found by the layout are fetched once each; the page is laid out again as they arrive.
     auto& images = v->doc.Images();
     for (size_t i = 0; i < images.size(); ++i) {
@@ -524,13 +525,18 @@ const std::vector<Binding>& Bindings() {
 
 void NodeChanged(WvView* v, dom_node* node, ChangeKind kind) {
     if (!v || !node) return;
-    MarkLayout(v);
-    if (v->needBuild || v->parsing) return;  // the whole tree is made anew anyway
+    v->needLayout = true;
+    if (v->needBuild || v->parsing) {  // the whole tree is made anew anyway
+        v->dirty = true;
+        return;
+    }
     if (v->render.Building()) {
         // Half made: the boxes still to make may refer to nodes the change removed. Start over.
         v->needBuild = true;
+        v->dirty = true;
         return;
     }
+    if (!v->dirty && !NoteChange(v, node)) v->dirty = true;
     v->render.Changed(node, kind);
 }
 

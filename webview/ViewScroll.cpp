@@ -379,6 +379,105 @@ void ScrollIntoView(WvView* v, dom_node* n) {
     ScrollPageTo(v, v->scrollX, r.top);
 }
 
+namespace {
+
+RECT DocumentExtent(const Box* b) {
+    RECT r = b->extent;
+    POINT o = DocumentOrigin(b), sh = ScrollShift(b);
+    OffsetRect(&r, o.x + sh.x, o.y + sh.y);
+    return r;
+}
+
+ChangeRecord::Owner Snapshot(const Box* c) {
+    return ChangeRecord::Owner{c->node, c, DocumentOrigin(c), c->extent, c->laidHeight, c->laidUsed};
+}
+
+bool SameGeometry(const ChangeRecord::Owner& a, const ChangeRecord::Owner& b) {
+    // The width a box's content used matters only to shrink-to-fit owners, whose own extent then
+    // changes, or to tables and flex lines, which then lay out other boxes too (TakeChangeDamage).
+    return a.origin.x == b.origin.x && a.origin.y == b.origin.y && EqualRect(&a.extent, &b.extent) &&
+           a.height == b.height;
+}
+
+void ListOwnersBelow(const Box* b, std::vector<const Box*>& out) {
+    std::vector<const Box*> stack{b};
+    while (!stack.empty()) {
+        const Box* x = stack.back();
+        stack.pop_back();
+        if (x->ownsList) out.push_back(x);
+        for (auto& c : x->children) stack.push_back(c.get());
+    }
+}
+
+}  // namespace
+
+bool NoteChange(WvView* v, dom_node* node) {
+    PageScroll& s = v->scrolling;
+    if (s.untracked) return false;
+    Box* b = BoxUnder(v, node);
+    const Box* owner = b && b->ownsList ? b : b ? Container(b) : nullptr;
+    ChangeRecord r;
+    for (const Box* c = owner; c; c = Container(c)) {
+        // Never laid out, or placed against the viewport: where it was drawn is not known here.
+        if (c->laidWidth < 0 || !c->ownsList || (c->parent && c->style.position == Position::Fixed)) break;
+        r.chain.push_back(Snapshot(c));
+        if (!c->parent) {
+            r.before = DocumentExtent(owner);
+            if (s.changes.empty()) {
+                s.laidOutBefore = v->render.laidOut;
+                s.canvasBefore = v->page.canvas;
+            }
+            s.changes.push_back(std::move(r));
+            return true;
+        }
+    }
+    s.untracked = true;
+    s.changes.clear();
+    return false;
+}
+
+bool TakeChangeDamage(WvView* v) {
+    PageScroll& s = v->scrolling;
+    bool ok = !v->dirty && !s.untracked && !s.changes.empty() && v->page.canvas == s.canvasBefore;
+    std::vector<const Box*> expected;
+    std::vector<RECT> rects;
+    for (size_t k = 0; ok && k < s.changes.size(); ++k) {
+        const ChangeRecord& r = s.changes[k];
+        // The shallowest owner whose geometry changed: the one above it holds everything that moved.
+        int changed = -1;
+        for (size_t i = 0; ok && i < r.chain.size(); ++i) {
+            const Box* c = v->render.BoxOf(r.chain[i].node);
+            ok = c && c == r.chain[i].box && c->ownsList && !c->needsLayout;
+            if (!ok) break;
+            if (!SameGeometry(r.chain[i], Snapshot(c))) changed = (int)i;
+            expected.push_back(c);
+        }
+        if (!ok || changed == (int)r.chain.size() - 1) {
+            ok = false;
+            break;
+        }
+        const Box* nearest = v->render.BoxOf(r.chain[0].node);
+        ListOwnersBelow(nearest, expected);
+        if (changed < 0) {
+            rects.push_back(r.before);
+            rects.push_back(DocumentExtent(nearest));
+        } else {
+            rects.push_back(DocumentExtent(v->render.BoxOf(r.chain[changed + 1].node)));
+        }
+    }
+    if (ok) {
+        // Laid out beyond the changed boxes and their owners (a table's columns moved): not known.
+        std::sort(expected.begin(), expected.end());
+        expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+        ok = v->render.laidOut - s.laidOutBefore <= expected.size();
+    }
+    if (ok)
+        for (const RECT& r : rects) AddDamage(v, r);
+    s.changes.clear();
+    s.untracked = false;
+    return ok;
+}
+
 void AddDamage(WvView* v, RECT r) {
     PageScroll& s = v->scrolling;
     if (IsRectEmpty(&r)) return;

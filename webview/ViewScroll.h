@@ -10,6 +10,8 @@
 #pragma once
 #include <windows.h>
 
+#include <vector>
+
 #include "DomApi.h"
 #include "ScrollBar.h"
 
@@ -17,8 +19,24 @@ struct WvView;
 
 namespace webview {
 
+struct Box;
+
 // Cursor kinds the host asks for (wkeGetCursorInfoType).
 enum CursorKind { CursorArrow = 0, CursorHand = 2, CursorIBeam = 3 };
+
+// What a changed node's surroundings looked like before the change: the list owners from the
+// nearest one up to the root, with the geometry the last layout gave them.
+struct ChangeRecord {
+    struct Owner {
+        dom_node* node;    // compared only
+        const Box* box;    // compared only
+        POINT origin;
+        RECT extent;
+        int height, used;
+    };
+    std::vector<Owner> chain;
+    RECT before{};  // the nearest owner's extent, document coordinates
+};
 
 struct PageScroll {
     bool barV = false, barH = false;   // the page's bars are shown
@@ -37,6 +55,11 @@ struct PageScroll {
     RECT damage{};
     RECT lastPaint{};
     int cursor = CursorArrow;
+    // Changes since the last layout whose reach is known; untracked: one was not.
+    std::vector<ChangeRecord> changes;
+    bool untracked = false;
+    size_t laidOutBefore = 0;
+    uint32_t canvasBefore = 0;
 };
 
 // Lays the page out at the view's width less the vertical bar when it needs one, and keeps the
@@ -66,6 +89,12 @@ bool ElementScroll(WvView* v, dom_node* n, int out[6]);
 void SetElementScroll(WvView* v, dom_node* n, int left, int top);
 void ScrollIntoView(WvView* v, dom_node* n);
 
+// Before the render tree takes a change under node: notes what it may touch. False when that
+// is not known (the whole view is painted again).
+bool NoteChange(WvView* v, dom_node* node);
+// After the layout: adds what the noted changes touched to the damage; false when that is not
+// known, or a change reached beyond what was noted (the whole view is painted again).
+bool TakeChangeDamage(WvView* v);
 // A changed part of the page, document coordinates: painted again on the next repaint.
 void AddDamage(WvView* v, RECT documentRect);
 // Paints what changed since the last repaint; false when nothing did.

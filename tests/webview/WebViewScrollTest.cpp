@@ -328,6 +328,46 @@ TEST_F(WebViewScroll, RepaintingAfterScrollsAndChangesMatchesAFullPaint) {
     EXPECT_FALSE(wkeRepaintIfNeededAfterInterval(v)) << "nothing changed since";
 }
 
+TEST_F(WebViewScroll, ChangesRepaintOnlyWhatTheyTouch) {
+    wkeWebView v = LoadPage("<html><body style=\"margin:0\"><div id=note style=\"height:60px\"><p id=t "
+                            "style=\"margin:0\">some text</p></div><table style=\"width:300px;height:40px\"><tr><td id=c1>a</td>"
+                            "<td id=c2>b</td></tr><tr><td>c</td><td>d</td></tr></table>" + Rows(kRows) + "</body></html>");
+    Run(v, "scrollTo(0, 1000);");
+    Picture(v);
+    const struct {
+        const char* what;
+        const char* script;
+        const char* area;  // the element whose box is painted again; null: the whole view; "": any
+    } cases[] = {
+        {"a row's colour", "document.getElementById('r20').style.backgroundColor = '#ff0000';", "r20"},
+        {"a row's class, twice", "var e = document.getElementById('r21'); e.className = 'x'; e.className = 'y';", "r21"},
+        {"a row taller", "document.getElementById('r22').style.height = '80px';", nullptr},
+        {"scrolled and a text changed", "scrollTo(0, 0); document.getElementById('t').textContent = 'other words';",
+         nullptr},
+        {"the text again, not scrolled", "document.getElementById('t').textContent = 'some text';", "t"},
+        {"a table cell wider: the columns move", "document.getElementById('c1').textContent = 'a longer text';", ""},
+        {"a table cell's colour", "document.getElementById('c2').style.backgroundColor = '#00ff00';", ""},
+    };
+    for (const auto& c : cases) {
+        Run(v, c.script);
+        ASSERT_TRUE(wkeRepaintIfNeededAfterInterval(v)) << c.what;
+        RECT changed{}, expected{0, 0, 400, 300};
+        wkeGetRepaintedRect(v, &changed);
+        if (c.area && !*c.area) expected = changed;
+        else if (c.area) {
+            expected = Box(v, c.area);
+            OffsetRect(&expected, -v->scrollX, -v->scrollY);
+        }
+        EXPECT_TRUE(EqualRect(&expected, &changed))
+            << c.what << ": " << changed.left << "," << changed.top << " " << changed.right << "," << changed.bottom;
+        std::vector<uint32_t> partial = Picture(v);
+        EXPECT_TRUE(partial == FullPicture(v)) << c.what;
+    }
+    Run(v, "scrollTo(0, 1000);");
+    ASSERT_LT(Box(v, "r20").top, 1200);
+    EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 10, Box(v, "r20").top + 10 - 1000));
+}
+
 namespace {
 
 LRESULT CALLBACK FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {

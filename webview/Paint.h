@@ -9,8 +9,10 @@
 
 namespace webview {
 
-// Paints the part of the page from scrollY down into dc, whose picture is width x height: the
-// lists of the boxes laid out below root, only those of blocks that reach into the picture.
+// Paints the page into dc, whose picture is width x height, its rows moved up by scrollY (the
+// view paints a band of rows that way; the page's own scroll is the root box's, applied with the
+// boxes' scroll offsets, see ScrollOffset.h): the lists of the boxes laid out below root, only
+// those of blocks that reach into the picture.
 void PaintPage(HDC dc, const Box* root, const LayoutResult& page, int scrollY, int width, int height,
                const std::vector<Image>& images);
 

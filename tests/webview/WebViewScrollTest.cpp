@@ -440,8 +440,10 @@ TEST(WebViewCursor, HostWindowShowsTheHandOverALinkAndTheIBeamOverAField) {
     };
     if (host && loaded) {
         for (const auto& k : cases) {
+            ::SetCursor(NULL);
             ::SendMessageW(host, WM_MOUSEMOVE, 0, MAKELPARAM(k.x, k.y));
             EXPECT_EQ(k.kind, wkeGetCursorInfoType(c->GetView())) << k.what;
+            EXPECT_EQ(::LoadCursorW(NULL, k.cursor), ::GetCursor()) << k.what << ", after the move";
             ::SetCursor(NULL);
             EXPECT_TRUE(::SendMessageW(host, WM_SETCURSOR, (WPARAM)host, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE))) << k.what;
             EXPECT_EQ(::LoadCursorW(NULL, k.cursor), ::GetCursor()) << k.what;

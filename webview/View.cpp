@@ -688,7 +688,7 @@ void wkeResize(wkeWebView v, int width, int height) {
 }
 
 bool wkeRepaintIfNeededAfterInterval(wkeWebView v) {
-    if (!Live(v)) return false;
+    if (!Live(v) || !FireScrollEvent(v)) return false;
     if (v->needLayout) Relayout(v);
     return RepaintView(v);
 }

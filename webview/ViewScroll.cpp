@@ -6,6 +6,7 @@
 
 #include "DomAccess.h"
 #include "Paint.h"
+#include "Script.h"
 #include "ScrollOffset.h"
 #include "Text.h"
 #include "View.h"
@@ -476,6 +477,20 @@ bool TakeChangeDamage(WvView* v) {
     s.changes.clear();
     s.untracked = false;
     return ok;
+}
+
+bool FireScrollEvent(WvView* v) {
+    PageScroll& s = v->scrolling;
+    if (!v->script || InCallback()) return true;
+    if (s.firedFor != v->script.get()) {
+        s.firedFor = v->script.get();
+        s.firedAt = POINT{v->scrollX, v->scrollY};
+        return true;
+    }
+    if (s.firedAt.x == v->scrollX && s.firedAt.y == v->scrollY) return true;
+    s.firedAt = POINT{v->scrollX, v->scrollY};
+    v->script->Run("window.dispatchEvent(new Event('scroll'))", "scroll");
+    return ViewAlive(v);
 }
 
 void AddDamage(WvView* v, RECT r) {

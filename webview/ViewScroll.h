@@ -55,6 +55,9 @@ struct PageScroll {
     RECT damage{};
     RECT lastPaint{};
     int cursor = CursorArrow;
+    // The page's scroll the last scroll event told the page's script (firedFor) of.
+    const void* firedFor = nullptr;
+    POINT firedAt{0, 0};
     // Changes since the last layout whose reach is known; untracked: one was not.
     std::vector<ChangeRecord> changes;
     bool untracked = false;
@@ -95,6 +98,9 @@ bool NoteChange(WvView* v, dom_node* node);
 // After the layout: adds what the noted changes touched to the damage; false when that is not
 // known, or a change reached beyond what was noted (the whole view is painted again).
 bool TakeChangeDamage(WvView* v);
+// Tells the page's script, by a scroll event at the window, that the page was scrolled since it
+// was last told (before a repaint, never inside a script). False when the view went meanwhile.
+bool FireScrollEvent(WvView* v);
 // A changed part of the page, document coordinates: painted again on the next repaint.
 void AddDamage(WvView* v, RECT documentRect);
 // Paints what changed since the last repaint; false when nothing did.

@@ -274,7 +274,9 @@ TEST_F(WebViewScroll, FixedHeaderStaysAtTheTopWhenThePageScrolls) {
 }
 
 TEST_F(WebViewScroll, ScriptsReadAndSetTheScroll) {
-    wkeWebView v = LoadPage(LongPage());
+    DebugLines lines;
+    wkeWebView v = LoadPage("<html><body style=\"margin:0\">" + Rows(kRows) + "<script>addEventListener('scroll', "
+                            "function () { window_external_CppCall(20, scrollY, 0); });</script></body></html>");
     Run(v, "scrollTo(0, 500); window_external_CppCall(1, scrollY, pageYOffset);");
     EXPECT_EQ(500, v->scrollY);
     EXPECT_TRUE(HasCall(1, 500, 500));
@@ -298,6 +300,15 @@ TEST_F(WebViewScroll, ScriptsReadAndSetTheScroll) {
     EXPECT_TRUE(HasCall(9, 0, 0));
     EXPECT_EQ(42, RowShownAt(v, 10, 10));
     EXPECT_EQ(ById(v, "r42"), webview::NodeAt(v, 10, 10));
+    // The page hears of scrolls before the next repaint, once for each new position.
+    EXPECT_TRUE(HasCall(20, 500, 0)) << DebugLines::All();
+    EXPECT_TRUE(HasCall(20, 42 * kRowHeight, 0));
+    EXPECT_EQ(2, CountCalls(20));
+    Wheel(v, 100, 100, 1);
+    wkeRepaintIfNeededAfterInterval(v);
+    wkeRepaintIfNeededAfterInterval(v);
+    EXPECT_TRUE(HasCall(20, 42 * kRowHeight + 60, 0));
+    EXPECT_EQ(3, CountCalls(20));
 }
 
 TEST_F(WebViewScroll, RepaintingAfterScrollsAndChangesMatchesAFullPaint) {

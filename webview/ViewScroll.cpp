@@ -87,8 +87,9 @@ bool SetBoxScroll(WvView* v, Box* b, int x, int y) {
     return true;
 }
 
-// The bar under pt: the page's, or one of a clipping box's under it (node: that box's).
-bool FindBar(WvView* v, POINT pt, ScrollBar* bar, dom_node** node) {
+// The bar under pt: the page's, or one of a clipping box's under it (node: that box's). hit: what
+// hit testing found at pt, when the caller knows.
+bool FindBar(WvView* v, POINT pt, ScrollBar* bar, dom_node** node, dom_node* const* hit = nullptr) {
     *node = nullptr;
     for (bool vertical : {true, false}) {
         ScrollBar b = PageBar(v, vertical);
@@ -98,7 +99,7 @@ bool FindBar(WvView* v, POINT pt, ScrollBar* bar, dom_node** node) {
         }
     }
     SyncPageScroll(v);
-    for (Box* b = BoxUnder(v, HitAt(v->render.Root(), pt)); b; b = b->parent) {
+    for (Box* b = BoxUnder(v, hit ? *hit : HitAt(v->render.Root(), pt)); b; b = b->parent) {
         if (!IsScroller(b)) continue;
         POINT o = ViewOrigin(v, b);
         BoxBars bars = BarsOf(b, o.x, o.y);
@@ -303,7 +304,7 @@ void UpdateCursor(WvView* v, int x, int y, dom_node* hit) {
     s.cursor = CursorArrow;
     ScrollBar bar;
     dom_node* barNode = nullptr;
-    if (s.dragging || FindBar(v, POINT{x, y}, &bar, &barNode)) return;
+    if (s.dragging || FindBar(v, POINT{x, y}, &bar, &barNode, &hit)) return;
     Box* b = BoxUnder(v, hit);
     while (b && !b->element) b = b->parent;
     if (!b) return;

@@ -99,7 +99,7 @@ SIZE ScrollSize(const Box* b) {
         // Without a size from the layout: what the box's list draws beyond its own background.
         RECT u{pad.left, pad.top, pad.left, pad.top};
         for (const PaintItem& it : b->items) {
-            if (it.kind == PaintItem::Decor && it.box == b) continue;
+            if (IsOwnItem(b, it)) continue;
             RECT r = it.rc;
             if (it.kind == PaintItem::Child) {
                 r = it.box->extent;

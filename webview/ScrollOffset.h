@@ -22,10 +22,15 @@ inline POINT ChildOrigin(const Box* owner, const Box* c, int x, int y) {
     return POINT{x - owner->scroll.x + c->origin.x, y - owner->scroll.y + c->origin.y};
 }
 
-// Where an item of owner's list is drawn from: owner's own background and borders stay put,
-// its content moves with its scroll (the root's everything).
+// Owner's own background and borders, or the form control it is drawn as.
+inline bool IsOwnItem(const Box* owner, const PaintItem& it) {
+    return it.box == owner && (it.kind == PaintItem::Decor || it.kind == PaintItem::Control);
+}
+
+// Where an item of owner's list is drawn from: owner's own items stay put, its content moves with
+// its scroll (the root's everything).
 inline POINT ItemOrigin(const Box* owner, const PaintItem& it, int x, int y) {
-    if (owner->parent && it.kind == PaintItem::Decor && it.box == owner) return POINT{x, y};
+    if (owner->parent && IsOwnItem(owner, it)) return POINT{x, y};
     return POINT{x - owner->scroll.x, y - owner->scroll.y};
 }
 

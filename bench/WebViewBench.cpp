@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         LayoutResult result;
         LayOut(tree, doc, 1024, dc, fonts, nullptr, result);
         double t4 = Now();
-        PaintPage(dc, tree.Root(), result, 0, 1024, 768, doc.Images());
+        PaintPage(dc, tree.Root(), result, RECT{0, 0, 1024, 768}, doc.Images());
         GdiFlush();
         double t5 = Now();
         // A second full pass first, as in a view that has shown the page for a while.

@@ -44,6 +44,15 @@ unsigned CurrentMouseFlags() {
     return flags;
 }
 
+// The cursor the view asks for where the mouse last was: the hand over links, the I-beam over
+// text fields.
+void ShowCursorOf(wkeWebView view) {
+    int kind = wkeGetCursorInfoType(view);
+    ::SetCursor(::LoadCursorW(nullptr, kind == WKE_CURSOR_HAND    ? IDC_HAND
+                                       : kind == WKE_CURSOR_IBEAM ? IDC_IBEAM
+                                                                  : IDC_ARROW));
+}
+
 RECT HostRect(CControlUI* control) {
     RECT rc = control->GetPos();
     CPaintManagerUI* pm = control->GetManager();
@@ -130,8 +139,18 @@ LRESULT CWkeWebkitWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_TIMER:
         if (wParam == 1) {
-            if (wkeRepaintIfNeededAfterInterval(m_view)) ::InvalidateRect(m_hWnd, nullptr, FALSE);
+            if (wkeRepaintIfNeededAfterInterval(m_view)) {
+                RECT changed = {0, 0, 0, 0};
+                wkeGetRepaintedRect(m_view, &changed);
+                ::InvalidateRect(m_hWnd, &changed, FALSE);
+            }
             return 0;
+        }
+        break;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT) {
+            ShowCursorOf(m_view);
+            return TRUE;
         }
         break;
     case WM_MOUSEWHEEL: {
@@ -161,6 +180,9 @@ LRESULT CWkeWebkitWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     default:
         if ((uMsg >= WM_MOUSEMOVE && uMsg <= WM_MBUTTONDBLCLK) || uMsg == WM_MOUSELEAVE) {
             if (uMsg == WM_LBUTTONDOWN || uMsg == WM_RBUTTONDOWN || uMsg == WM_MBUTTONDOWN) ::SetFocus(m_hWnd);
+            // A scroll bar's thumb is dragged on beyond the window's edge.
+            if (uMsg == WM_LBUTTONDOWN) ::SetCapture(m_hWnd);
+            if (uMsg == WM_LBUTTONUP && ::GetCapture() == m_hWnd) ::ReleaseCapture();
             POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             if (uMsg == WM_MOUSELEAVE) {
                 // No position comes with it: where the cursor is now.
@@ -170,6 +192,8 @@ LRESULT CWkeWebkitWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             bool used = wkeFireMouseEvent(m_view, uMsg, pt.x, pt.y, MouseFlags(wParam));
             // The view may have gone inside the page's handlers (its window with it).
             if (!::IsWindow(m_hWnd)) return 0;
+            // WM_SETCURSOR came before the move: the cursor follows the move at once.
+            if (uMsg == WM_MOUSEMOVE && m_view) ShowCursorOf(m_view);
             return Forward(uMsg, wParam, lParam, used);
         }
         break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "LayoutEngine.h"
+#include "ScrollOffset.h"
 #include "Text.h"
 
 namespace webview {
@@ -162,16 +163,19 @@ dom_node* HitIn(const Box* b, int x, int y, POINT pt) {
     for (auto it = b->hits.rbegin(); it != b->hits.rend(); ++it) {
         if (it->box) {
             const Box* c = it->box;
-            if (c->needsLayout) continue;
-            int cx = x + c->origin.x, cy = y + c->origin.y;
+            if (c->needsLayout || !ReachesContent(b, x, y, pt)) continue;
+            POINT at = ChildOrigin(b, c, x, y);
+            int cx = at.x, cy = at.y;
             RECT e = c->extent;
             OffsetRect(&e, cx, cy);
             if (!PtInRect(&e, pt)) continue;
             if (dom_node* n = HitIn(c, cx, cy, pt)) return n;
             continue;
         }
+        if (!IsOwnHit(b, *it) && !ReachesContent(b, x, y, pt)) continue;
+        POINT from = HitOrigin(b, *it, x, y);
         RECT r = it->rc;
-        OffsetRect(&r, x, y);
+        OffsetRect(&r, from.x, from.y);
         if (PtInRect(&r, pt)) return it->node;
     }
     return nullptr;

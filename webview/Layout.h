@@ -77,7 +77,8 @@ void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache
 // A laid-out box's origin in document coordinates (a list owner's), and its border box there.
 POINT DocumentOrigin(const Box* b);
 RECT DocumentBorder(const Box* b);
-// The topmost hit box under a point (document coordinates) of the tree laid out below root.
+// The topmost hit box under a point of the tree laid out below root: view coordinates, the
+// boxes' scroll offsets (the root's is the page's) applied as painting does (ScrollOffset.h).
 dom_node* HitAt(const Box* root, POINT pt);
 // Every hit box drawn by owner's list and the lists below it, in document coordinates.
 template <class F>

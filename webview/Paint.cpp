@@ -5,6 +5,8 @@
 #include "Canvas.h"
 #include "FormControls.h"
 #include "PaintDecor.h"
+#include "ScrollBar.h"
+#include "ScrollOffset.h"
 
 #define STBI_NO_STDIO
 #define STB_IMAGE_STATIC
@@ -43,9 +45,9 @@ RECT PaddingBox(const Box* b, int x, int y) {
     return r;
 }
 
-// Where the content of b (at x, y) is drawn: with b's origin.
-POINT ContentOrigin(const Box*, int x, int y) {
-    return POINT{x, y};
+// Where the content of b (at x, y) is drawn: moved by its scroll offset (the root's is the page's).
+POINT ContentOrigin(const Box* b, int x, int y) {
+    return POINT{x - b->scroll.x, y - b->scroll.y};
 }
 
 class Painter {
@@ -90,7 +92,7 @@ private:
         Shape rounded;  // a clipping box's rounded padding box
         const PaintItem* previous = nullptr;
         for (const PaintItem& it : b->items) {
-            const bool own = it.kind == PaintItem::Decor && it.box == b;
+            const bool own = IsOwnItem(b, it);
             if (clips && !own && !clipped) {
                 RECT pad = PaddingBox(b, x, y);
                 m_cv.PushClip(pad);
@@ -101,9 +103,15 @@ private:
                 // Rounded corners clip too: what is drawn inside is kept within them.
                 if (rounded.Rounded()) m_cv.BeginLayer(pad);
             }
-            const POINT at = own ? POINT{x, y} : content;
+            // A box's own background and borders stay while its content scrolls; all of the root's
+            // list moves with the page, except fixed boxes.
+            const POINT at = own && b->parent ? POINT{x, y} : content;
             if (it.kind == PaintItem::Child) {
-                if (it.box) Child(it.box, at.x + it.box->origin.x, at.y + it.box->origin.y);
+                if (!it.box) continue;
+                POINT o = IsFixedChild(b, it.box) ? POINT{x + it.box->origin.x, y + it.box->origin.y}
+                                                  : POINT{at.x + it.box->origin.x, at.y + it.box->origin.y};
+                Child(it.box, o.x, o.y);
+                if (!it.box->needsLayout) PaintBoxBars(m_cv.Dc(), it.box, o.x, o.y);
                 continue;
             }
             RECT rc = it.rc;
@@ -227,16 +235,15 @@ private:
 
 }  // namespace
 
-void PaintPage(HDC dc, const Box* root, const LayoutResult& page, int scrollY, int width, int height,
+void PaintPage(HDC dc, const Box* root, const LayoutResult& page, const RECT& area,
                const std::vector<Image>& images) {
     Canvas canvas(dc);
-    canvas.PushClip(RECT{0, 0, width, height});
-    canvas.Fill(RECT{0, 0, width, height}, 0xFFFFFFFFu);
-    canvas.Fill(RECT{0, 0, width, height}, page.canvas);
+    canvas.PushClip(area);
+    canvas.Fill(area, 0xFFFFFFFFu);
+    canvas.Fill(area, page.canvas);
     SetBkMode(dc, TRANSPARENT);
     // A tree changed since its last layout may hold lists that name boxes gone since: not drawn.
-    if (root && !root->needsLayout && root->ownsList)
-        Painter(canvas, images).Page(root, root->origin.x, root->origin.y - scrollY);
+    if (root && !root->needsLayout && root->ownsList) Painter(canvas, images).Page(root, root->origin.x, root->origin.y);
     canvas.PopClip();
     GdiFlush();
 }

@@ -9,10 +9,10 @@
 
 namespace webview {
 
-// Paints the part of the page from scrollY down into dc, whose picture is width x height: the
-// lists of the boxes laid out below root, only those of blocks that reach into the picture.
-void PaintPage(HDC dc, const Box* root, const LayoutResult& page, int scrollY, int width, int height,
-               const std::vector<Image>& images);
+// Paints the part `area` of the view's picture (view coordinates) into dc: the lists of the boxes
+// laid out below root that reach into it. The page's own scroll is the root box's, applied with the
+// boxes' scroll offsets (see ScrollOffset.h).
+void PaintPage(HDC dc, const Box* root, const LayoutResult& page, const RECT& area, const std::vector<Image>& images);
 
 // The largest picture decoded, in pixels; larger ones are refused from their header alone.
 const long long kMaxImagePixels = 16LL * 1024 * 1024;

@@ -60,7 +60,7 @@ int Px(WvView* v, dom_node* n, const char* property) {
 bool ViewportBox(WvView* v, dom_node* n, BoxInfo& box) {
     RECT r;
     if (!v || !NodeBox(v, n, &r)) return false;
-    OffsetRect(&r, 0, -v->scrollY);
+    OffsetRect(&r, -v->scrollX, -v->scrollY);
     box.border = r;
     box.padding = r;
     box.padding.left += Px(v, n, "border-left-width");

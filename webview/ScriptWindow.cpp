@@ -8,8 +8,10 @@
 #include <string>
 
 #include "Script.h"
+#include "ScriptDom.h"
 #include "Text.h"
 #include "View.h"
+#include "ViewScroll.h"
 
 namespace webview {
 
@@ -107,7 +109,27 @@ bool Decode(const std::string& in, std::string& out) {
     return true;
 }
 
-enum Op { OpAtob, OpBtoa, OpGetItem, OpSetItem, OpRemoveItem, OpClear, OpLength, OpKey };
+enum Op {
+    OpAtob, OpBtoa, OpGetItem, OpSetItem, OpRemoveItem, OpClear, OpLength, OpKey,
+    OpScrollTo, OpScrollPos, OpElementScroll, OpSetElementScroll, OpIntoView
+};
+
+// A coordinate argument (the prelude clamps them at 0): -1, keep the present one, when it is
+// missing, negative or not a number.
+int Coordinate(duk_context* ctx, int i) {
+    if (i >= duk_get_top(ctx) || !duk_is_number(ctx, i)) return -1;
+    double d = duk_get_number(ctx, i);
+    if (d != d) return -1;
+    return d < 0 ? -1 : d > 1e8 ? 100000000 : (int)d;
+}
+
+void PushInts(duk_context* ctx, const int* v, int n) {
+    duk_idx_t arr = duk_push_array(ctx);
+    for (int i = 0; i < n; ++i) {
+        duk_push_int(ctx, v[i]);
+        duk_put_prop_index(ctx, arr, (duk_uarridx_t)i);
+    }
+}
 
 duk_ret_t Native(duk_context* ctx) {
     // A loop of short native calls meets the page's deadline here, between calls.
@@ -152,6 +174,41 @@ duk_ret_t Native(duk_context* ctx) {
     case OpLength:
         duk_push_uint(ctx, (duk_uint_t)StorageOf(ctx).size());
         return 1;
+    case OpScrollTo:
+    case OpScrollPos:
+    case OpElementScroll:
+    case OpSetElementScroll:
+    case OpIntoView: {
+        Script* s = Script::Of(ctx);
+        WvView* v = s ? s->View() : nullptr;
+        if (!v) return 0;
+        Op op = (Op)duk_get_current_magic(ctx);
+        if (op == OpScrollTo) {
+            int x = Coordinate(ctx, 0), y = Coordinate(ctx, 1);
+            EnsureLayout(v);
+            ScrollPageTo(v, x < 0 ? v->scrollX : x, y < 0 ? v->scrollY : y);
+            return 0;
+        }
+        if (op == OpScrollPos) {
+            EnsureLayout(v);
+            SyncPageScroll(v);
+            const int pos[2] = {v->scrollX, v->scrollY};
+            PushInts(ctx, pos, 2);
+            return 1;
+        }
+        dom_node* n = WrappedNode(ctx, 0);
+        if (!n) return 0;
+        if (op == OpSetElementScroll) SetElementScroll(v, n, Coordinate(ctx, 1), Coordinate(ctx, 2));
+        if (op == OpIntoView) ScrollIntoView(v, n);
+        if (op != OpElementScroll) return 0;
+        int vals[6];
+        if (!ElementScroll(v, n, vals)) {
+            duk_push_null(ctx);
+            return 1;
+        }
+        PushInts(ctx, vals, 6);
+        return 1;
+    }
     case OpKey: {
         auto& st = StorageOf(ctx);
         duk_int_t i = duk_get_int_default(ctx, 0, -1);
@@ -174,6 +231,8 @@ const struct {
 } kNatives[] = {
     {"atob", OpAtob},       {"btoa", OpBtoa},   {"getItem", OpGetItem}, {"setItem", OpSetItem},
     {"removeItem", OpRemoveItem}, {"clear", OpClear}, {"length", OpLength}, {"key", OpKey},
+    {"scrollTo", OpScrollTo}, {"scrollPos", OpScrollPos}, {"elementScroll", OpElementScroll},
+    {"setElementScroll", OpSetElementScroll}, {"intoView", OpIntoView},
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "ScriptEvents.h"
 #include "ScriptLimits.h"
 #include "ScriptNet.h"
+#include "ScrollOffset.h"
 #include "Text.h"
 
 using namespace webview;
@@ -152,10 +153,10 @@ void Relayout(WvView* v, bool complete = false) {
         v->needBuild = false;
     }
     if (v->render.Building() && !v->render.Continue(complete ? 0 : kBuildSliceMs)) return;
-    LayOut(v->render, v->doc, v->width, v->memDc, v->fonts, &v->page, v->page, v->height);
-    v->scrollY = std::max(0, std::min(v->scrollY, v->page.height - v->height));
+    LayOutPage(v);
     v->needLayout = false;
-    v->dirty = true;
+    // Only what the changes touched is painted again, when that is known.
+    if (!TakeChangeDamage(v)) v->dirty = true;
     // Images found by the layout are fetched once each; the page is laid out again as they arrive.
     auto& images = v->doc.Images();
     for (size_t i = 0; i < images.size(); ++i) {
@@ -267,7 +268,7 @@ void OnDocument(WvView* v, Transfer& t) {
     v->sheets.clear();
     v->doc.Begin(v->url);
     v->script.reset(new Script(v));
-    v->scrollY = 0;
+    v->scrollX = v->scrollY = 0;
     v->loadFailure = t.status >= 400 ? "HTTP " + std::to_string(t.status) : "";
     v->parseText = PageToUtf8(t.body, t.contentType);
     v->parsePos = 0;
@@ -418,17 +419,14 @@ WvView* Live(wkeWebView v) {
 
 dom_node* HitTest(WvView* v, int x, int y) {
     if (v->needLayout) Relayout(v, true);
-    POINT pt{x, y + v->scrollY};
-    return HitAt(v->render.Root(), pt);
+    // The page's bars hide what lies under them.
+    if (OnPageBar(v, x, y)) return nullptr;
+    SyncPageScroll(v);
+    return HitAt(v->render.Root(), POINT{x, y});
 }
 
 bool Scroll(WvView* v, int dy) {
-    int maxY = std::max(0, v->page.height - v->height);
-    int y = std::max(0, std::min(maxY, v->scrollY + dy));
-    if (y == v->scrollY) return false;
-    v->scrollY = y;
-    v->dirty = true;
-    return true;
+    return ScrollPage(v, 0, dy);
 }
 
 // A click at node: its listeners first, then (unless they prevented it) a link's navigation.
@@ -487,6 +485,10 @@ void MarkLayout(WvView* v) {
     v->dirty = true;
 }
 
+void EnsureLayout(WvView* v) {
+    if (v->needLayout) Relayout(v, true);
+}
+
 void Navigate(WvView* v, const std::string& url, int type, bool newWindow, const std::string* post) {
     if (!Live(v)) return;
     WvStringRec s{Utf8ToWide(url)};
@@ -542,13 +544,18 @@ const std::vector<Binding>& Bindings() {
 
 void NodeChanged(WvView* v, dom_node* node, ChangeKind kind) {
     if (!v || !node) return;
-    MarkLayout(v);
-    if (v->needBuild || v->parsing) return;  // the whole tree is made anew anyway
+    v->needLayout = true;
+    if (v->needBuild || v->parsing) {  // the whole tree is made anew anyway
+        v->dirty = true;
+        return;
+    }
     if (v->render.Building()) {
         // Half made: the boxes still to make may refer to nodes the change removed. Start over.
         v->needBuild = true;
+        v->dirty = true;
         return;
     }
+    if (!v->dirty && !NoteChange(v, node)) v->dirty = true;
     v->render.Changed(node, kind);
 }
 
@@ -558,6 +565,8 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
     if (v->needLayout) return false;
     Box* b = v->render.BoxOf(node);
     if (!b) return false;
+    SyncPageScroll(v);
+    POINT shift = ScrollShift(b);
     if (b->element && (b->style.display != Display::Inline || b->tag == "img")) {
         // Table rows, row groups and columns are placed in their table's list without owning one.
         Display d = b->style.display;
@@ -566,6 +575,7 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
                          d == Display::TableColumnGroup;
         if (!b->ownsList && b->tag != "img" && !IsFormControl(b) && !(tablePart && !b->needsLayout)) return false;
         *box = DocumentBorder(b);
+        OffsetRect(box, shift.x, shift.y);
         return true;
     }
     // Inline content: the union of the pieces drawn for it or below it.
@@ -582,6 +592,7 @@ bool NodeBox(WvView* v, dom_node* node, RECT* box) {
         else UnionRect(&u, &u, &rc);
         any = true;
     });
+    OffsetRect(&u, shift.x, shift.y);
     if (any) *box = u;
     return any;
 }
@@ -701,24 +712,30 @@ void wkeResize(wkeWebView v, int width, int height) {
 }
 
 bool wkeRepaintIfNeededAfterInterval(wkeWebView v) {
-    if (!Live(v)) return false;
+    if (!Live(v) || !FireScrollEvent(v)) return false;
     if (v->needLayout) Relayout(v);
-    if (!v->dirty) return false;
-    PaintPage(v->memDc, v->render.Root(), v->page, v->scrollY, v->width, v->height, v->doc.Images());
-    PaintFormPopup(v, v->memDc);
-    GdiFlush();
-    v->dirty = false;
-    return true;
+    return RepaintView(v);
 }
 
 HDC wkeGetViewDC(wkeWebView v) {
     return Live(v) ? v->memDc : nullptr;
 }
 
+void wkeGetRepaintedRect(wkeWebView v, RECT* rect) {
+    if (rect) *rect = Live(v) ? v->scrolling.lastPaint : RECT{0, 0, 0, 0};
+}
+
+int wkeGetCursorInfoType(wkeWebView v) {
+    return Live(v) ? v->scrolling.cursor : WKE_CURSOR_POINTER;
+}
+
 bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigned int flags) {
     if (!Live(v) || InCallback()) return false;
+    if (v->needLayout) Relayout(v, true);
+    if (ScrollBarMouse(v, message, x, y, flags)) return true;
     if (FormMouse(v, message, x, y, flags)) return true;
     dom_node* hit = HitTest(v, x, y);
+    UpdateCursor(v, x, y, hit);
     // Listeners may destroy the view or load another document: that waits until this returns.
     CallbackScope scope;
     NodeRef held = NodeRef::Share(hit);
@@ -762,8 +779,8 @@ bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigne
 bool wkeFireMouseWheelEvent(wkeWebView v, int x, int y, int delta, unsigned int flags) {
     if (!Live(v)) return false;
     if (FormWheel(v, x, y, delta)) return true;
-    if (v->needLayout) Relayout(v);
-    return Scroll(v, -delta * 60 / 120);
+    if (v->needLayout) Relayout(v, true);
+    return WheelScroll(v, x, y, delta, flags);
 }
 
 static bool Key(WvView* v, const char* type, unsigned code, unsigned flags, bool scrollKeys) {
@@ -790,6 +807,8 @@ static bool Key(WvView* v, const char* type, unsigned code, unsigned flags, bool
         case VK_NEXT: used = Scroll(v, page) || used; break;
         case VK_HOME: used = Scroll(v, -v->scrollY) || used; break;
         case VK_END: used = Scroll(v, v->page.height) || used; break;
+        case VK_LEFT: used = (v->scrolling.barH && ScrollPage(v, -40, 0)) || used; break;
+        case VK_RIGHT: used = (v->scrolling.barH && ScrollPage(v, 40, 0)) || used; break;
         default: break;
         }
     }

@@ -13,6 +13,7 @@
 #include "Layout.h"
 #include "Net.h"
 #include "RenderTree.h"
+#include "ViewScroll.h"
 #include "../webview/webview.h"
 
 namespace webview {
@@ -35,7 +36,8 @@ struct WvView {
     webview::FontCache fonts;
     webview::LayoutResult page;
     bool needLayout = true, dirty = true, focused = false;
-    int width = 0, height = 0, scrollY = 0;
+    int width = 0, height = 0, scrollX = 0, scrollY = 0;
+    webview::PageScroll scrolling;
     HDC memDc = nullptr;
     HBITMAP dib = nullptr;
     HGDIOBJ oldBitmap = nullptr;
@@ -99,6 +101,8 @@ bool ViewAlive(WvView* v);
 Network& Net();
 void Log(WvView* v, const std::string& line);
 void MarkLayout(WvView* v);
+// Lays the page out now when it waits for it.
+void EnsureLayout(WvView* v);
 
 // What the DOM bindings tell and ask of the view's rendering. After each change to the document
 // (attribute, class or style attribute, text, insertion or removal of children), NodeChanged

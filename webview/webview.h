@@ -65,6 +65,17 @@ bool wkeIsLoadingCompleted(wkeWebView view);
 void wkeResize(wkeWebView view, int width, int height);
 bool wkeRepaintIfNeededAfterInterval(wkeWebView view);
 HDC wkeGetViewDC(wkeWebView view);
+/* The part of the picture the last wkeRepaintIfNeededAfterInterval that returned true changed
+ * (what the host needs to show again). */
+void wkeGetRepaintedRect(wkeWebView view, RECT* rect);
+
+/* The cursor for the last mouse position the view was given. */
+enum {
+    WKE_CURSOR_POINTER = 0,
+    WKE_CURSOR_HAND = 2,
+    WKE_CURSOR_IBEAM = 3
+};
+int wkeGetCursorInfoType(wkeWebView view);
 
 /* Input; true when the page used it. Mouse flags are MK_ bits, key flags 0x4000 (repeat) and
  * 0x100 (extended key). */

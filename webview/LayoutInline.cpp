@@ -578,11 +578,17 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
             }
         } else if (!it.hidden) {
             int glyphTop = baseline - it.raise - it.ascent + it.shift.y;
+            int hitLeft = x;
             if (it.spaceWidth) {
-                // The space between words belongs to neither: drawn as the gap before the word.
-                x += it.spaceWidth;
-                it.w -= it.spaceWidth;
-                it.text.erase(0, 1);
+                // The space between words belongs to neither word's box; it is drawn as the gap
+                // before the word, unless a decoration runs through it.
+                const Style* ds = it.source ? &it.source->style : nullptr;
+                hitLeft = x + it.spaceWidth;
+                if (!ds || !(ds->underline || ds->lineThrough || ds->overline)) {
+                    x += it.spaceWidth;
+                    it.w -= it.spaceWidth;
+                    it.text.erase(0, 1);
+                }
             }
             PaintItem t;
             t.kind = PaintItem::Text;
@@ -593,7 +599,7 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
             t.font = it.font;
             t.box = it.source;
             owner->items.push_back(std::move(t));
-            owner->hits.push_back(HitBox{RECT{x, glyphTop, x + it.w, glyphTop + it.h}, it.node});
+            owner->hits.push_back(HitBox{RECT{hitLeft, glyphTop, x + it.w, glyphTop + it.h}, it.node});
         }
     }
     if (lines.firstBaseline < 0) lines.firstBaseline = baseline;

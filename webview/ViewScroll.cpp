@@ -28,8 +28,20 @@ void MeasureDocument(WvView* v) {
     const Box* root = v->render.Root();
     int w = v->page.width, h = v->page.height;
     if (root && !root->needsLayout && root->ownsList) {
-        w = std::max<int>(w, root->extent.right);
-        h = std::max<int>(h, root->extent.bottom);
+        // What the page draws, but for fixed boxes: they stay in the viewport and never make the
+        // page scroll (else a box at the viewport's bottom would call for the bar that moves it).
+        RECT all = root->border;
+        for (const PaintItem& it : root->items) {
+            RECT r = it.rc;
+            if (it.kind == PaintItem::Child) {
+                if (!it.box || it.box->needsLayout || IsFixedChild(root, it.box)) continue;
+                r = it.box->extent;
+                OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+            }
+            UnionRect(&all, &all, &r);
+        }
+        w = std::max<int>(w, all.right);
+        h = std::max<int>(h, all.bottom);
     }
     s.docWidth = w;
     s.docHeight = h;

@@ -187,7 +187,7 @@ TEST_F(WebViewFlowBoxes, PositionedBoxesLeaveTheFlowAndSitAtTheirOffsets) {
     wkeWebView v = Page("#holder { position: relative; width: 500px; height: 200px; margin: 10px 0 0 20px }"
                         ".a { position: absolute; width: 100px; height: 50px }",
                         "<div id=top style=\"height: 30px\"></div>"
-                        "<div id=rel style=\"position: relative; left: 15px; top: 5px; height: 10px\"></div>"
+                        "<div id=rel style=\"position: relative; left: 15px; top: 5px; width: 200px; height: 10px\"></div>"
                         "<div id=holder>"
                         "<div id=lt class=a style=\"left: 10px; top: 20px; z-index: 2; background: #0f0\"></div>"
                         "<div id=rb class=a style=\"right: 30px; bottom: 40px\"></div>"
@@ -202,7 +202,7 @@ TEST_F(WebViewFlowBoxes, PositionedBoxesLeaveTheFlowAndSitAtTheirOffsets) {
                         "</div>");
     ASSERT_NE(nullptr, v);
     Check(v, {{"top", 0, 0, 800, 30},
-              {"rel", 15, 35, 800, 10},
+              {"rel", 15, 35, 200, 10},
               {"holder", 20, 50, 500, 200},
               {"lt", 30, 70, 100, 50},
               {"rb", 390, 160, 100, 50},

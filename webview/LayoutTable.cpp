@@ -9,6 +9,10 @@
 // width and kept while its subtree and width do not change; placing it only sets its origin and
 // the rectangles of its background, so a row growing elsewhere costs the cell nothing.
 //
+// What a table's layout learns before it is given a width (its grid and its columns' narrowest and
+// widest widths, TableGrid) is kept by the Layouter for the pass, so that measuring a table and
+// laying it out read the cells once; it is dropped when the table has been laid out.
+//
 // Every step is one pass over the cells (spanning cells are sorted by their span), so a table's
 // cost grows with its cells, not with rows times rows.
 #include <algorithm>

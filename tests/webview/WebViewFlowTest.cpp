@@ -444,3 +444,15 @@ TEST_F(WebViewFlowBoxes, RelativeInlineElementsMoveWithoutMovingTheLine) {
     EXPECT_EQ(rel.right - 5, c.left);            // the line keeps its place
     EXPECT_EQ(a.top, c.top);
 }
+
+TEST_F(WebViewFlowBoxes, AbsoluteContentBelowThePageLengthensIt) {
+    wkeWebView v = Page("", "<div style=\"height: 50px\"></div>"
+                            "<div id=far style=\"position: absolute; top: 1500px; height: 30px; width: 10px\"></div>"
+                            "<div style=\"overflow: hidden; height: 20px\">"
+                            "<div style=\"position: relative; top: 3000px; height: 10px\"></div></div>");
+    ASSERT_NE(nullptr, v);
+    RECT below{};
+    ASSERT_TRUE(BoxOf(v, "far", &below));
+    EXPECT_EQ(1500, below.top);
+    EXPECT_EQ(1530, v->page.height);  // the clipped box's content does not count
+}

@@ -456,3 +456,12 @@ TEST_F(WebViewFlowBoxes, AbsoluteContentBelowThePageLengthensIt) {
     EXPECT_EQ(1500, below.top);
     EXPECT_EQ(1530, v->page.height);  // the clipped box's content does not count
 }
+
+TEST_F(WebViewFlowBoxes, WideFormattingContextsGoBelowFloatsTheyDoNotFitBeside) {
+    wkeWebView v = Page("#wrap { width: 300px } .l { float: left; width: 100px; height: 40px }",
+                        "<div id=wrap><div class=l></div>"
+                        "<div id=fits style=\"overflow: hidden; width: 150px; height: 10px\"></div>"
+                        "<div id=wide style=\"overflow: hidden; width: 250px; height: 10px\"></div></div>");
+    ASSERT_NE(nullptr, v);
+    Check(v, {{"fits", 100, 0, 150, 10}, {"wide", 0, 40, 250, 10}});
+}

@@ -230,11 +230,8 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         m_absolute = &positioned;
         m_absoluteOwner = n;
     }
-    if (!n->parent) {
-        m_fixed = &fixed;
-        m_cbHeight = m_viewH;
-    }
-    if (n->parent) m_cbHeight = definite;
+    if (!n->parent) m_fixed = &fixed;
+    m_cbHeight = definite;
     m_raise = 0;
     const size_t floatMark = m_floats ? m_floats->Seq() : 0;
 
@@ -470,9 +467,18 @@ void Layouter::FlowBlock(Box* k, Lines& lines, Box* owner, int* used) {
     }
     int x = lines.x, avail = lines.width;
     if (kbfc && m_floats && m_floats->Bottom() > borderTop + m_oy) {
-        // A formatting context of its own sits beside the floats, not under them.
+        // A formatting context of its own sits beside the floats, not under them; below them when
+        // its width does not fit there.
+        const int need = ks.width.kind == Length::Px ? MaxContent(k) : 0;
+        const int x0 = lines.x + m_ox, x1 = x0 + lines.width;
         int l = 0, r = 0;
-        m_floats->Span(borderTop + m_oy, 1, lines.x + m_ox, lines.x + lines.width + m_ox, &l, &r);
+        for (;;) {
+            m_floats->Span(borderTop + m_oy, 1, x0, x1, &l, &r);
+            if (r - l >= need || (l == x0 && r == x1)) break;
+            int next = m_floats->NextBottom(borderTop + m_oy);
+            if (next == INT_MAX) break;
+            clearTo = borderTop = next - m_oy;
+        }
         x = l - m_ox;
         avail = r - l;
     }
@@ -604,6 +610,11 @@ void Layouter::LayOutPositioned(const RECT& padding, std::vector<OutOfFlow>& lis
         const int mw = k->border.right + m.right;
         int x = l != kNone ? padding.left + l : r != kNone ? padding.right - r - mw : st.x;
         int y = t != kNone ? padding.top + t : b != kNone ? padding.bottom - b - mh : st.y;
+        // Both offsets and a size: auto margins share the rest, centring it.
+        if (l != kNone && r != kNone && !s.width.IsAuto() && s.margin.left.IsAuto() && s.margin.right.IsAuto())
+            x += std::max(0, cbw - l - r - mw) / 2;
+        if (t != kNone && b != kNone && !s.height.IsAuto() && s.margin.top.IsAuto() && s.margin.bottom.IsAuto())
+            y += std::max(0, cbh - t - b - mh) / 2;
         Place(k, x, y, owner);
     }
 }
@@ -647,7 +658,10 @@ int Layouter::MaxContent(Box* n) {
         ImageSize(n, 100000, &inner, &h);
     } else {
         int line = 0;
+        const bool space = m_widthSpace;
+        m_widthSpace = false;
         for (auto& c : n->children) InlineWidth(c.get(), line, inner);
+        m_widthSpace = space;
         inner = std::max(inner, line);
         if (!s.maxWidth.IsAuto() && s.maxWidth.kind == Length::Px)
             inner = std::min(inner, int(s.maxWidth.value) - (s.borderBox ? frame : 0));
@@ -736,21 +750,49 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
             widest = std::max(widest, line);
             return 0;
         }
-        std::wstring collapsed = CollapseSpaces(n->text);
-        line += Measure(font, collapsed, &o);
+        // Word by word as lines measure them, a space only between words, so that a box shrunk to
+        // this width holds its text on one line.
+        size_t i = 0;
+        while (i < n->text.size()) {
+            if (iswspace(n->text[i])) {
+                m_widthSpace = true;
+                ++i;
+                continue;
+            }
+            size_t e = i + 1;
+            if (!IsCjk(n->text[i]))
+                while (e < n->text.size() && !iswspace(n->text[e]) && !IsCjk(n->text[e])) ++e;
+            line += Measure(font, (m_widthSpace && line > 0 ? L" " : L"") + n->text.substr(i, e - i), &o);
+            m_widthSpace = false;
+            i = e;
+        }
         widest = std::max(widest, line);
         return 0;
     }
     if (n->tag == "br") {
         widest = std::max(widest, line);
         line = 0;
+        m_widthSpace = false;
         return 0;
     }
+    if (m_widthSpace && line > 0 && (s.IsAtomicInline() || n->tag == "img") && !BlockLevel(s) && n->parent) {
+        // The space before an atomic inline is the parent's.
+        const Style& o = n->parent->style;
+        line += Measure(m_fonts.Get(o), L" ", &o);
+    }
+    if (s.IsAtomicInline() || n->tag == "img") m_widthSpace = false;
     if (n->tag == "img" && !BlockLevel(s)) {
         int w = 0, h = 0;
         ImageSize(n, 100000, &w, &h);
         const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);
         line += w + s.border.left + s.border.right + p.left + p.right + m.left + m.right;
+        widest = std::max(widest, line);
+        return 0;
+    }
+    if (s.floating != Float::None) {
+        // Floats side by side at the widest, alone at the narrowest.
+        if (narrowest) widest = std::max(widest, MinContent(n));
+        else line += MaxContent(n);
         widest = std::max(widest, line);
         return 0;
     }

@@ -85,6 +85,8 @@ struct LineItem {
     int above = 0, below = 0, ascent = 0, raise = 0;
     VerticalAlign valign = VerticalAlign::Baseline;
     int spaces = 0;        // text: spaces justification may widen (one leading space at most)
+    int spaceWidth = 0;    // text: the leading space's width, not part of what is drawn or hit
+    POINT shift{0, 0};     // the offsets of the relatively positioned inline elements around it
     bool hidden = false;   // visibility: hidden; takes its space, draws nothing
     bool edge = false;     // an inline element's start or end (margin, border, padding)
     std::vector<PaintItem> pieces;  // an image's, laid out at (0, 0)
@@ -100,6 +102,7 @@ struct InlineSpan {
     int above, below;  // its content area around the baseline (font ascent, descent)
     int raise;
     bool starts;       // its start (left padding, border, margin) is on this line
+    POINT shift;       // its own and its ancestors' relative offsets
 };
 
 class Layouter {
@@ -140,7 +143,8 @@ public:
     Document& Doc() { return m_doc; }
     HDC Dc() const { return m_dc; }
     FontCache& Fonts() { return m_fonts; }
-    void SetViewport(int w, int h) { m_viewW = w, m_viewH = h; }
+    // The viewport: what fixed boxes are placed against and the root's percentage heights resolve to.
+    void SetViewport(int w, int h) { m_viewW = w, m_viewH = h, m_cbHeight = h; }
 
 private:
     // Flow state of one block container's content: lines being filled, and the margins between
@@ -187,6 +191,7 @@ private:
     int ShrinkToFit(Box* n, int avail);
     bool Reusable(Box* n, int avail, int forceHeight);
     void ApplyPending(Lines& lines);
+    void PendingSpace(Lines& lines, const Style& s, Box* owner);
     void StartLine(Lines& lines, int need);
 
     void Inline(Box* n, Lines& lines, Box* owner);
@@ -223,6 +228,8 @@ private:
     int m_ordinal = 0;  // the next list item's number
     int m_viewW = 0, m_viewH = 0;
     int m_raise = 0;    // the baseline shift of the inline elements being walked
+    bool m_widthSpace = false;  // MaxContent: a space waits before the next word
+    POINT m_shift{0, 0};        // the relative offsets of the inline elements being walked
 };
 
 }  // namespace webview

@@ -180,11 +180,18 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         LineItem strut;
         strut.atomic = true;
         Strut(s, &strut.above, &strut.below);
+        // Its box is an empty glyph's: no width, the font's height, on the line it ends.
+        HFONT font = m_fonts.Get(s);
+        int ascent = m_fonts.Ascent(m_dc, font), glyphTop = strut.above - ascent;
+        strut.pieceHits.push_back(
+            HitBox{RECT{0, glyphTop, 0, glyphTop + ascent + m_fonts.Descent(m_dc, font)}, n->node});
+        strut.hidden = s.hidden;
         lines.items.push_back(std::move(strut));
         Flush(lines, owner, true);
         return;
     }
     if (n->tag == "img" || IsFormControl(n)) {
+        PendingSpace(lines, ps, owner);
         ++m_tree.laidOut;
         LineItem it;
         it.atomic = true;
@@ -223,6 +230,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         it.below = 0;
         it.valign = s.verticalAlign;
         it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
+        it.shift = m_shift;
         if (n->tag == "img") {
             PaintItem decor;
             decor.kind = PaintItem::Decor;
@@ -239,6 +247,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         return;
     }
     if (s.IsAtomicInline()) {
+        PendingSpace(lines, ps, owner);
         LineItem it;
         it.atomic = true;
         it.node = n->node;
@@ -262,6 +271,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         }
         it.valign = s.verticalAlign;
         it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
+        it.shift = m_shift;
         Add(std::move(it), lines, owner);
         return;
     }
@@ -270,9 +280,17 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
     const Edges& b = s.border;
     HFONT font = m_fonts.Get(s);
     const int savedRaise = m_raise;
+    const POINT savedShift = m_shift;
     m_raise += RaiseOf(s, ps, m_fonts.Ascent(m_dc, font), m_fonts.Descent(m_dc, font));
+    if (s.position == Position::Relative) {
+        const int kAuto = INT_MIN;
+        int l = s.offset.left.Resolve(0, kAuto), r = s.offset.right.Resolve(0, kAuto);
+        int t = s.offset.top.Resolve(0, kAuto), b2 = s.offset.bottom.Resolve(0, kAuto);
+        m_shift.x += l != kAuto ? l : r != kAuto ? -r : 0;
+        m_shift.y += t != kAuto ? t : b2 != kAuto ? -b2 : 0;
+    }
     lines.spans.push_back(InlineSpan{n, (int)lines.items.size(), -1, m_fonts.Ascent(m_dc, font),
-                                     m_fonts.Descent(m_dc, font), m_raise, true});
+                                     m_fonts.Descent(m_dc, font), m_raise, true, m_shift});
     const int start = m.left + b.left + p.left, end = m.right + b.right + p.right;
     auto edge = [&](int w) {
         LineItem e;
@@ -281,7 +299,11 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         e.edge = true;
         Add(std::move(e), lines, owner);
     };
-    if (start) edge(start);
+    if (start) {
+        PendingSpace(lines, ps, owner);
+        lines.spans.back().first = (int)lines.items.size();
+        edge(start);
+    }
     for (auto& c : n->children) {
         Box* k = c.get();
         if (k->element && k->style.display != Display::None && !k->style.IsOutOfFlow() &&
@@ -302,8 +324,23 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
             break;
         }
     m_raise = savedRaise;
+    m_shift = savedShift;
     n->needsLayout = false;
     n->ownsList = false;
+}
+
+// A collapsed space waiting before an atomic inline or an inline element's start edge: it is
+// the gap before them, outside their boxes.
+void Layouter::PendingSpace(Lines& lines, const Style& s, Box* owner) {
+    if (!lines.spacePending) return;
+    lines.spacePending = false;
+    if (!lines.started || lines.cursor <= lines.lead) return;
+    LineItem gap;
+    gap.atomic = true;
+    gap.edge = true;
+    gap.spaces = 1;
+    gap.w = Measure(m_fonts.Get(s), L" ", &s);
+    Add(std::move(gap), lines, owner);
 }
 
 void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lines& lines, Box* into) {
@@ -330,6 +367,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
         it.below = below;
         it.ascent = ascent;
         it.raise = m_raise;
+        it.shift = m_shift;
         it.hidden = s.hidden;
         return it;
     };
@@ -338,6 +376,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
         bool lead = spaceBefore && lines.cursor > (lines.firstLine ? lines.indent : 0);
         LineItem it = make((lead ? L" " : L"") + word);
         it.spaces = lead ? 1 : 0;
+        if (lead) it.spaceWidth = it.w - Measure(font, word, &s);
         if (wraps && lines.cursor + it.w > lines.right - lines.left && !lines.items.empty()) {
             Flush(lines, into);
             StartLine(lines, Measure(font, word, &s));
@@ -500,10 +539,12 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
         const Edges m = ss.margin.Resolve(lines.width), p = ss.padding.Resolve(lines.width);
         const Edges& b = ss.border;
         int l = xs[std::min(sp.first, (int)lines.items.size())] + (sp.starts ? m.left : 0);
+        if (sp.first < lastIndex && !lines.items[sp.first].atomic) l += lines.items[sp.first].spaceWidth;
         int r = xs[lastIndex] - (sp.last >= 0 ? m.right : 0);
         int top = baseline - sp.raise - sp.above - p.top - b.top;
         int bottom = baseline - sp.raise + sp.below + p.bottom + b.bottom;
         RECT rc{l, top, std::max(l, r), bottom};
+        OffsetRect(&rc, sp.shift.x, sp.shift.y);
         if (ss.hidden) continue;
         bool draws = (ss.background >> 24) || !ss.backgroundImage.empty() || b.top || b.right || b.bottom || b.left;
         if (draws) {
@@ -523,6 +564,8 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
         int top = it.valign == VerticalAlign::Top      ? lines.y
                   : it.valign == VerticalAlign::Bottom ? lines.y + lineH - (it.above + it.below)
                                                        : baseline - it.raise - it.above;
+        x += it.shift.x;
+        top += it.shift.y;
         if (it.atomic) {
             if (it.box && it.box->ownsList) {
                 Place(it.box, x, top, owner);
@@ -540,7 +583,13 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
                 if (it.box) OffsetRect(&it.box->border, x, top);
             }
         } else if (!it.hidden) {
-            int glyphTop = baseline - it.raise - it.ascent;
+            int glyphTop = baseline - it.raise - it.ascent + it.shift.y;
+            if (it.spaceWidth) {
+                // The space between words belongs to neither: drawn as the gap before the word.
+                x += it.spaceWidth;
+                it.w -= it.spaceWidth;
+                it.text.erase(0, 1);
+            }
             PaintItem t;
             t.kind = PaintItem::Text;
             t.rc = RECT{x, glyphTop, x + it.w, glyphTop + it.h};

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Dom.h"
@@ -365,4 +366,102 @@ TEST_F(WebViewFlowBoxes, TenThousandParagraphsAndFloatRowsLayOutOncePerBox) {
     ASSERT_TRUE(BoxOf(v, "p9999", &last));
     EXPECT_EQ(4 + 9999 * 48 + 20, last.top);
     EXPECT_LT(v->render.laidOut - before, 10u);
+}
+
+TEST_F(WebViewFlowBoxes, VerticalAlignPlacesBoxesOnTheLine) {
+    wkeWebView v = Page("p { margin: 0 } .ib { display: inline-block; width: 10px }",
+                        "<p id=p><span id=big class=ib style=\"height: 60px\"></span>"
+                        "<span id=base>x</span>"
+                        "<span id=top class=ib style=\"height: 10px; vertical-align: top\"></span>"
+                        "<span id=bottom class=ib style=\"height: 10px; vertical-align: bottom\"></span>"
+                        "<span id=middle class=ib style=\"height: 20px; vertical-align: middle\"></span>"
+                        "<span id=sup style=\"vertical-align: super\">x</span>"
+                        "<span id=sub style=\"vertical-align: sub\">x</span>"
+                        "<span id=up style=\"vertical-align: 7px\">x</span></p>");
+    ASSERT_NE(nullptr, v);
+    RECT p{}, big{}, base{}, top{}, bottom{}, middle{}, sup{}, sub{}, up{};
+    for (auto c : {std::make_pair("p", &p), std::make_pair("big", &big), std::make_pair("base", &base),
+                   std::make_pair("top", &top), std::make_pair("bottom", &bottom), std::make_pair("middle", &middle),
+                   std::make_pair("sup", &sup), std::make_pair("sub", &sub), std::make_pair("up", &up)})
+        ASSERT_TRUE(BoxOf(v, c.first, c.second)) << c.first;
+    const int baseline = big.bottom;  // an empty inline-block sits on the baseline with its bottom
+    EXPECT_GT(base.bottom, baseline);
+    EXPECT_LT(base.top, baseline);
+    EXPECT_EQ(p.top, top.top);
+    EXPECT_EQ(p.bottom, bottom.bottom);
+    EXPECT_NEAR(baseline - 4, (middle.top + middle.bottom) / 2, 2);  // half the x-height up
+    EXPECT_LT(sup.top, base.top);
+    EXPECT_GT(sub.bottom, base.bottom);
+    EXPECT_EQ(base.top - 7, up.top);
+}
+
+TEST_F(WebViewFlowBoxes, ShrinkToFitWidthsLieBetweenTheNarrowestAndTheWidest) {
+    wkeWebView v = Page("#narrow { width: 60px } .f { float: left; background: #ccc }",
+                        "<div id=narrow><div id=f class=f>aaaaaaaaaaaa bb</div></div>"
+                        "<div style=\"clear: both\"></div>"
+                        "<div><div id=g class=f>aaaaaaaaaaaa bb</div></div>"
+                        "<div style=\"clear: both\"></div>"
+                        "<span id=one style=\"display: inline-block\">aaaaaaaaaaaa</span>");
+    ASSERT_NE(nullptr, v);
+    RECT f{}, g{}, one{};
+    ASSERT_TRUE(BoxOf(v, "f", &f));
+    ASSERT_TRUE(BoxOf(v, "g", &g));
+    ASSERT_TRUE(BoxOf(v, "one", &one));
+    const int word = one.right - one.left;
+    EXPECT_GT(word, 60);
+    EXPECT_EQ(word, f.right - f.left);          // too narrow: its widest word
+    EXPECT_EQ(40, f.bottom - f.top);            // on two lines
+    EXPECT_GT(g.right - g.left, word);          // room enough: both words on one line
+    EXPECT_EQ(20, g.bottom - g.top);
+}
+
+TEST_F(WebViewFlowBoxes, CentredDialogsFullHeightPagesAndFloatRows) {
+    wkeWebView v = Page("html, body { height: 100% } .f { float: left; width: 50px; height: 10px }",
+                        "<div id=half style=\"height: 50%\"></div>"
+                        "<span id=menu style=\"display: inline-block\"><span class=f></span><span class=f></span></span>"
+                        "<div id=dialog style=\"position: absolute; left: 0; right: 0; top: 0; bottom: 0; "
+                        "width: 200px; height: 100px; margin: auto\"></div>");
+    ASSERT_NE(nullptr, v);
+    Check(v, {{"half", 0, 0, 800, 300},     // half of the viewport's height
+              {"menu", 0, 305, 100, 10},    // floats side by side in a shrunk box, its bottom on the baseline
+              {"dialog", 300, 250, 200, 100}});
+}
+
+TEST_F(WebViewFlowBoxes, RelativeInlineElementsMoveWithoutMovingTheLine) {
+    wkeWebView v = Page("",
+                        "<p style=\"margin: 0\"><span id=a>aa</span>"
+                        "<span id=rel style=\"position: relative; left: 5px; top: -3px\">bb<b id=inner>b</b></span>"
+                        "<span id=c>cc</span></p>");
+    ASSERT_NE(nullptr, v);
+    RECT a{}, rel{}, inner{}, c{};
+    ASSERT_TRUE(BoxOf(v, "a", &a));
+    ASSERT_TRUE(BoxOf(v, "rel", &rel));
+    ASSERT_TRUE(BoxOf(v, "inner", &inner));
+    ASSERT_TRUE(BoxOf(v, "c", &c));
+    EXPECT_EQ(a.right + 5, rel.left);
+    EXPECT_EQ(a.top - 3, rel.top);
+    EXPECT_EQ(a.top - 3, inner.top);             // its content moves with it
+    EXPECT_EQ(rel.right - 5, c.left);            // the line keeps its place
+    EXPECT_EQ(a.top, c.top);
+}
+
+TEST_F(WebViewFlowBoxes, AbsoluteContentBelowThePageLengthensIt) {
+    wkeWebView v = Page("", "<div style=\"height: 50px\"></div>"
+                            "<div id=far style=\"position: absolute; top: 1500px; height: 30px; width: 10px\"></div>"
+                            "<div style=\"overflow: hidden; height: 20px\">"
+                            "<div style=\"position: relative; top: 3000px; height: 10px\"></div></div>");
+    ASSERT_NE(nullptr, v);
+    RECT below{};
+    ASSERT_TRUE(BoxOf(v, "far", &below));
+    EXPECT_EQ(1500, below.top);
+    EXPECT_EQ(1530, v->page.height);  // the clipped box's content does not count
+}
+
+TEST_F(WebViewFlowBoxes, WideFormattingContextsGoBelowFloatsTheyDoNotFitBeside) {
+    wkeWebView v = Page("#wrap { width: 300px } .l { float: left; width: 100px; height: 40px }",
+                        "<div id=wrap><div class=l></div>"
+                        "<div id=fits style=\"overflow: hidden; width: 150px; height: 10px\"></div>"
+                        "<div id=wide style=\"overflow: hidden; width: 250px; height: 10px\"></div></div>");
+    ASSERT_NE(nullptr, v);
+    Check(v, {{"fits", 100, 0, 150, 10}, {"wide", 0, 40, 250, 10}});
 }

@@ -123,6 +123,8 @@ void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache
     l.SetViewport(std::max(0, width), viewHeight > 0 ? viewHeight : std::max(0, width) * 3 / 4);
     r.height = l.Block(root, std::max(0, width));
     root->origin = POINT{0, 0};
+    // Positioned content below the root's box makes the page longer (clipping boxes keep theirs in).
+    r.height = std::max<int>(r.height, root->extent.bottom);
     r.width = width;
     uint32_t canvas = root->style.background;
     for (auto& c : root->children)

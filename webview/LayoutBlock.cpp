@@ -475,9 +475,18 @@ void Layouter::FlowBlock(Box* k, Lines& lines, Box* owner, int* used) {
     }
     int x = lines.x, avail = lines.width;
     if (kbfc && m_floats && m_floats->Bottom() > borderTop + m_oy) {
-        // A formatting context of its own sits beside the floats, not under them.
+        // A formatting context of its own sits beside the floats, not under them; below them when
+        // its width does not fit there.
+        const int need = ks.width.kind == Length::Px ? MaxContent(k) : 0;
+        const int x0 = lines.x + m_ox, x1 = x0 + lines.width;
         int l = 0, r = 0;
-        m_floats->Span(borderTop + m_oy, 1, lines.x + m_ox, lines.x + lines.width + m_ox, &l, &r);
+        for (;;) {
+            m_floats->Span(borderTop + m_oy, 1, x0, x1, &l, &r);
+            if (r - l >= need || (l == x0 && r == x1)) break;
+            int next = m_floats->NextBottom(borderTop + m_oy);
+            if (next == INT_MAX) break;
+            clearTo = borderTop = next - m_oy;
+        }
         x = l - m_ox;
         avail = r - l;
     }

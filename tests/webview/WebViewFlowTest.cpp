@@ -444,3 +444,24 @@ TEST_F(WebViewFlowBoxes, RelativeInlineElementsMoveWithoutMovingTheLine) {
     EXPECT_EQ(rel.right - 5, c.left);            // the line keeps its place
     EXPECT_EQ(a.top, c.top);
 }
+
+TEST_F(WebViewFlowBoxes, AbsoluteContentBelowThePageLengthensIt) {
+    wkeWebView v = Page("", "<div style=\"height: 50px\"></div>"
+                            "<div id=far style=\"position: absolute; top: 1500px; height: 30px; width: 10px\"></div>"
+                            "<div style=\"overflow: hidden; height: 20px\">"
+                            "<div style=\"position: relative; top: 3000px; height: 10px\"></div></div>");
+    ASSERT_NE(nullptr, v);
+    RECT below{};
+    ASSERT_TRUE(BoxOf(v, "far", &below));
+    EXPECT_EQ(1500, below.top);
+    EXPECT_EQ(1530, v->page.height);  // the clipped box's content does not count
+}
+
+TEST_F(WebViewFlowBoxes, WideFormattingContextsGoBelowFloatsTheyDoNotFitBeside) {
+    wkeWebView v = Page("#wrap { width: 300px } .l { float: left; width: 100px; height: 40px }",
+                        "<div id=wrap><div class=l></div>"
+                        "<div id=fits style=\"overflow: hidden; width: 150px; height: 10px\"></div>"
+                        "<div id=wide style=\"overflow: hidden; width: 250px; height: 10px\"></div></div>");
+    ASSERT_NE(nullptr, v);
+    Check(v, {{"fits", 100, 0, 150, 10}, {"wide", 0, 40, 250, 10}});
+}

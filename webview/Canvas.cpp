@@ -95,7 +95,10 @@ Canvas::Canvas(HDC dc) : m_dc(dc) {
         m_width = bm.bmWidth;
         m_height = bm.bmHeight;
     }
-    m_clips.push_back(RECT{0, 0, m_width, m_height});
+    // A DC without a picture of its own (a window's): its clip box bounds the drawing.
+    RECT bounds{0, 0, m_width, m_height};
+    if (m_width <= 0 || m_height <= 0) GetClipBox(dc, &bounds);
+    m_clips.push_back(bounds);
     m_savedDc = SaveDC(dc);
 }
 

@@ -710,7 +710,11 @@ HDC wkeGetViewDC(wkeWebView v) {
 
 bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigned int flags) {
     if (!Live(v) || InCallback()) return false;
-    if (FormMouse(v, message, x, y, flags)) return true;
+    {
+        CallbackScope scope;  // a pick from a drop-down list raises the page's events
+        if (FormMouse(v, message, x, y, flags)) return true;
+    }
+    if (!Live(v)) return true;
     dom_node* hit = HitTest(v, x, y);
     // Listeners may destroy the view or load another document: that waits until this returns.
     CallbackScope scope;

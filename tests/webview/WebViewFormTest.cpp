@@ -609,3 +609,37 @@ TEST_F(WebViewForm, SubmissionGoesThroughTheNavigationCallback) {
     EXPECT_EQ("/nav-post?x=1", got[0].target);
     EXPECT_EQ("k=a+b&outside=o", got[0].formBody) << "a control outside that names the form is its";
 }
+
+// Pages that act from their listeners: an input listener that rewrites the value as it is typed,
+// and a jump menu whose change listener navigates when a row of its list is clicked.
+TEST_F(WebViewForm, ListenersRewriteValuesAndNavigateFromAPick) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/jump.html", R"HTML(<html><body style="margin:0">
+<input id=up oninput="this.value = this.value.toUpperCase()">
+<select id=s onchange="location.href = '/jumped?to=' + this.value">
+<option value=a>A</option><option value=b>B</option></select></body></html>)HTML"));
+    spec["routes"].append(Done("/jumped*"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView(400, 300);
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/jump.html")));
+
+    ClickOn(v, "up");
+    Type(v, L"ab");
+    Press(v, VK_LEFT);
+    Type(v, L"c");
+    EXPECT_EQ("ACB", Value(v, "up")) << "typed at the caret, after the listener's rewrite";
+
+    ClickOn(v, "s");
+    ASSERT_TRUE(v->forms.popup);
+    RECT list = v->forms.popupRect;
+    int row = v->forms.popupRow;
+    wkeFireMouseEvent(v, WM_LBUTTONDOWN, list.left + 5, list.top + 1 + row + row / 2, MK_LBUTTON);
+    wkeFireMouseEvent(v, WM_LBUTTONUP, list.left + 5, list.top + 1 + row + row / 2, 0);
+    std::vector<standin::Request> got = WaitFor(sc, "/jumped");
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ("/jumped?to=b", got[0].target);
+    EXPECT_TRUE(Pump(10000, [&] { return v->doc.ElementById("done") != nullptr; }));
+    EXPECT_FALSE(v->forms.popup);
+    EXPECT_EQ(nullptr, webview::FocusedNode(v)) << "the new document starts without focus";
+}

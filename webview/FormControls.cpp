@@ -240,8 +240,10 @@ std::vector<Piece> Wrap(HDC dc, const std::wstring& t, int width) {
         size_t start = i;
         while (true) {
             // The longest run from start that fits, broken after a space when one is there.
-            size_t fit = start;
-            while (fit < end && TextWidth(dc, t.substr(start, fit + 1 - start), fit + 1 - start) <= width) ++fit;
+            INT fitted = 0;
+            SIZE sz{};
+            GetTextExtentExPointW(dc, t.c_str() + start, (int)(end - start), width, &fitted, nullptr, &sz);
+            size_t fit = start + (size_t)std::max(0, fitted);
             if (fit >= end) {
                 out.push_back({start, end});
                 break;
@@ -313,8 +315,14 @@ void MultiLine(HDC dc, const RECT& content, const Box* b, const ControlState* s,
 size_t Nearest(HDC dc, const std::wstring& text, int x0, int x) {
     size_t best = 0;
     int bestD = abs(x - x0);
+    if (text.empty()) return 0;
+    // Every prefix's width in one call.
+    std::vector<INT> ends(text.size());
+    SIZE sz{};
+    INT fitted = 0;
+    GetTextExtentExPointW(dc, text.c_str(), (int)text.size(), 0x7FFFFFFF, &fitted, ends.data(), &sz);
     for (size_t i = 1; i <= text.size(); ++i) {
-        int d = abs(x - (x0 + TextWidth(dc, text, i)));
+        int d = abs(x - (x0 + ends[i - 1]));
         if (d < bestD) best = i, bestD = d;
     }
     return best;

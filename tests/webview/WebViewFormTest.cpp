@@ -643,3 +643,28 @@ TEST_F(WebViewForm, ListenersRewriteValuesAndNavigateFromAPick) {
     EXPECT_FALSE(v->forms.popup);
     EXPECT_EQ(nullptr, webview::FocusedNode(v)) << "the new document starts without focus";
 }
+
+// A textarea wraps its text at words within its width: a press at the start of its second line
+// puts the caret after the first line's last space.
+TEST_F(WebViewForm, TextareaWrapsAndTakesTheCaretWhereItIsPressed) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/area.html", R"HTML(<html><body style="margin:0">
+<textarea id=t cols=10 rows=6>aaaa bbbb cccc dddd eeee ffff gggg</textarea></body></html>)HTML"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView(400, 300);
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/area.html")));
+
+    RECT t = BoxOf(v, "t");
+    int line = (t.bottom - t.top - 6) / 6;  // rows=6, padding 2 and border 1 each side
+    ASSERT_GT(line, 0);
+    Click(v, t.left + 4, t.top + 3 + line + line / 2);
+    Type(v, L"X");
+    std::string value = Value(v, "t");
+    size_t x = value.find('X');
+    ASSERT_NE(std::string::npos, x);
+    EXPECT_GT(x, 4u) << value;
+    EXPECT_EQ(' ', value[x - 1]) << value;
+    EXPECT_NE(' ', value[x + 1]) << value;
+    EXPECT_EQ("aaaa bbbb cccc dddd eeee ffff gggg", value.substr(0, x) + value.substr(x + 1));
+}

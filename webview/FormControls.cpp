@@ -355,6 +355,30 @@ size_t TextIndexAt(HDC dc, const RECT& rc, const Box* b, int x, int y) {
     return at;
 }
 
+size_t TextareaLineMove(HDC dc, const RECT& rc, const Box* b, size_t index, int dir) {
+    const ControlState* s = FindControl(b->node);
+    std::wstring value = s && s->valueDirty ? s->value : ControlValue(nullptr, b->node);
+    RECT content = ContentOf(rc, b->style);
+    int saved = SaveDC(dc);
+    SelectObject(dc, Font(b->style.fontSize, b->style.bold));
+    std::vector<Piece> lines = Wrap(dc, value, std::max(1, (int)(content.right - content.left)));
+    index = std::min(index, value.size());
+    // The caret's line: the last one that starts at or before it.
+    size_t at = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].begin <= index) at = i;
+    size_t out = dir < 0 ? 0 : value.size();
+    long to = (long)at + (dir < 0 ? -1 : 1);
+    if (to >= 0 && to < (long)lines.size()) {
+        const Piece& from = lines[at];
+        int x = TextWidth(dc, value.substr(from.begin, index - from.begin), index - from.begin);
+        const Piece& p = lines[(size_t)to];
+        out = p.begin + Nearest(dc, value.substr(p.begin, p.end - p.begin), 0, x);
+    }
+    RestoreDC(dc, saved);
+    return out;
+}
+
 int ListRowAt(HDC dc, const RECT& rc, const Box* b, int y) {
     RECT content = ContentOf(rc, b->style);
     int saved = SaveDC(dc);

@@ -439,6 +439,12 @@ bool EditKey(WvView* v, ControlState* s, unsigned vk) {
     case VK_UP:
     case VK_DOWN: {
         if (!multi) return true;  // a field keeps them: the page does not scroll
+        Box* box = v->render.BoxOf(s->node.get());
+        RECT rc{};
+        if (box && NodeBox(v, s->node.get(), &rc)) {
+            move(TextareaLineMove(v->memDc, rc, box, s->caret, vk == VK_UP ? -1 : 1));
+            return true;
+        }
         size_t start = LineStart(t, s->caret), col = s->caret - start;
         if (vk == VK_UP) {
             if (!start) move(0);

@@ -645,7 +645,7 @@ TEST_F(WebViewForm, ListenersRewriteValuesAndNavigateFromAPick) {
 }
 
 // A textarea wraps its text at words within its width: a press at the start of its second line
-// puts the caret after the first line's last space.
+// puts the caret after the first line's last space; Up and Down move between the wrapped lines.
 TEST_F(WebViewForm, TextareaWrapsAndTakesTheCaretWhereItIsPressed) {
     Json::Value spec;
     spec["routes"].append(PageRoute("/area.html", R"HTML(<html><body style="margin:0">
@@ -667,4 +667,20 @@ TEST_F(WebViewForm, TextareaWrapsAndTakesTheCaretWhereItIsPressed) {
     EXPECT_EQ(' ', value[x - 1]) << value;
     EXPECT_NE(' ', value[x + 1]) << value;
     EXPECT_EQ("aaaa bbbb cccc dddd eeee ffff gggg", value.substr(0, x) + value.substr(x + 1));
+
+    // From just after the X, up to the same place across on the first line (a letter in), and
+    // back down: the caret keeps its distance from the left.
+    Press(v, VK_UP);
+    Type(v, L"U");
+    value = Value(v, "t");
+    size_t u = value.find('U');
+    EXPECT_GE(u, 1u) << value;
+    EXPECT_LE(u, 2u) << value;
+    Press(v, VK_DOWN);
+    Type(v, L"D");
+    value = Value(v, "t");
+    size_t d = value.find('D');
+    x = value.find('X');
+    EXPECT_GE(d, x + 1) << value;
+    EXPECT_LE(d, x + 3) << value;
 }

@@ -295,6 +295,11 @@ function report() {
   var u = document.getElementById('u');
   u.setAttribute('value', 'new');
   window_external_CppCall(7, u.value === 'new' ? 1 : 2, 0);
+  var sc = document.createElement('script');
+  sc.type = 'text/x-data';
+  window_external_CppCall(8, t.type === 'text' && c.type === 'checkbox' && s.type === 'select-one' &&
+                             sc.getAttribute('type') === 'text/x-data' && f.elements.length === 5 &&
+                             f.elements.t === t && t.form === f ? 1 : 2, 0);
   f.submit();
 }
 </script></body></html>)HTML"));
@@ -321,6 +326,7 @@ function report() {
     EXPECT_TRUE(HasCall(5, 1, 0)) << "selection range";
     EXPECT_TRUE(HasCall(6, 1, 0)) << "options added and removed";
     EXPECT_TRUE(HasCall(7, 1, 0)) << "a field focused but not edited follows its attribute";
+    EXPECT_TRUE(HasCall(8, 1, 0)) << "type, elements, form";
     std::vector<standin::Request> got = WaitFor(sc, "/sent");
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ("/sent?t=set&s=B", got[0].target);

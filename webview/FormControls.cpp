@@ -240,8 +240,10 @@ std::vector<Piece> Wrap(HDC dc, const std::wstring& t, int width) {
         size_t start = i;
         while (true) {
             // The longest run from start that fits, broken after a space when one is there.
-            size_t fit = start;
-            while (fit < end && TextWidth(dc, t.substr(start, fit + 1 - start), fit + 1 - start) <= width) ++fit;
+            INT fitted = 0;
+            SIZE sz{};
+            GetTextExtentExPointW(dc, t.c_str() + start, (int)(end - start), width, &fitted, nullptr, &sz);
+            size_t fit = start + (size_t)std::max(0, fitted);
             if (fit >= end) {
                 out.push_back({start, end});
                 break;
@@ -313,8 +315,14 @@ void MultiLine(HDC dc, const RECT& content, const Box* b, const ControlState* s,
 size_t Nearest(HDC dc, const std::wstring& text, int x0, int x) {
     size_t best = 0;
     int bestD = abs(x - x0);
+    if (text.empty()) return 0;
+    // Every prefix's width in one call.
+    std::vector<INT> ends(text.size());
+    SIZE sz{};
+    INT fitted = 0;
+    GetTextExtentExPointW(dc, text.c_str(), (int)text.size(), 0x7FFFFFFF, &fitted, ends.data(), &sz);
     for (size_t i = 1; i <= text.size(); ++i) {
-        int d = abs(x - (x0 + TextWidth(dc, text, i)));
+        int d = abs(x - (x0 + ends[i - 1]));
         if (d < bestD) best = i, bestD = d;
     }
     return best;
@@ -345,6 +353,30 @@ size_t TextIndexAt(HDC dc, const RECT& rc, const Box* b, int x, int y) {
     }
     RestoreDC(dc, saved);
     return at;
+}
+
+size_t TextareaLineMove(HDC dc, const RECT& rc, const Box* b, size_t index, int dir) {
+    const ControlState* s = FindControl(b->node);
+    std::wstring value = s && s->valueDirty ? s->value : ControlValue(nullptr, b->node);
+    RECT content = ContentOf(rc, b->style);
+    int saved = SaveDC(dc);
+    SelectObject(dc, Font(b->style.fontSize, b->style.bold));
+    std::vector<Piece> lines = Wrap(dc, value, std::max(1, (int)(content.right - content.left)));
+    index = std::min(index, value.size());
+    // The caret's line: the last one that starts at or before it.
+    size_t at = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].begin <= index) at = i;
+    size_t out = dir < 0 ? 0 : value.size();
+    long to = (long)at + (dir < 0 ? -1 : 1);
+    if (to >= 0 && to < (long)lines.size()) {
+        const Piece& from = lines[at];
+        int x = TextWidth(dc, value.substr(from.begin, index - from.begin), index - from.begin);
+        const Piece& p = lines[(size_t)to];
+        out = p.begin + Nearest(dc, value.substr(p.begin, p.end - p.begin), 0, x);
+    }
+    RestoreDC(dc, saved);
+    return out;
 }
 
 int ListRowAt(HDC dc, const RECT& rc, const Box* b, int y) {

@@ -31,6 +31,9 @@ void PaintFormControl(HDC dc, const RECT& rc, const Box* b);
 // The index in a text control's value nearest the point (x, y), its border box being rc (the same
 // coordinates): where a click puts the caret.
 size_t TextIndexAt(HDC dc, const RECT& rc, const Box* b, int x, int y);
+// Where the caret goes from index in a textarea laid out in rc when it moves a line up (dir -1) or
+// down (dir 1): the nearest place below the same x on the wrapped line above or below.
+size_t TextareaLineMove(HDC dc, const RECT& rc, const Box* b, size_t index, int dir);
 // The row of a list box (a select with size or multiple) under y, its border box being rc; -1 when
 // none.
 int ListRowAt(HDC dc, const RECT& rc, const Box* b, int y);

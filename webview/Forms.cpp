@@ -439,6 +439,12 @@ bool EditKey(WvView* v, ControlState* s, unsigned vk) {
     case VK_UP:
     case VK_DOWN: {
         if (!multi) return true;  // a field keeps them: the page does not scroll
+        Box* box = v->render.BoxOf(s->node.get());
+        RECT rc{};
+        if (box && NodeBox(v, s->node.get(), &rc)) {
+            move(TextareaLineMove(v->memDc, rc, box, s->caret, vk == VK_UP ? -1 : 1));
+            return true;
+        }
         size_t start = LineStart(t, s->caret), col = s->caret - start;
         if (vk == VK_UP) {
             if (!start) move(0);
@@ -692,7 +698,7 @@ const ControlState* FindControl(dom_node* n) {
 
 bool IsFocusedControl(dom_node* n) {
     for (FormState* f : Registry())
-        if (f->focus.get() == n) return f->focused;
+        if (f->focus.get() == n) return true;
     return false;
 }
 
@@ -828,7 +834,6 @@ void AutoFocus(WvView* v) {
     dom::Descendants(body, [](dom_node* e) { return Has(e, "autofocus") && Focusable(e); }, list, 1);
     if (list.empty()) return;
     CallbackScope scope;
-    v->forms.focused = true;
     MoveFocus(v, list[0].get());
 }
 
@@ -842,7 +847,6 @@ void FocusAt(WvView* v, dom_node* hit, int x, int y) {
             break;
         }
     }
-    v->forms.focused = target != nullptr;
     if (target) {
         NodeRef keep = NodeRef::Share(target);
         MoveFocus(v, target);
@@ -919,8 +923,7 @@ bool EndFormClick(WvView* v, FormClick& c, bool prevented) {
         NodeRef target = LabelTarget(v, n);
         if (!target || Disabled(target.get())) return false;
         if (Focusable(target.get())) {
-            v->forms.focused = true;
-            MoveFocus(v, target.get());
+                    MoveFocus(v, target.get());
         }
         if (ViewAlive(v)) SyntheticClick(v, target.get());
         return true;
@@ -968,7 +971,6 @@ bool FormKeyDown(WvView* v, unsigned vk) {
         int at = IndexIn(order, f.focus.get()), n = (int)order.size();
         int next = Shift() ? (at < 0 ? n - 1 : (at + n - 1) % n) : (at < 0 ? 0 : (at + 1) % n);
         dom_node* to = order[next].get();
-        f.focused = true;
         MoveFocus(v, to);
         // A text field reached by Tab has its whole text selected.
         if (ControlState* s = ViewAlive(v) && f.focus.get() == to ? Get(v, to) : nullptr)
@@ -1168,7 +1170,6 @@ void ResetFormOf(WvView* v, dom_node* form) {
 
 void FocusControl(WvView* v, dom_node* n) {
     if (!Focusable(n)) return;
-    v->forms.focused = true;
     MoveFocus(v, n);
 }
 

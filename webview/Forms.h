@@ -64,7 +64,6 @@ struct FormState {
     int popupRow = 0;            // height of one row
     int popupHover = -1;
     int popupFirst = 0, popupVisible = 0;  // the rows shown, when not all fit
-    bool focused = false;        // the control's caret shows
     bool dragging = false;       // the left button went down in the focused text control
     bool doubleClick = false;    // the press being handled is a double click's
 
@@ -83,7 +82,7 @@ int SelectedIndex(const ControlState* s, dom_node* select);
 // Makes option i of a select's options the chosen one (none when out of range).
 void Choose(ControlState* s, const std::vector<NodeRef>& options, int i);
 bool IsChecked(const ControlState* s, dom_node* n);
-// Whether n is the focused control of its view, and its caret state.
+// Whether n is the focused control of its view (it shows its caret and focus ring).
 bool IsFocusedControl(dom_node* n);
 
 // --- View hooks. ---------------------------------------------------------------------------------

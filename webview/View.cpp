@@ -733,7 +733,11 @@ bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigne
     if (!Live(v) || InCallback()) return false;
     if (v->needLayout) Relayout(v, true);
     if (ScrollBarMouse(v, message, x, y, flags)) return true;
-    if (FormMouse(v, message, x, y, flags)) return true;
+    {
+        CallbackScope scope;  // a pick from a drop-down list raises the page's events
+        if (FormMouse(v, message, x, y, flags)) return true;
+    }
+    if (!Live(v)) return true;
     dom_node* hit = HitTest(v, x, y);
     UpdateCursor(v, x, y, hit);
     // Listeners may destroy the view or load another document: that waits until this returns.

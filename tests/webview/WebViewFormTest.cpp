@@ -295,6 +295,11 @@ function report() {
   var u = document.getElementById('u');
   u.setAttribute('value', 'new');
   window_external_CppCall(7, u.value === 'new' ? 1 : 2, 0);
+  var sc = document.createElement('script');
+  sc.type = 'text/x-data';
+  window_external_CppCall(8, t.type === 'text' && c.type === 'checkbox' && s.type === 'select-one' &&
+                             sc.getAttribute('type') === 'text/x-data' && f.elements.length === 5 &&
+                             f.elements.t === t && t.form === f ? 1 : 2, 0);
   f.submit();
 }
 </script></body></html>)HTML"));
@@ -321,6 +326,7 @@ function report() {
     EXPECT_TRUE(HasCall(5, 1, 0)) << "selection range";
     EXPECT_TRUE(HasCall(6, 1, 0)) << "options added and removed";
     EXPECT_TRUE(HasCall(7, 1, 0)) << "a field focused but not edited follows its attribute";
+    EXPECT_TRUE(HasCall(8, 1, 0)) << "type, elements, form";
     std::vector<standin::Request> got = WaitFor(sc, "/sent");
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ("/sent?t=set&s=B", got[0].target);
@@ -608,4 +614,79 @@ TEST_F(WebViewForm, SubmissionGoesThroughTheNavigationCallback) {
     EXPECT_EQ("POST", got[0].method);
     EXPECT_EQ("/nav-post?x=1", got[0].target);
     EXPECT_EQ("k=a+b&outside=o", got[0].formBody) << "a control outside that names the form is its";
+}
+
+// Pages that act from their listeners: an input listener that rewrites the value as it is typed,
+// and a jump menu whose change listener navigates when a row of its list is clicked.
+TEST_F(WebViewForm, ListenersRewriteValuesAndNavigateFromAPick) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/jump.html", R"HTML(<html><body style="margin:0">
+<input id=up oninput="this.value = this.value.toUpperCase()">
+<select id=s onchange="location.href = '/jumped?to=' + this.value">
+<option value=a>A</option><option value=b>B</option></select></body></html>)HTML"));
+    spec["routes"].append(Done("/jumped*"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView(400, 300);
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/jump.html")));
+
+    ClickOn(v, "up");
+    Type(v, L"ab");
+    Press(v, VK_LEFT);
+    Type(v, L"c");
+    EXPECT_EQ("ACB", Value(v, "up")) << "typed at the caret, after the listener's rewrite";
+
+    ClickOn(v, "s");
+    ASSERT_TRUE(v->forms.popup);
+    RECT list = v->forms.popupRect;
+    int row = v->forms.popupRow;
+    wkeFireMouseEvent(v, WM_LBUTTONDOWN, list.left + 5, list.top + 1 + row + row / 2, MK_LBUTTON);
+    wkeFireMouseEvent(v, WM_LBUTTONUP, list.left + 5, list.top + 1 + row + row / 2, 0);
+    std::vector<standin::Request> got = WaitFor(sc, "/jumped");
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ("/jumped?to=b", got[0].target);
+    EXPECT_TRUE(Pump(10000, [&] { return v->doc.ElementById("done") != nullptr; }));
+    EXPECT_FALSE(v->forms.popup);
+    EXPECT_EQ(nullptr, webview::FocusedNode(v)) << "the new document starts without focus";
+}
+
+// A textarea wraps its text at words within its width: a press at the start of its second line
+// puts the caret after the first line's last space; Up and Down move between the wrapped lines.
+TEST_F(WebViewForm, TextareaWrapsAndTakesTheCaretWhereItIsPressed) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/area.html", R"HTML(<html><body style="margin:0">
+<textarea id=t cols=10 rows=6>aaaa bbbb cccc dddd eeee ffff gggg</textarea></body></html>)HTML"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    wkeWebView v = NewView(400, 300);
+    ASSERT_TRUE(LoadAndWait(v, sc.Url("/area.html")));
+
+    RECT t = BoxOf(v, "t");
+    int line = (t.bottom - t.top - 6) / 6;  // rows=6, padding 2 and border 1 each side
+    ASSERT_GT(line, 0);
+    Click(v, t.left + 4, t.top + 3 + line + line / 2);
+    Type(v, L"X");
+    std::string value = Value(v, "t");
+    size_t x = value.find('X');
+    ASSERT_NE(std::string::npos, x);
+    EXPECT_GT(x, 4u) << value;
+    EXPECT_EQ(' ', value[x - 1]) << value;
+    EXPECT_NE(' ', value[x + 1]) << value;
+    EXPECT_EQ("aaaa bbbb cccc dddd eeee ffff gggg", value.substr(0, x) + value.substr(x + 1));
+
+    // From just after the X, up to the same place across on the first line (a letter in), and
+    // back down: the caret keeps its distance from the left.
+    Press(v, VK_UP);
+    Type(v, L"U");
+    value = Value(v, "t");
+    size_t u = value.find('U');
+    EXPECT_GE(u, 1u) << value;
+    EXPECT_LE(u, 2u) << value;
+    Press(v, VK_DOWN);
+    Type(v, L"D");
+    value = Value(v, "t");
+    size_t d = value.find('D');
+    x = value.find('X');
+    EXPECT_GE(d, x + 1) << value;
+    EXPECT_LE(d, x + 3) << value;
 }

@@ -166,6 +166,26 @@ TEST_F(WkeWebkitControl, F5ReloadsAndStillPassesTheKeyToThePage) {
     EXPECT_EQ(2u, CountGets(sc, "/keys.html"));
 }
 
+// The console's window passes typed characters (Chinese as UTF-16 units) and Enter to the page's
+// focused field; the form's submission goes through the control's navigation hook.
+TEST_F(WkeWebkitControl, TypingIntoAFormThroughTheHostWindowSubmitsIt) {
+    Json::Value spec;
+    spec["routes"].append(PageRoute("/form.html", "<form action='/found'><input name=q autofocus></form>"));
+    spec["routes"].append(PageRoute("/found*", "found"));
+    standin::Scenario sc(spec);
+    ASSERT_TRUE(sc.Ok()) << sc.Error();
+    CWkeWebkitUI* c = AddView();
+    ASSERT_TRUE(LoadAndWait(c, sc.Url("/form.html")));
+    HWND host = c->GetHostWindow()->GetHWND();
+    for (wchar_t ch : std::wstring(L"a \x4F60")) ::SendMessageW(host, WM_CHAR, ch, 1);
+    ::SendMessageW(host, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    ::SendMessageW(host, WM_CHAR, '\r', 0x001C0001);
+    ASSERT_TRUE(Pump(10000, [&] { return FinishLog().size() >= 2; }));
+    ASSERT_FALSE(NavigationLog().empty());
+    EXPECT_EQ(Wide(sc.Url("/found?q=a+%E4%BD%A0")), NavigationLog().back());
+    EXPECT_EQ(1u, CountGets(sc, "/found?q=a+%E4%BD%A0"));
+}
+
 TEST_F(WkeWebkitControl, InputWhileLoadingIsIgnored) {
     standin::Scenario sc;
     CWkeWebkitUI* c = AddView();

@@ -30,7 +30,7 @@ col { display: table-column }
 colgroup { display: table-column-group }
 head, script, style, title, meta, link, noscript, template, iframe, object, embed, option, base, param,
 area, map, datalist { display: none }
-input, select, textarea { display: inline-block; font-size: 13.333px; color: #000000; background-color: #ffffff }
+input, select, textarea { display: inline-block; line-height: normal; font-size: 13.333px; color: #000000; background-color: #ffffff }
 input { padding: 1px 2px; border: 2px inset #767676 }
 input[type=hidden] { display: none }
 input[type=checkbox] { padding: 0; border: none; margin: 3px 3px 3px 4px; background-color: transparent }
@@ -73,7 +73,7 @@ th { text-align: center }
 pre { white-space: pre }
 a:link { color: #0000ee; text-decoration: underline }
 button { display: inline-block; padding: 1px 6px; border: 2px outset #767676; background-color: #efefef;
-         font-size: 13.333px; text-align: center }
+         font-size: 13.333px; line-height: normal; text-align: center }
 img { display: inline-block }
 hr { border: 1px inset #808080; margin: 0.5em auto }
 )CSS";

@@ -209,6 +209,7 @@ private:
     int InlineWidth(Box* n, int& line, int& widest, bool narrowest = false);
     void ImageSize(Box* n, int avail, int* w, int* h);
     void Strut(const Style& s, int* above, int* below);
+    void ControlBaseline(const Box* n, const RECT& box, int* above, int* below);
     void TextExtents(const Style& s, HFONT font, int* above, int* below, int* ascent, int* height);
     int RaiseOf(const Style& s, const Style& parent, int above, int below);
 

@@ -3,9 +3,11 @@
 // vertical-align, text-align and text-indent, inline elements' padding, borders and backgrounds,
 // and list markers.
 #include <algorithm>
+#include <cstdlib>
 
 #include "FormControls.h"
 #include "LayoutEngine.h"
+#include "Text.h"
 
 namespace webview {
 
@@ -158,6 +160,38 @@ void Layouter::StartLine(Lines& lines, int need) {
     lines.cursor = lines.lead = lines.firstLine ? lines.indent : 0;
 }
 
+// Where a form control sits on the line, as browsers place them: one that shows a line of text
+// (fields, buttons, a closed select) on that text's baseline; a checkbox or radio on its border
+// box's bottom, its bottom margin below; the rest (text areas, list boxes) on their margin box's
+// bottom. box: its border box in its margin box's coordinates.
+void Layouter::ControlBaseline(const Box* n, const RECT& box, int* above, int* below) {
+    const Style& s = n->style;
+    std::string type;
+    if (n->tag == "input") {
+        GetAttr(n->node, "type", &type);
+        type = ToLower(Trim(type));
+    }
+    if (type == "checkbox" || type == "radio") {
+        *above = box.bottom;
+        *below = s.margin.Resolve(0).bottom;
+        return;
+    }
+    std::string multiple, size;
+    bool listBox = GetAttr(n->node, "multiple", &multiple) ||
+                   (GetAttr(n->node, "size", &size) && strtol(size.c_str(), nullptr, 10) > 1);
+    bool textLine = n->tag == "input" ? type != "file" && type != "range" && type != "image"
+                    : n->tag == "select" && !listBox;
+    if (!textLine) return;
+    HFONT f = m_fonts.Get(s);
+    const int ascent = m_fonts.Ascent(m_dc, f), line = ascent + m_fonts.Descent(m_dc, f);
+    const Edges p = s.padding.Resolve(0), &b = s.border;
+    const int content = (box.bottom - box.top) - b.top - b.bottom - p.top - p.bottom;
+    const int base = box.top + b.top + p.top + (content - line) / 2 + ascent;
+    const int total = *above + *below;
+    *above = base;
+    *below = total - base;
+}
+
 void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
     if (!n->element) {
         // Its pieces are hit as the element that holds the text.
@@ -222,6 +256,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         it.h = box.bottom + m.bottom;
         it.above = it.h;
         it.below = 0;
+        if (n->tag != "img") ControlBaseline(n, box, &it.above, &it.below);
         it.valign = s.verticalAlign;
         it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
         it.shift = m_shift;

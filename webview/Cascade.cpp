@@ -458,15 +458,6 @@ void HintAlign(std::vector<css_hint>& h, const std::string& align) {
     h.push_back(x);
 }
 
-bool QuirksDocument(dom_node* n) {
-    dom_document* doc = nullptr;
-    if (dom_node_get_owner_document(n, &doc) != DOM_NO_ERR || !doc) return false;
-    dom_document_quirks_mode mode = DOM_DOCUMENT_QUIRKS_MODE_NONE;
-    dom_document_get_quirks_mode(doc, &mode);
-    dom_node_unref(doc);
-    return mode == DOM_DOCUMENT_QUIRKS_MODE_FULL;
-}
-
 void HintValign(std::vector<css_hint>& h, const std::string& valign) {
     std::string a = ToLower(Trim(valign));
     css_hint x{};
@@ -516,6 +507,38 @@ css_error Hints(void* pw, void* node, uint32_t* n, css_hint** hints) {
         if (GetAttr(e, "bgcolor", &v)) HintColor(h, CSS_PROP_BACKGROUND_COLOR, CSS_BACKGROUND_COLOR_COLOR, v);
     }
     if (tag == "body" && GetAttr(e, "text", &v)) HintColor(h, CSS_PROP_COLOR, CSS_COLOR_COLOR, v);
+    if (tag == "body") {
+        // Old pages set the body's margins with these, each for both sides of its axis.
+        const struct {
+            const char* attr;
+            uint32_t prop;
+        } kMargins[] = {{"topmargin", CSS_PROP_MARGIN_TOP},    {"topmargin", CSS_PROP_MARGIN_BOTTOM},
+                        {"leftmargin", CSS_PROP_MARGIN_LEFT},  {"leftmargin", CSS_PROP_MARGIN_RIGHT},
+                        {"marginheight", CSS_PROP_MARGIN_TOP}, {"marginheight", CSS_PROP_MARGIN_BOTTOM},
+                        {"marginwidth", CSS_PROP_MARGIN_LEFT}, {"marginwidth", CSS_PROP_MARGIN_RIGHT}};
+        for (const auto& m : kMargins)
+            if (GetAttr(e, m.attr, &v) && HtmlLength(v, &len) && len.unit == CSS_UNIT_PX)
+                HintLength(h, m.prop, CSS_MARGIN_SET, len);
+    }
+    if (tag == "img") {
+        // hspace and vspace are margins; align left or right floats the picture, the others align
+        // it on the line.
+        if (GetAttr(e, "hspace", &v) && HtmlLength(v, &len) && len.unit == CSS_UNIT_PX)
+            for (uint32_t p : {CSS_PROP_MARGIN_LEFT, CSS_PROP_MARGIN_RIGHT}) HintLength(h, p, CSS_MARGIN_SET, len);
+        if (GetAttr(e, "vspace", &v) && HtmlLength(v, &len) && len.unit == CSS_UNIT_PX)
+            for (uint32_t p : {CSS_PROP_MARGIN_TOP, CSS_PROP_MARGIN_BOTTOM}) HintLength(h, p, CSS_MARGIN_SET, len);
+        if (GetAttr(e, "align", &v)) {
+            std::string a = ToLower(Trim(v));
+            if (a == "left" || a == "right") {
+                css_hint x{};
+                x.prop = CSS_PROP_FLOAT;
+                x.status = a == "left" ? CSS_FLOAT_LEFT : CSS_FLOAT_RIGHT;
+                h.push_back(x);
+            } else {
+                HintValign(h, a == "absmiddle" ? "middle" : a);
+            }
+        }
+    }
     if (tag == "font") {
         if (GetAttr(e, "color", &v)) HintColor(h, CSS_PROP_COLOR, CSS_COLOR_COLOR, v);
         if (GetAttr(e, "size", &v)) {
@@ -545,7 +568,7 @@ css_error Hints(void* pw, void* node, uint32_t* n, css_hint** hints) {
         HintValign(h, v);
     if (tag == "table") {
         // Pages without a standards doctype reset the font at tables, as browsers keep doing.
-        if (QuirksDocument(e)) {
+        if (IsQuirksDocument(e)) {
             css_hint x{};
             x.prop = CSS_PROP_FONT_SIZE;
             x.status = CSS_FONT_SIZE_MEDIUM;
@@ -734,7 +757,7 @@ void Cascade::Reset(const std::string& baseUrl) {
     m_shareable = true;
     m_ids.clear();
     m_attributes = {"style", "href", "disabled", "checked", "selected", "align", "bgcolor", "border", "color",
-                    "height", "size", "text", "width", "cellpadding", "cellspacing", "valign", "type", "multiple", "rows",
+                    "height", "size", "text", "width", "cellpadding", "cellspacing", "valign", "type", "multiple", "rows", "hspace", "vspace",
                     "cols"};
     Scan(ToLower(kUserAgentSheet));
     if (css_select_ctx_create(&m_ctx) != CSS_OK) {

@@ -192,6 +192,15 @@ std::string CharacterData(dom_node* t) {
     return Take(s);
 }
 
+bool IsQuirksDocument(dom_node* n) {
+    dom_document* doc = nullptr;
+    if (!n || dom_node_get_owner_document(n, &doc) != DOM_NO_ERR || !doc) return false;
+    dom_document_quirks_mode mode = DOM_DOCUMENT_QUIRKS_MODE_NONE;
+    dom_document_get_quirks_mode(doc, &mode);
+    dom_node_unref(doc);
+    return mode == DOM_DOCUMENT_QUIRKS_MODE_FULL;
+}
+
 std::string TextContent(dom_node* n) {
     if (!n) return std::string();
     if (IsText(n)) return CharacterData(n);

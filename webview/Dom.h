@@ -38,6 +38,8 @@ void SetAttr(dom_node* element, const std::string& name, const std::string& valu
 void RemoveAttr(dom_node* element, const std::string& name);
 std::vector<std::pair<std::string, std::string>> Attrs(dom_node* element);
 std::string TextContent(dom_node* n);  // UTF-8
+// Whether n's document is in quirks mode (a page without a standards doctype).
+bool IsQuirksDocument(dom_node* n);
 std::string CharacterData(dom_node* text);
 // True when c is n or below n.
 bool Contains(dom_node* n, dom_node* c);

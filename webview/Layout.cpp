@@ -119,7 +119,8 @@ void LayOut(RenderTree& tree, Document& doc, int width, HDC measureDc, FontCache
     r.canvas = 0xFFFFFFFF;
     Box* root = tree.Root();
     if (!root) return;
-    Layouter l(tree, doc, measureDc, fonts, previous != nullptr);
+    Layouter l(tree, doc, measureDc, fonts, previous != nullptr && previous->viewHeight == viewHeight);
+    r.viewHeight = viewHeight;
     l.SetViewport(std::max(0, width), viewHeight > 0 ? viewHeight : std::max(0, width) * 3 / 4);
     r.height = l.Block(root, std::max(0, width));
     root->origin = POINT{0, 0};

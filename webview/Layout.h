@@ -66,6 +66,9 @@ struct LayoutResult {
     // What the view shows where the page draws nothing: the root's background, else the body's
     // (as browsers propagate them), else white.
     uint32_t canvas = 0xFFFFFFFF;
+    // The view's height it was laid out for: boxes sized by it (the root's percentage height, fixed
+    // boxes, an old page's body) are not kept from a pass for another height.
+    int viewHeight = -1;
 };
 
 // Lays the tree out. previous: the last pass's result over the same tree, when its unchanged

@@ -291,6 +291,15 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
             h = std::min(h, s.maxHeight.Resolve(oldCbHeight, 0) - (s.borderBox ? frameH : 0));
         if (s.minHeight.kind == Length::Px || oldCbHeight >= 0)
             h = std::max(h, s.minHeight.Resolve(oldCbHeight, 0) - (s.borderBox ? frameH : 0));
+        // Pages without a standards doctype get a body at least as tall as the view, as browsers
+        // keep doing for them.
+        if (n->tag == "body" && n->parent && !n->parent->parent && IsQuirksDocument(n->node)) {
+            const Style& r = n->parent->style;
+            const Edges rm = r.margin.Resolve(cbWidth), rp = r.padding.Resolve(cbWidth);
+            int room = m_viewH - rm.top - rm.bottom - rp.top - rp.bottom - r.border.top - r.border.bottom - m.top -
+                       m.bottom - frameH;
+            h = std::max(h, room);
+        }
         h = std::max(0, std::min(h, 10000000));
     }
     const int dy = top - m.top;

@@ -212,18 +212,19 @@ bool OnPageBar(const WvView* v, int x, int y) {
 void LayOutPage(WvView* v) {
     PageScroll& s = v->scrolling;
     if (TooSmallForBars(v)) s.barV = s.barH = false;
-    for (int pass = 0; pass < 3; ++pass) {
+    // Laid out with the bars of the last pass, then again while the page calls for other bars
+    // (each bar narrows the room the page is laid out in, which may call for the other).
+    for (int pass = 0;; ++pass) {
         LayOut(v->render, v->doc, ClientWidth(v), v->memDc, v->fonts, &v->page, v->page, ClientHeight(v));
         MeasureDocument(v);
-        if (TooSmallForBars(v)) break;
-        bool needV = s.docHeight > v->height;
-        bool needH = s.docWidth > v->width - (needV ? kBarSize : 0);
-        if (needH && !needV) needV = s.docHeight > v->height - kBarSize;
+        if (TooSmallForBars(v) || pass == 3) break;
+        bool needV = s.docHeight > ClientHeight(v);
+        bool needH = s.docWidth > ClientWidth(v);
         // A page that needs the bar only at the narrower width keeps it rather than flip forever.
-        if (pass > 0 && s.barV) needV = true;
-        s.barH = needH;
-        if (needV == s.barV) break;
+        if (pass > 1 && s.barV) needV = true;
+        if (needV == s.barV && needH == s.barH) break;
         s.barV = needV;
+        s.barH = needH;
     }
     SyncPageScroll(v);
 }

@@ -109,7 +109,7 @@ std::vector<Decl> Interesting(const std::string& block) {
         if (colon == std::string::npos) continue;
         std::string name = ToLower(Trim(item.substr(0, colon)));
         if (name.find("radius") == std::string::npos && name.find("gap") == std::string::npos &&
-            name.compare(0, 10, "background") != 0)
+            name.compare(0, 10, "background") != 0 && name != "flex")
             continue;
         std::string value = Trim(item.substr(colon + 1));
         bool important = false;
@@ -148,6 +148,12 @@ std::vector<Decl> Interesting(const std::string& block) {
                 : name == "border-bottom-right-radius" ? ExtraCascade::RadiusBR
                                                         : ExtraCascade::RadiusBL,
                 t[0]);
+        } else if (name == "flex") {
+            std::vector<std::string> t = Tokens(value);
+            if (t.size() != 3) continue;
+            add(ExtraCascade::FlexGrow, t[0]);
+            add(ExtraCascade::FlexShrink, t[1]);
+            add(ExtraCascade::FlexBasis, t[2]);
         } else if (name == "background-size") {
             add(ExtraCascade::BgSize, SplitTop(value, ',')[0]);
         } else if (name == "background") {
@@ -307,6 +313,25 @@ void Set(ExtraCascade::Property p, const std::string& value, Style& s) {
         s.backgroundSize = b;
         break;
     }
+    case ExtraCascade::FlexGrow:
+    case ExtraCascade::FlexShrink: {
+        char* end = nullptr;
+        float f = strtof(value.c_str(), &end);
+        if (end == value.c_str() || f < 0) break;
+        (p == ExtraCascade::FlexGrow ? s.flexGrow : s.flexShrink) = f;
+        break;
+    }
+    case ExtraCascade::FlexBasis: {
+        std::string l = ToLower(value);
+        s.flexBasisContent = l == "content";
+        if (l == "auto" || l == "content") {
+            s.flexBasis = Length();
+        } else if (ParseLength(value, s.fontSize, &v, &percent) && v >= 0) {
+            s.flexBasis.kind = percent ? Length::Percent : Length::Px;
+            s.flexBasis.value = v;
+        }
+        break;
+    }
     default:
         break;
     }
@@ -364,7 +389,7 @@ void ExtraCascade::AddSheet(const std::string& cssIn) {
     // Most sheets name none of these: they cost one look at their text.
     std::string lower = ToLower(cssIn);
     if (lower.find("radius") == std::string::npos && lower.find("gap") == std::string::npos &&
-        lower.find("background") == std::string::npos)
+        lower.find("background") == std::string::npos && lower.find("flex") == std::string::npos)
         return;
     std::string css = WithoutComments(cssIn);
     // Blocks to read, as [begin, end) ranges: the sheet, and @media screen/all blocks inside it.
@@ -440,7 +465,7 @@ void ExtraCascade::Apply(dom_node* e, Style& s) const {
     if (GetAttr(e, "style", &style)) {
         std::string lower = ToLower(style);
         if (lower.find("radius") != std::string::npos || lower.find("gap") != std::string::npos ||
-            lower.find("background") != std::string::npos)
+            lower.find("background") != std::string::npos || lower.find("flex") != std::string::npos)
             inlineDecls = Interesting(style);
         for (const Decl& d : inlineDecls) win[d.property].Offer(d, INT_MAX, INT_MAX);
     }

@@ -1,5 +1,6 @@
 // The few properties libcss 0.9.1 does not know: gap and row-gap (column-gap libcss has; only the
-// gap shorthand sets it here), border-radius and its longhands, and background-size (also from
+// gap shorthand sets it here), border-radius and its longhands, the flex shorthand's three-value
+// form ("1 1 0%", which libcss drops whole; it reads the shorter forms), and background-size (also from
 // the "position / size" part of the background shorthand, which libcss would reject whole: the
 // cascade is given the sheet without that part, see ForLibcss). Rules holding these declarations
 // are collected from the page's sheets with their selectors (DomSelector), specificity and order,
@@ -39,7 +40,10 @@ public:
     static std::string ForLibcss(const std::string& css);
 
     // The properties this pass fills; a shorthand sets several.
-    enum Property { RowGap, ColumnGap, RadiusTL, RadiusTR, RadiusBR, RadiusBL, BgSize, kPropertyCount };
+    enum Property {
+        RowGap, ColumnGap, RadiusTL, RadiusTR, RadiusBR, RadiusBL, BgSize, FlexGrow, FlexShrink, FlexBasis,
+        kPropertyCount
+    };
     struct Declaration {
         Property property;
         std::string value;

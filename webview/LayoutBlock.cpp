@@ -524,10 +524,8 @@ void Layouter::FlowFloat(Box* k, Lines& lines, Box* owner) {
     const Style& ks = k->style;
     if (!lines.items.empty()) {
         // Beside the current line when it fits there, else below it.
-        int l = 0, r = 0;
         const Edges m = ks.margin.Resolve(lines.width);
         int need = (ks.width.IsAuto() ? MaxContent(k) : ks.width.Resolve(lines.width, 0) + m.left + m.right);
-        (void)l, (void)r;
         if (lines.cursor + need > lines.right - lines.left) {
             lines.floatsAfter.push_back(k);
             return;
@@ -542,7 +540,6 @@ void Layouter::FlowFloat(Box* k, Lines& lines, Box* owner) {
     int y = lines.y;
     if (lines.items.empty() && !(lines.atTop && lines.topOpen)) y += lines.pending;
     const bool left = ks.floating == Float::Left;
-    int placed = y;
     if (m_floats) {
         int by = std::max(y + m_oy, m_floats->LastTop());
         if (ks.clear != Clear::None) by = m_floats->Cleared(ks.clear, by);
@@ -558,13 +555,11 @@ void Layouter::FlowFloat(Box* k, Lines& lines, Box* owner) {
         int fx = left ? l : r - mw;
         m_floats->Add(RECT{fx, by, fx + mw, by + mh}, left);
         Place(k, fx - m_ox, by - m_oy, owner);
-        placed = by - m_oy;
         for (Box* p = k->parent; p && p != m_bfcRoot; p = p->parent) p->keepsOut = true;
     } else {
         Place(k, left ? lines.x : lines.x + lines.width - mw, y, owner);
     }
-    (void)placed;
-    if (lines.started) {
+    if (lines.started && m_floats) {
         // The line being filled starts beside the new float.
         int l = 0, r = 0;
         m_floats->Span(lines.y + m_oy, lines.strutAbove + lines.strutBelow, lines.x + m_ox,

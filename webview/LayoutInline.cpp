@@ -524,7 +524,6 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
             int extra = free * gap / gaps - given;
             given += extra;
             x += extra;
-            if (!it.atomic) it.w += 0;
         }
         xs[i] = x;
         x += it.w;

@@ -3,6 +3,7 @@
 // (the elements' border boxes in the page) from real pages loaded over loopback HTTP into a view.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -464,4 +465,44 @@ TEST_F(WebViewFlowBoxes, WideFormattingContextsGoBelowFloatsTheyDoNotFitBeside) 
                         "<div id=wide style=\"overflow: hidden; width: 250px; height: 10px\"></div></div>");
     ASSERT_NE(nullptr, v);
     Check(v, {{"fits", 100, 0, 150, 10}, {"wide", 0, 40, 250, 10}});
+}
+
+TEST_F(WebViewFlowBoxes, WhiteSpaceModesAndJustifiedLines) {
+    std::string words;
+    for (int i = 0; i < 20; ++i) words += "<span id=j" + std::to_string(i) + ">word" + std::to_string(i) + "</span> ";
+    wkeWebView v = Page("p { margin: 0; width: 200px }",
+                        "<p id=pre style=\"white-space: pre\">a\nb\nc</p>"
+                        "<p id=nowrap style=\"white-space: nowrap\"><span id=nw>long long long long long long long long "
+                        "long</span></p>"
+                        "<p id=prewrap style=\"white-space: pre-wrap\">x  y\nz</p>"
+                        "<p id=preline style=\"white-space: pre-line\">x     y\nz</p>"
+                        "<p id=normal>a\nb\nc</p>"
+                        "<p id=just style=\"text-align: justify\">" + words + "</p>");
+    ASSERT_NE(nullptr, v);
+    struct Case {
+        const char* id;
+        int height;
+    } cases[] = {{"pre", 60}, {"nowrap", 20}, {"prewrap", 40}, {"preline", 40}, {"normal", 20}};
+    for (const Case& c : cases) {
+        RECT r{};
+        ASSERT_TRUE(BoxOf(v, c.id, &r)) << c.id;
+        EXPECT_EQ(c.height, r.bottom - r.top) << c.id;
+    }
+    RECT nw{};
+    ASSERT_TRUE(BoxOf(v, "nw", &nw));
+    EXPECT_GT(nw.right, 200);  // runs past its box rather than wrapping
+    // Justified: every line but the last ends at the right edge.
+    RECT first{}, just{};
+    ASSERT_TRUE(BoxOf(v, "j0", &first));
+    ASSERT_TRUE(BoxOf(v, "just", &just));
+    int right = 0, lines = 0;
+    for (int i = 0; i < 20; ++i) {
+        RECT r{};
+        std::string id = "j" + std::to_string(i);
+        ASSERT_TRUE(BoxOf(v, id.c_str(), &r)) << id;
+        if (r.top == first.top) right = std::max(right, (int)r.right);
+        if (r.left == just.left) ++lines;
+    }
+    EXPECT_GT(lines, 1);
+    EXPECT_NEAR(200, right, 1);
 }

@@ -708,6 +708,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         if (narrowest && wraps) {
             // Every space and CJK character is a break: the line is only the current word.
             size_t i = 0;
+            bool first = true;
             while (i < n->text.size()) {
                 if (iswspace(n->text[i])) {
                     widest = std::max(widest, line);
@@ -715,13 +716,13 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
                     ++i;
                     continue;
                 }
-                size_t e = i + 1;
-                if (!IsCjk(n->text[i])) {
-                    while (e < n->text.size() && !iswspace(n->text[e]) && !IsCjk(n->text[e])) ++e;
-                } else {
+                if (!first) {
+                    // Words that meet without a space break there (CJK).
                     widest = std::max(widest, line);
                     line = 0;
                 }
+                first = false;
+                size_t e = WordEnd(n->text, i);
                 line += Measure(font, n->text.substr(i, e - i), &o);
                 i = e;
             }
@@ -754,9 +755,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
                 ++i;
                 continue;
             }
-            size_t e = i + 1;
-            if (!IsCjk(n->text[i]))
-                while (e < n->text.size() && !iswspace(n->text[e]) && !IsCjk(n->text[e])) ++e;
+            size_t e = WordEnd(n->text, i);
             line += Measure(font, (m_widthSpace && line > 0 ? L" " : L"") + n->text.substr(i, e - i), &o);
             m_widthSpace = false;
             i = e;

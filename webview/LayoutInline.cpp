@@ -452,12 +452,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
             ++i;
             continue;
         }
-        size_t e = i;
-        if (IsCjk(text[i])) {
-            e = i + 1;
-        } else {
-            while (e < text.size() && !iswspace(text[e]) && !IsCjk(text[e])) ++e;
-        }
+        size_t e = WordEnd(text, i);
         bool space = lines.spacePending;
         lines.spacePending = false;
         emit(text.substr(i, e - i), space);

@@ -506,3 +506,25 @@ TEST_F(WebViewFlowBoxes, WhiteSpaceModesAndJustifiedLines) {
     EXPECT_GT(lines, 1);
     EXPECT_NEAR(200, right, 1);
 }
+
+TEST_F(WebViewFlowBoxes, ChineseLinesBreakBetweenCharactersButNotBeforeClosingMarks) {
+    // Four characters fit on a line; the comma after the fourth may not start the next one.
+    wkeWebView v = Page("p { margin: 0; width: 64px; font-size: 16px }",
+                        "<p id=p>\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87\xEF\xBC\x8C\xE4\xB8\xAD\xE6\x96\x87</p>");
+    ASSERT_NE(nullptr, v);
+    webview::Box* p = RenderBox(v, "p");
+    ASSERT_NE(nullptr, p);
+    std::vector<const webview::PaintItem*> texts;
+    for (const webview::PaintItem& it : p->items)
+        if (it.kind == webview::PaintItem::Text) texts.push_back(&it);
+    ASSERT_FALSE(texts.empty());
+    int lines = 0;
+    for (const webview::PaintItem* t : texts) {
+        ASSERT_FALSE(t->text.empty());
+        if (t->rc.left != texts[0]->rc.left) continue;  // not at a line's start
+        ++lines;
+        EXPECT_NE(L'\xFF0C', t->text[0]);
+    }
+    EXPECT_EQ(2, lines);
+    for (const webview::PaintItem* t : texts) EXPECT_LE(t->rc.right, p->border.right);
+}

@@ -528,3 +528,19 @@ TEST_F(WebViewFlowBoxes, ChineseLinesBreakBetweenCharactersButNotBeforeClosingMa
     EXPECT_EQ(2, lines);
     for (const webview::PaintItem* t : texts) EXPECT_LE(t->rc.right, p->border.right);
 }
+
+TEST_F(WebViewFlowBoxes, TenThousandFloatsFillRowAfterRow) {
+    std::string body;
+    for (int i = 0; i < 10000; ++i) body += "<div id=f" + std::to_string(i) + " class=f></div>";
+    wkeWebView v = Page(".f { float: left; width: 10px; height: 10px }", body + "<p id=after style=\"clear: left\">x</p>");
+    ASSERT_NE(nullptr, v);
+    size_t before = v->render.laidOut;
+    wkeResize(v, 800, 500);  // a full layout of the page
+    wkeRepaintIfNeededAfterInterval(v);
+    EXPECT_LE(v->render.laidOut - before, 10000u + 10);
+    // Eighty to a row: the last one in the last row's last place, the cleared paragraph below.
+    Check(v, {{"f0", 0, 0, 10, 10}, {"f81", 10, 10, 10, 10}, {"f9999", 790, 1240, 10, 10}});
+    RECT after{};
+    ASSERT_TRUE(BoxOf(v, "after", &after));
+    EXPECT_EQ(1250, after.top);
+}

@@ -228,6 +228,15 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         it.h = box.bottom + m.bottom;
         it.above = it.h;
         it.below = 0;
+        std::string type;
+        if (n->tag != "img" && !(GetAttr(n->node, "type", &type) && (type == "checkbox" || type == "radio"))) {
+            // A control with text sits on the line by its text's baseline, the text centred inside.
+            HFONT f = m_fonts.Get(s);
+            const int asc = m_fonts.Ascent(m_dc, f), textH = asc + m_fonts.Descent(m_dc, f);
+            const int inner = int(box.bottom - box.top) - b.top - b.bottom - p.top - p.bottom;
+            it.above = std::min(it.h, int(box.top) + b.top + p.top + (inner - textH) / 2 + asc);
+            it.below = it.h - it.above;
+        }
         it.valign = s.verticalAlign;
         it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
         it.shift = m_shift;

@@ -152,6 +152,13 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         if (usedWidth) *usedWidth = n->laidUsed;
         return n->laidHeight;
     }
+    if (forceH < 0 && n->laidForcedHeight >= 0 && Reusable(n, key, n->laidForcedHeight)) {
+        // Asked the height its content wants after a pass at a definite height (a table row or a
+        // flex line measuring before it stretches): answered from that pass, its lists kept for
+        // the stretched call that follows.
+        if (usedWidth) *usedWidth = n->laidUsed;
+        return n->laidAutoHeight;
+    }
     ++m_tree.laidOut;
     n->items.clear();
     n->hits.clear();
@@ -276,7 +283,8 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
             h += lines.pending;
         }
     }
-    if (bfc && definite < 0) h = std::max(h, own.Bottom() - cy);
+    if (bfc && (definite < 0 || forceH >= 0)) h = std::max(h, own.Bottom() - cy);
+    const int contentHeight = h;
     if (definite >= 0) {
         h = definite;
     } else {
@@ -301,6 +309,7 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     }
     const RECT box{m.left, top, m.left + cw + frameW, top + frameH + h};
     const int height = top + (box.bottom - box.top) + bottom;
+    n->laidAutoHeight = forceH >= 0 ? top + frameH + contentHeight + bottom : height;
     n->firstBaseline = lines.firstBaseline;
     n->lastBaseline = lines.lastBaseline;
     n->border = box;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Dom.h"
+#include "LayoutEngine.h"
 #include "Text.h"
 #include "View.h"
 #include "WebViewTestSupport.h"
@@ -543,4 +544,31 @@ TEST_F(WebViewFlowBoxes, TenThousandFloatsFillRowAfterRow) {
     RECT after{};
     ASSERT_TRUE(BoxOf(v, "after", &after));
     EXPECT_EQ(1250, after.top);
+}
+
+// What tables and flex boxes ask of a box: its intrinsic widths, and a layout at a given size.
+TEST_F(WebViewFlowBoxes, BoxesLaidOutAtAGivenSizeForTablesAndFlexBoxes) {
+    wkeWebView v = Page("#cell { padding: 5px; border: 1px solid #000 } p { margin: 0 }",
+                        "<div id=cell><p>text <span id=w>widestword</span></p><p>another line</p></div>"
+                        "<span id=line style=\"white-space: nowrap\">text widestword</span>");
+    ASSERT_NE(nullptr, v);
+    webview::Box* cell = RenderBox(v, "cell");
+    ASSERT_NE(nullptr, cell);
+    RECT word{}, line{};
+    ASSERT_TRUE(BoxOf(v, "w", &word));
+    ASSERT_TRUE(BoxOf(v, "line", &line));
+    webview::Layouter l(v->render, v->doc, v->memDc, v->fonts, true);
+    EXPECT_EQ(word.right - word.left + 12, l.MinContent(cell));
+    EXPECT_EQ(line.right - line.left + 12, l.MaxContent(cell));
+
+    // The height its content wants, then stretched; asked again, neither is laid out anew.
+    EXPECT_EQ(52, l.Sized(cell, 200, -1));
+    EXPECT_EQ(200, cell->border.right - cell->border.left);
+    EXPECT_EQ(90, l.Sized(cell, 200, 90));
+    EXPECT_EQ(90, cell->border.bottom - cell->border.top);
+    size_t before = v->render.laidOut;
+    EXPECT_EQ(52, l.Sized(cell, 200, -1));
+    EXPECT_EQ(90, l.Sized(cell, 200, 90));
+    EXPECT_EQ(before, v->render.laidOut);
+    EXPECT_EQ(90, cell->border.bottom - cell->border.top);
 }

@@ -1,12 +1,16 @@
-// Layout of a render tree: block boxes stacked downwards, inline content (text, images, buttons)
-// broken into lines, with CJK text breakable between characters; an inline-block is laid out once,
-// at its shrink-to-fit width (its max-content width, measured once per box and remembered). The
-// result is each block's paint items and the boxes that mouse input is tested against
-// (DisplayList.h); the fonts it measured with are kept for painting. Owned by the view.
+// Layout of a render tree in normal flow: block boxes stacked downwards with their margins
+// collapsing, floats with the lines beside them, relative, absolute and fixed boxes, and inline
+// content (text, images, inline-blocks, form controls) broken into line boxes around a baseline,
+// with CJK text breakable between characters. Floats, inline-blocks and absolute boxes of auto
+// width shrink to fit their content (its narrowest and widest widths, measured once per box and
+// remembered). The result is each block's paint items and the boxes that mouse input is tested
+// against (DisplayList.h); the fonts it measured with are kept for painting. Owned by the view.
 //
 // Every block keeps what it drew, in its own coordinates: a pass keeps a block whose subtree did not
 // change and whose available width is the same, only placing it again, so a change costs what it
-// touches and the positions of its siblings, not the size of the page.
+// touches and the positions of its siblings, not the size of the page. Blocks that outside floats
+// reach into, or whose floats or positioned descendants lie in another box's list, are laid out
+// again instead.
 #pragma once
 #include <windows.h>
 

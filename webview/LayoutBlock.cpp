@@ -153,6 +153,13 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         if (usedWidth) *usedWidth = n->laidUsed;
         return n->laidHeight;
     }
+    if (forceH < 0 && n->laidForcedHeight >= 0 && Reusable(n, key, n->laidForcedHeight)) {
+        // Asked the height its content wants after a pass at a definite height (a table row or a
+        // flex line measuring before it stretches): answered from that pass, its lists kept for
+        // the stretched call that follows.
+        if (usedWidth) *usedWidth = n->laidUsed;
+        return n->laidAutoHeight;
+    }
     ++m_tree.laidOut;
     if (IsFormControl(n)) return LayOutFormControlBlock(n, cbWidth, m_dc, m_fonts, usedWidth);
     n->items.clear();
@@ -283,7 +290,8 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
             h += lines.pending;
         }
     }
-    if (bfc && definite < 0) h = std::max(h, own.Bottom() - cy);
+    if (bfc && (definite < 0 || forceH >= 0)) h = std::max(h, own.Bottom() - cy);
+    const int contentHeight = h;
     if (definite >= 0) {
         h = definite;
     } else {
@@ -317,6 +325,7 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     }
     const RECT box{m.left, top, m.left + cw + frameW, top + frameH + h};
     const int height = top + (box.bottom - box.top) + bottom;
+    n->laidAutoHeight = forceH >= 0 ? top + frameH + contentHeight + bottom : height;
     n->firstBaseline = lines.firstBaseline;
     n->lastBaseline = lines.lastBaseline;
     n->border = box;
@@ -541,10 +550,8 @@ void Layouter::FlowFloat(Box* k, Lines& lines, Box* owner) {
     const Style& ks = k->style;
     if (!lines.items.empty()) {
         // Beside the current line when it fits there, else below it.
-        int l = 0, r = 0;
         const Edges m = ks.margin.Resolve(lines.width);
         int need = (ks.width.IsAuto() ? MaxContent(k) : ks.width.Resolve(lines.width, 0) + m.left + m.right);
-        (void)l, (void)r;
         if (lines.cursor + need > lines.right - lines.left) {
             lines.floatsAfter.push_back(k);
             return;
@@ -559,7 +566,6 @@ void Layouter::FlowFloat(Box* k, Lines& lines, Box* owner) {
     int y = lines.y;
     if (lines.items.empty() && !(lines.atTop && lines.topOpen)) y += lines.pending;
     const bool left = ks.floating == Float::Left;
-    int placed = y;
     if (m_floats) {
         int by = std::max(y + m_oy, m_floats->LastTop());
         if (ks.clear != Clear::None) by = m_floats->Cleared(ks.clear, by);
@@ -575,13 +581,11 @@ void Layouter::FlowFloat(Box* k, Lines& lines, Box* owner) {
         int fx = left ? l : r - mw;
         m_floats->Add(RECT{fx, by, fx + mw, by + mh}, left);
         Place(k, fx - m_ox, by - m_oy, owner);
-        placed = by - m_oy;
         for (Box* p = k->parent; p && p != m_bfcRoot; p = p->parent) p->keepsOut = true;
     } else {
         Place(k, left ? lines.x : lines.x + lines.width - mw, y, owner);
     }
-    (void)placed;
-    if (lines.started) {
+    if (lines.started && m_floats) {
         // The line being filled starts beside the new float.
         int l = 0, r = 0;
         m_floats->Span(lines.y + m_oy, lines.strutAbove + lines.strutBelow, lines.x + m_ox,
@@ -732,6 +736,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         if (narrowest && wraps) {
             // Every space and CJK character is a break: the line is only the current word.
             size_t i = 0;
+            bool first = true;
             while (i < n->text.size()) {
                 if (iswspace(n->text[i])) {
                     widest = std::max(widest, line);
@@ -739,13 +744,13 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
                     ++i;
                     continue;
                 }
-                size_t e = i + 1;
-                if (!IsCjk(n->text[i])) {
-                    while (e < n->text.size() && !iswspace(n->text[e]) && !IsCjk(n->text[e])) ++e;
-                } else {
+                if (!first) {
+                    // Words that meet without a space break there (CJK).
                     widest = std::max(widest, line);
                     line = 0;
                 }
+                first = false;
+                size_t e = WordEnd(n->text, i);
                 line += Measure(font, n->text.substr(i, e - i), &o);
                 i = e;
             }
@@ -778,9 +783,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
                 ++i;
                 continue;
             }
-            size_t e = i + 1;
-            if (!IsCjk(n->text[i]))
-                while (e < n->text.size() && !iswspace(n->text[e]) && !IsCjk(n->text[e])) ++e;
+            size_t e = WordEnd(n->text, i);
             line += Measure(font, (m_widthSpace && line > 0 ? L" " : L"") + n->text.substr(i, e - i), &o);
             m_widthSpace = false;
             i = e;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <cwchar>
+#include <cwctype>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,6 +26,30 @@ inline bool BlockLevel(const Style& s) {
 inline bool IsCjk(wchar_t c) {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
            (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x3000 && c <= 0x303F);
+}
+
+// Punctuation a line does not start with (closing marks), and that it does not end with (opening).
+inline bool NoBreakBefore(wchar_t c) {
+    return c && wcschr(L"\x3001\x3002\xFF0C\xFF1B\xFF1A\xFF1F\xFF01\xFF09\x300B\x300D\x300F\x3011\x3015\x3009"
+                       L"\x201D\x2019\x2026\x00B7,.;:!?)]}%", c);
+}
+inline bool NoBreakAfter(wchar_t c) {
+    return c && wcschr(L"\xFF08\x300A\x300C\x300E\x3010\x3014\x3008\x201C\x2018([{", c);
+}
+
+// The end of the unbreakable word that starts at t[i] (not white space): a run of other than CJK
+// characters, or one CJK character; closing punctuation stays with what it follows, opening
+// punctuation with what follows it.
+inline size_t WordEnd(const std::wstring& t, size_t i) {
+    size_t e = i;
+    for (;;) {
+        if (IsCjk(t[e])) ++e;
+        else
+            while (e < t.size() && !iswspace(t[e]) && !IsCjk(t[e])) ++e;
+        while (e < t.size() && NoBreakBefore(t[e])) ++e;
+        if (e < t.size() && !iswspace(t[e]) && NoBreakAfter(t[e - 1])) continue;
+        return e;
+    }
 }
 
 // Adjoining margins collapse to the largest positive plus the most negative.

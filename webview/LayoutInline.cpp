@@ -481,12 +481,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
             ++i;
             continue;
         }
-        size_t e = i;
-        if (IsCjk(text[i])) {
-            e = i + 1;
-        } else {
-            while (e < text.size() && !iswspace(text[e]) && !IsCjk(text[e])) ++e;
-        }
+        size_t e = WordEnd(text, i);
         bool space = lines.spacePending;
         lines.spacePending = false;
         emit(text.substr(i, e - i), space);
@@ -553,7 +548,6 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
             int extra = free * gap / gaps - given;
             given += extra;
             x += extra;
-            if (!it.atomic) it.w += 0;
         }
         xs[i] = x;
         x += it.w;

@@ -47,6 +47,7 @@ struct Box {
     int maxContent = -1;          // shrink-to-fit width, -1 until measured
     int minContent = -1;          // narrowest width without overflow, -1 until measured
     int laidForcedHeight = -1;    // the definite border-box height it was laid out at (-1: auto)
+    int laidAutoHeight = 0;       // the margin-box height its content wanted at that width
     int laidOrdinal = 0;          // list items: the number its marker showed
     // Its used margins after collapsing (its border box lies marginTop below its origin), whether
     // its top and bottom margins collapse through it (no content, no height), and the baselines

@@ -3,11 +3,13 @@
 // (the elements' border boxes in the page) from real pages loaded over loopback HTTP into a view.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Dom.h"
+#include "LayoutEngine.h"
 #include "Text.h"
 #include "View.h"
 #include "WebViewTestSupport.h"
@@ -468,4 +470,109 @@ TEST_F(WebViewFlowBoxes, WideFormattingContextsGoBelowFloatsTheyDoNotFitBeside) 
                         "<div id=wide style=\"overflow: hidden; width: 250px; height: 10px\"></div></div>");
     ASSERT_NE(nullptr, v);
     Check(v, {{"fits", 100, 0, 150, 10}, {"wide", 0, 40, 250, 10}});
+}
+
+TEST_F(WebViewFlowBoxes, WhiteSpaceModesAndJustifiedLines) {
+    std::string words;
+    for (int i = 0; i < 20; ++i) words += "<span id=j" + std::to_string(i) + ">word" + std::to_string(i) + "</span> ";
+    wkeWebView v = Page("p { margin: 0; width: 200px }",
+                        "<p id=pre style=\"white-space: pre\">a\nb\nc</p>"
+                        "<p id=nowrap style=\"white-space: nowrap\"><span id=nw>long long long long long long long long "
+                        "long</span></p>"
+                        "<p id=prewrap style=\"white-space: pre-wrap\">x  y\nz</p>"
+                        "<p id=preline style=\"white-space: pre-line\">x     y\nz</p>"
+                        "<p id=normal>a\nb\nc</p>"
+                        "<p id=just style=\"text-align: justify\">" + words + "</p>");
+    ASSERT_NE(nullptr, v);
+    struct Case {
+        const char* id;
+        int height;
+    } cases[] = {{"pre", 60}, {"nowrap", 20}, {"prewrap", 40}, {"preline", 40}, {"normal", 20}};
+    for (const Case& c : cases) {
+        RECT r{};
+        ASSERT_TRUE(BoxOf(v, c.id, &r)) << c.id;
+        EXPECT_EQ(c.height, r.bottom - r.top) << c.id;
+    }
+    RECT nw{};
+    ASSERT_TRUE(BoxOf(v, "nw", &nw));
+    EXPECT_GT(nw.right, 200);  // runs past its box rather than wrapping
+    // Justified: every line but the last ends at the right edge.
+    RECT first{}, just{};
+    ASSERT_TRUE(BoxOf(v, "j0", &first));
+    ASSERT_TRUE(BoxOf(v, "just", &just));
+    int right = 0, lines = 0;
+    for (int i = 0; i < 20; ++i) {
+        RECT r{};
+        std::string id = "j" + std::to_string(i);
+        ASSERT_TRUE(BoxOf(v, id.c_str(), &r)) << id;
+        if (r.top == first.top) right = std::max(right, (int)r.right);
+        if (r.left == just.left) ++lines;
+    }
+    EXPECT_GT(lines, 1);
+    EXPECT_NEAR(200, right, 1);
+}
+
+TEST_F(WebViewFlowBoxes, ChineseLinesBreakBetweenCharactersButNotBeforeClosingMarks) {
+    // Four characters fit on a line; the comma after the fourth may not start the next one.
+    wkeWebView v = Page("p { margin: 0; width: 64px; font-size: 16px }",
+                        "<p id=p>\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87\xEF\xBC\x8C\xE4\xB8\xAD\xE6\x96\x87</p>");
+    ASSERT_NE(nullptr, v);
+    webview::Box* p = RenderBox(v, "p");
+    ASSERT_NE(nullptr, p);
+    std::vector<const webview::PaintItem*> texts;
+    for (const webview::PaintItem& it : p->items)
+        if (it.kind == webview::PaintItem::Text) texts.push_back(&it);
+    ASSERT_FALSE(texts.empty());
+    int lines = 0;
+    for (const webview::PaintItem* t : texts) {
+        ASSERT_FALSE(t->text.empty());
+        if (t->rc.left != texts[0]->rc.left) continue;  // not at a line's start
+        ++lines;
+        EXPECT_NE(L'\xFF0C', t->text[0]);
+    }
+    EXPECT_EQ(2, lines);
+    for (const webview::PaintItem* t : texts) EXPECT_LE(t->rc.right, p->border.right);
+}
+
+TEST_F(WebViewFlowBoxes, TenThousandFloatsFillRowAfterRow) {
+    std::string body;
+    for (int i = 0; i < 10000; ++i) body += "<div id=f" + std::to_string(i) + " class=f></div>";
+    wkeWebView v = Page(".f { float: left; width: 10px; height: 10px }", body + "<p id=after style=\"clear: left\">x</p>");
+    ASSERT_NE(nullptr, v);
+    size_t before = v->render.laidOut;
+    wkeResize(v, 800, 500);  // a full layout of the page
+    wkeRepaintIfNeededAfterInterval(v);
+    EXPECT_LE(v->render.laidOut - before, 10000u + 10);
+    // Eighty to a row: the last one in the last row's last place, the cleared paragraph below.
+    Check(v, {{"f0", 0, 0, 10, 10}, {"f81", 10, 10, 10, 10}, {"f9999", 790, 1240, 10, 10}});
+    RECT after{};
+    ASSERT_TRUE(BoxOf(v, "after", &after));
+    EXPECT_EQ(1250, after.top);
+}
+
+// What tables and flex boxes ask of a box: its intrinsic widths, and a layout at a given size.
+TEST_F(WebViewFlowBoxes, BoxesLaidOutAtAGivenSizeForTablesAndFlexBoxes) {
+    wkeWebView v = Page("#cell { padding: 5px; border: 1px solid #000 } p { margin: 0 }",
+                        "<div id=cell><p>text <span id=w>widestword</span></p><p>another line</p></div>"
+                        "<span id=line style=\"white-space: nowrap\">text widestword</span>");
+    ASSERT_NE(nullptr, v);
+    webview::Box* cell = RenderBox(v, "cell");
+    ASSERT_NE(nullptr, cell);
+    RECT word{}, line{};
+    ASSERT_TRUE(BoxOf(v, "w", &word));
+    ASSERT_TRUE(BoxOf(v, "line", &line));
+    webview::Layouter l(v->render, v->doc, v->memDc, v->fonts, true);
+    EXPECT_EQ(word.right - word.left + 12, l.MinContent(cell));
+    EXPECT_EQ(line.right - line.left + 12, l.MaxContent(cell));
+
+    // The height its content wants, then stretched; asked again, neither is laid out anew.
+    EXPECT_EQ(52, l.Sized(cell, 200, -1));
+    EXPECT_EQ(200, cell->border.right - cell->border.left);
+    EXPECT_EQ(90, l.Sized(cell, 200, 90));
+    EXPECT_EQ(90, cell->border.bottom - cell->border.top);
+    size_t before = v->render.laidOut;
+    EXPECT_EQ(52, l.Sized(cell, 200, -1));
+    EXPECT_EQ(90, l.Sized(cell, 200, 90));
+    EXPECT_EQ(before, v->render.laidOut);
+    EXPECT_EQ(90, cell->border.bottom - cell->border.top);
 }

@@ -543,11 +543,13 @@ TEST_F(WebViewFlowBoxes, TenThousandFloatsFillRowAfterRow) {
     wkeResize(v, 800, 500);  // a full layout of the page
     wkeRepaintIfNeededAfterInterval(v);
     EXPECT_LE(v->render.laidOut - before, 10000u + 10);
-    // Eighty to a row: the last one in the last row's last place, the cleared paragraph below.
-    Check(v, {{"f0", 0, 0, 10, 10}, {"f81", 10, 10, 10, 10}, {"f9999", 790, 1240, 10, 10}});
+    // Seventy-eight to a row beside the scroll bar (783 pixels): the last one in the 129th row's
+    // sixteenth place, the cleared paragraph below that row.
+    ASSERT_TRUE(v->scrolling.barV);
+    Check(v, {{"f0", 0, 0, 10, 10}, {"f81", 30, 10, 10, 10}, {"f9999", 150, 1280, 10, 10}});
     RECT after{};
     ASSERT_TRUE(BoxOf(v, "after", &after));
-    EXPECT_EQ(1250, after.top);
+    EXPECT_EQ(1290, after.top);
 }
 
 // What tables and flex boxes ask of a box: its intrinsic widths, and a layout at a given size.

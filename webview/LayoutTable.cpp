@@ -230,8 +230,13 @@ TableGrid& Layouter::Grid(Box* table) {
             int col = 0;
             for (Box* cell : pending[i].cells) {
                 while (col < int(busy.size()) && busy[col] > r) ++col;
-                int colSpan = std::max(1, std::min(1000, IntAttr(cell, "colspan", 1)));
-                int rowSpan = IntAttr(cell, "rowspan", 1);
+                if (!cell->spansRead) {
+                    cell->colSpanAttr = IntAttr(cell, "colspan", 1);
+                    cell->rowSpanAttr = IntAttr(cell, "rowspan", 1);
+                    cell->spansRead = true;
+                }
+                int colSpan = std::max(1, std::min(1000, cell->colSpanAttr));
+                int rowSpan = cell->rowSpanAttr;
                 if (rowSpan <= 0) rowSpan = rowSpan == 0 ? count - i : 1;
                 rowSpan = std::max(1, std::min(rowSpan, count - i));
                 if (int(busy.size()) < col + colSpan) busy.resize(col + colSpan, 0);
@@ -606,14 +611,17 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         c.height = Sized(c.box, std::max(0, boxW), -1);
         s.width = w, s.height = h, s.minHeight = minH, s.maxHeight = maxH, s.minWidth = minW, s.maxWidth = maxW;
         const Edges p = s.padding.Resolve(width);
-        if (!FirstBaseline(c.box, m_dc, ascents, &c.baseline)) c.baseline = c.height - p.bottom - b.bottom;
+        const bool onBaseline = s.verticalAlign != VerticalAlign::Top && s.verticalAlign != VerticalAlign::Middle &&
+                                s.verticalAlign != VerticalAlign::Bottom;
+        // Only cells on the row's baseline need theirs (a walk over what they drew).
+        if (onBaseline && !FirstBaseline(c.box, m_dc, ascents, &c.baseline))
+            c.baseline = c.height - p.bottom - b.bottom;
         if (s.height.kind == Length::Px) {
             // Without a standards doctype a cell's height counts its padding and borders.
             int spec = int(s.height.value) + (s.borderBox || quirks ? 0 : p.top + p.bottom + b.top + b.bottom);
             c.least = spec;
         }
-        if (s.verticalAlign != VerticalAlign::Top && s.verticalAlign != VerticalAlign::Middle &&
-            s.verticalAlign != VerticalAlign::Bottom) {
+        if (onBaseline) {
             above[c.row] = std::max(above[c.row], c.baseline);
             if (c.rowSpan == 1) below[c.row] = std::max(below[c.row], c.height - c.baseline);
         }

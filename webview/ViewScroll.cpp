@@ -438,6 +438,27 @@ bool NoteChange(WvView* v, dom_node* node) {
     return false;
 }
 
+bool MoveHover(WvView* v, dom_node* n) {
+    Cascade& styles = v->render.Styles();
+    bool tracked = !v->dirty;
+    if (tracked && styles.UsesHover() && styles.Hover() != n) {
+        // The elements whose hover state changes: the two ancestor chains below their common
+        // part; the outermost of each holds what its restyle can touch.
+        std::vector<dom_node*> a, b;
+        for (dom_node* x = styles.Hover(); x; x = ParentOf(x))
+            if (IsElement(x)) a.push_back(x);
+        for (dom_node* x = n; x; x = ParentOf(x))
+            if (IsElement(x)) b.push_back(x);
+        while (!a.empty() && !b.empty() && a.back() == b.back()) a.pop_back(), b.pop_back();
+        for (auto* chain : {&a, &b})
+            if (!chain->empty()) tracked = NoteChange(v, chain->back()) && tracked;
+    }
+    if (!v->render.SetHover(n)) return false;
+    v->needLayout = true;
+    if (!tracked) v->dirty = true;
+    return true;
+}
+
 bool TakeChangeDamage(WvView* v) {
     PageScroll& s = v->scrolling;
     bool ok = !v->dirty && !s.untracked && !s.changes.empty() && v->page.canvas == s.canvasBefore;

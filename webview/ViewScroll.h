@@ -95,6 +95,9 @@ void ScrollIntoView(WvView* v, dom_node* n);
 // Before the render tree takes a change under node: notes what it may touch. False when that
 // is not known (the whole view is painted again).
 bool NoteChange(WvView* v, dom_node* node);
+// Moves :hover to n (RenderTree::SetHover), noting the elements whose state changes; true when
+// boxes were restyled (the page is laid out again before the next repaint).
+bool MoveHover(WvView* v, dom_node* n);
 // After the layout: adds what the noted changes touched to the damage; false when that is not
 // known, or a change reached beyond what was noted (the whole view is painted again).
 bool TakeChangeDamage(WvView* v);

@@ -6,6 +6,7 @@
 // stand-in, read back from the view's picture and its hit testing.
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -340,7 +341,8 @@ TEST_F(WebViewScroll, RepaintingAfterScrollsAndChangesMatchesAFullPaint) {
 }
 
 TEST_F(WebViewScroll, ChangesRepaintOnlyWhatTheyTouch) {
-    wkeWebView v = LoadPage("<html><body style=\"margin:0\"><div id=note style=\"height:60px\"><p id=t "
+    wkeWebView v = LoadPage("<html><head><style>#r24:hover { background-color: #0000ff !important }</style></head>"
+                            "<body style=\"margin:0\"><div id=note style=\"height:60px\"><p id=t "
                             "style=\"margin:0\">some text</p></div><table style=\"width:300px;height:40px\"><tr><td id=c1>a</td>"
                             "<td id=c2>b</td></tr><tr><td>c</td><td>d</td></tr></table>" + Rows(kRows) + "</body></html>");
     Run(v, "scrollTo(0, 1000);");
@@ -348,7 +350,9 @@ TEST_F(WebViewScroll, ChangesRepaintOnlyWhatTheyTouch) {
     const struct {
         const char* what;
         const char* script;
-        const char* area;  // the element whose box is painted again; null: the whole view; "": any
+        // The element whose box is painted again; null: the whole view; "": any; "-": nothing.
+        const char* area;
+        const char* hover; // the element the mouse moves onto (after the script)
     } cases[] = {
         {"a row's colour", "document.getElementById('r20').style.backgroundColor = '#ff0000';", "r20"},
         {"a row's class, twice", "var e = document.getElementById('r21'); e.className = 'x'; e.className = 'y';", "r21"},
@@ -358,15 +362,34 @@ TEST_F(WebViewScroll, ChangesRepaintOnlyWhatTheyTouch) {
         {"the text again, not scrolled", "document.getElementById('t').textContent = 'some text';", "t"},
         {"a table cell wider: the columns move", "document.getElementById('c1').textContent = 'a longer text';", ""},
         {"a table cell's colour", "document.getElementById('c2').style.backgroundColor = '#00ff00';", ""},
+        {"the mouse onto a row with a hover style", "scrollTo(0, 1200);", nullptr, "r24"},
+        {"the mouse moved again, still over it: nothing to paint", "", "-", "r24"},
+        {"the mouse off it onto another row", "", "r24 r26", "r26"},
+        {"and back onto it", "", "r24 r26", "r24"},
     };
     for (const auto& c : cases) {
         Run(v, c.script);
+        if (c.hover) {
+            RECT h = Box(v, c.hover);
+            wkeFireMouseEvent(v, WM_MOUSEMOVE, h.left + 5 + (int)(&c - cases), h.top + 5 - v->scrollY, 0);
+        }
+        if (c.area && !strcmp(c.area, "-")) {
+            EXPECT_FALSE(wkeRepaintIfNeededAfterInterval(v)) << c.what;
+            continue;
+        }
         ASSERT_TRUE(wkeRepaintIfNeededAfterInterval(v)) << c.what;
         RECT changed{}, expected{0, 0, 400, 300};
         wkeGetRepaintedRect(v, &changed);
         if (c.area && !*c.area) expected = changed;
         else if (c.area) {
-            expected = Box(v, c.area);
+            // One element, or the box around two ("a b").
+            std::string names = c.area;
+            size_t gap = names.find(' ');
+            expected = Box(v, names.substr(0, gap).c_str());
+            if (gap != std::string::npos) {
+                RECT other = Box(v, names.substr(gap + 1).c_str());
+                UnionRect(&expected, &expected, &other);
+            }
             OffsetRect(&expected, -v->scrollX, -v->scrollY);
         }
         EXPECT_TRUE(EqualRect(&expected, &changed))
@@ -374,9 +397,10 @@ TEST_F(WebViewScroll, ChangesRepaintOnlyWhatTheyTouch) {
         std::vector<uint32_t> partial = Picture(v);
         EXPECT_TRUE(partial == FullPicture(v)) << c.what;
     }
+    EXPECT_EQ(RGB(0, 0, 255), PixelAt(v, 10, Box(v, "r24").top + 10 - v->scrollY));
+    EXPECT_EQ(RowColor(26), PixelAt(v, 10, Box(v, "r26").top + 10 - v->scrollY));
     Run(v, "scrollTo(0, 1000);");
-    ASSERT_LT(Box(v, "r20").top, 1200);
-    EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 10, Box(v, "r20").top + 10 - 1000));
+    EXPECT_EQ(RGB(255, 0, 0), PixelAt(v, 10, Box(v, "r20").top + 10 - v->scrollY));
 }
 
 namespace {

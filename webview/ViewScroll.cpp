@@ -203,11 +203,17 @@ void LayOutPage(WvView* v) {
         LayOut(v->render, v->doc, ClientWidth(v), v->memDc, v->fonts, &v->page, v->page);
         MeasureDocument(v);
         if (TooSmallForBars(v)) break;
-        bool needV = s.docHeight > v->height;
-        bool needH = s.docWidth > v->width - (needV ? kBarSize : 0);
-        if (needH && !needV) needV = s.docHeight > v->height - kBarSize;
+        const Box* root = v->render.Root();
+        Overflow ox = root ? ViewportStyle(root).overflowX : Overflow::Visible;
+        Overflow oy = root ? ViewportStyle(root).overflowY : Overflow::Visible;
+        auto wants = [](Overflow o, int content, int room) {
+            return o == Overflow::Scroll || (o != Overflow::Hidden && content > room);
+        };
+        bool needV = wants(oy, s.docHeight, v->height);
+        bool needH = wants(ox, s.docWidth, v->width - (needV ? kBarSize : 0));
+        if (needH && !needV) needV = wants(oy, s.docHeight, v->height - kBarSize);
         // A page that needs the bar only at the narrower width keeps it rather than flip forever.
-        if (pass > 0 && s.barV) needV = true;
+        if (pass > 0 && s.barV && oy != Overflow::Hidden) needV = true;
         s.barH = needH;
         if (needV == s.barV) break;
         s.barV = needV;
@@ -231,6 +237,12 @@ bool ScrollPageTo(WvView* v, int x, int y) {
 }
 
 bool ScrollPage(WvView* v, int dx, int dy) {
+    // A page whose overflow is hidden scrolls only when its scripts say so.
+    if (const Box* root = v->render.Root()) {
+        const Style& s = ViewportStyle(root);
+        if (s.overflowX == Overflow::Hidden) dx = 0;
+        if (s.overflowY == Overflow::Hidden) dy = 0;
+    }
     return ScrollPageTo(v, v->scrollX + dx, v->scrollY + dy);
 }
 

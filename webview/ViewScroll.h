@@ -75,7 +75,9 @@ bool OnPageBar(const WvView* v, int x, int y);
 // Copies the page's scroll into the root box, clamped to the page.
 void SyncPageScroll(WvView* v);
 
+// By the user (keys, wheel): not along an axis whose overflow the page hides.
 bool ScrollPage(WvView* v, int dx, int dy);
+// To a place (scripts, the bars), kept within the page.
 bool ScrollPageTo(WvView* v, int x, int y);
 // The wheel over (x, y): a clipping box under it first, the page once the box is at its end.
 bool WheelScroll(WvView* v, int x, int y, int delta, unsigned flags);

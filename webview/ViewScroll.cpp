@@ -425,9 +425,18 @@ void ListOwnersBelow(const Box* b, std::vector<const Box*>& out) {
 
 }  // namespace
 
+// Past this many changes before a layout, the whole view is painted again: cheaper than the
+// bookkeeping.
+const size_t kMaxNotedChanges = 32;
+
 bool NoteChange(WvView* v, dom_node* node) {
     PageScroll& s = v->scrolling;
     if (s.untracked) return false;
+    if (s.changes.size() >= kMaxNotedChanges) {
+        s.untracked = true;
+        s.changes.clear();
+        return false;
+    }
     Box* b = BoxUnder(v, node);
     const Box* owner = b && b->ownsList ? b : b ? Container(b) : nullptr;
     ChangeRecord r;
@@ -492,7 +501,9 @@ bool TakeChangeDamage(WvView* v) {
             break;
         }
         const Box* nearest = v->render.BoxOf(r.chain[0].node);
-        ListOwnersBelow(nearest, expected);
+        bool walked = false;
+        for (size_t j = 0; j < k && !walked; ++j) walked = s.changes[j].chain[0].box == nearest;
+        if (!walked) ListOwnersBelow(nearest, expected);
         if (changed < 0) {
             rects.push_back(r.before);
             rects.push_back(DocumentExtent(nearest));

@@ -44,8 +44,20 @@ inline POINT HitOrigin(const Box* owner, const HitBox& h, int x, int y) {
     return POINT{x - owner->scroll.x, y - owner->scroll.y};
 }
 
+// Whether b clips (and scrolls) its overflow. The root's overflow is the page's; so is the body's
+// when the root has none of its own (as browsers take it for the viewport).
 inline bool Clips(const Box* b) {
-    return b->parent && (b->style.ClipsX() || b->style.ClipsY());
+    if (!b->parent || !(b->style.ClipsX() || b->style.ClipsY())) return false;
+    const Box* p = b->parent;
+    return p->parent || b->tag != "body" || p->style.ClipsX() || p->style.ClipsY();
+}
+
+// The page's overflow: the root's, else the body's.
+inline const Style& ViewportStyle(const Box* root) {
+    if (root->style.ClipsX() || root->style.ClipsY()) return root->style;
+    for (auto& c : root->children)
+        if (c->element && c->tag == "body") return c->style;
+    return root->style;
 }
 
 // A list owner's padding box in its own coordinates.

@@ -748,7 +748,7 @@ bool wkeFireMouseEvent(wkeWebView v, unsigned int message, int x, int y, unsigne
         if (hit != v->hoverNode) {
             NodeRef old = NodeRef::Share(v->hoverNode);
             Hold(v->hoverNode, hit);
-            if (v->render.SetHover(hit)) MarkLayout(v);
+            MoveHover(v, hit);
             DispatchMouse(v, old.get(), "mouseout", x, y, 0, flags, 0, hit);
             if (ViewAlive(v)) DispatchMouse(v, hit, "mouseover", x, y, 0, flags, 0, old.get());
         }

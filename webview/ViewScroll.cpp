@@ -218,10 +218,16 @@ void LayOutPage(WvView* v) {
         LayOut(v->render, v->doc, ClientWidth(v), v->memDc, v->fonts, &v->page, v->page, ClientHeight(v));
         MeasureDocument(v);
         if (TooSmallForBars(v) || pass == 3) break;
-        bool needV = s.docHeight > ClientHeight(v);
-        bool needH = s.docWidth > ClientWidth(v);
+        const Box* root = v->render.Root();
+        Overflow ox = root ? ViewportStyle(root).overflowX : Overflow::Visible;
+        Overflow oy = root ? ViewportStyle(root).overflowY : Overflow::Visible;
+        auto wants = [](Overflow o, int content, int room) {
+            return o == Overflow::Scroll || (o != Overflow::Hidden && content > room);
+        };
+        bool needV = wants(oy, s.docHeight, ClientHeight(v));
+        bool needH = wants(ox, s.docWidth, ClientWidth(v));
         // A page that needs the bar only at the narrower width keeps it rather than flip forever.
-        if (pass > 1 && s.barV) needV = true;
+        if (pass > 1 && s.barV && oy != Overflow::Hidden) needV = true;
         if (needV == s.barV && needH == s.barH) break;
         s.barV = needV;
         s.barH = needH;
@@ -245,6 +251,12 @@ bool ScrollPageTo(WvView* v, int x, int y) {
 }
 
 bool ScrollPage(WvView* v, int dx, int dy) {
+    // A page whose overflow is hidden scrolls only when its scripts say so.
+    if (const Box* root = v->render.Root()) {
+        const Style& s = ViewportStyle(root);
+        if (s.overflowX == Overflow::Hidden) dx = 0;
+        if (s.overflowY == Overflow::Hidden) dy = 0;
+    }
     return ScrollPageTo(v, v->scrollX + dx, v->scrollY + dy);
 }
 
@@ -427,9 +439,18 @@ void ListOwnersBelow(const Box* b, std::vector<const Box*>& out) {
 
 }  // namespace
 
+// Past this many changes before a layout, the whole view is painted again: cheaper than the
+// bookkeeping.
+const size_t kMaxNotedChanges = 32;
+
 bool NoteChange(WvView* v, dom_node* node) {
     PageScroll& s = v->scrolling;
     if (s.untracked) return false;
+    if (s.changes.size() >= kMaxNotedChanges) {
+        s.untracked = true;
+        s.changes.clear();
+        return false;
+    }
     Box* b = BoxUnder(v, node);
     const Box* owner = b && b->ownsList ? b : b ? Container(b) : nullptr;
     ChangeRecord r;
@@ -450,6 +471,27 @@ bool NoteChange(WvView* v, dom_node* node) {
     s.untracked = true;
     s.changes.clear();
     return false;
+}
+
+bool MoveHover(WvView* v, dom_node* n) {
+    Cascade& styles = v->render.Styles();
+    bool tracked = !v->dirty;
+    if (tracked && styles.UsesHover() && styles.Hover() != n) {
+        // The elements whose hover state changes: the two ancestor chains below their common
+        // part; the outermost of each holds what its restyle can touch.
+        std::vector<dom_node*> a, b;
+        for (dom_node* x = styles.Hover(); x; x = ParentOf(x))
+            if (IsElement(x)) a.push_back(x);
+        for (dom_node* x = n; x; x = ParentOf(x))
+            if (IsElement(x)) b.push_back(x);
+        while (!a.empty() && !b.empty() && a.back() == b.back()) a.pop_back(), b.pop_back();
+        for (auto* chain : {&a, &b})
+            if (!chain->empty()) tracked = NoteChange(v, chain->back()) && tracked;
+    }
+    if (!v->render.SetHover(n)) return false;
+    v->needLayout = true;
+    if (!tracked) v->dirty = true;
+    return true;
 }
 
 bool TakeChangeDamage(WvView* v) {
@@ -473,7 +515,9 @@ bool TakeChangeDamage(WvView* v) {
             break;
         }
         const Box* nearest = v->render.BoxOf(r.chain[0].node);
-        ListOwnersBelow(nearest, expected);
+        bool walked = false;
+        for (size_t j = 0; j < k && !walked; ++j) walked = s.changes[j].chain[0].box == nearest;
+        if (!walked) ListOwnersBelow(nearest, expected);
         if (changed < 0) {
             rects.push_back(r.before);
             rects.push_back(DocumentExtent(nearest));

@@ -75,7 +75,9 @@ bool OnPageBar(const WvView* v, int x, int y);
 // Copies the page's scroll into the root box, clamped to the page.
 void SyncPageScroll(WvView* v);
 
+// By the user (keys, wheel): not along an axis whose overflow the page hides.
 bool ScrollPage(WvView* v, int dx, int dy);
+// To a place (scripts, the bars), kept within the page.
 bool ScrollPageTo(WvView* v, int x, int y);
 // The wheel over (x, y): a clipping box under it first, the page once the box is at its end.
 bool WheelScroll(WvView* v, int x, int y, int delta, unsigned flags);
@@ -95,6 +97,9 @@ void ScrollIntoView(WvView* v, dom_node* n);
 // Before the render tree takes a change under node: notes what it may touch. False when that
 // is not known (the whole view is painted again).
 bool NoteChange(WvView* v, dom_node* node);
+// Moves :hover to n (RenderTree::SetHover), noting the elements whose state changes; true when
+// boxes were restyled (the page is laid out again before the next repaint).
+bool MoveHover(WvView* v, dom_node* n);
 // After the layout: adds what the noted changes touched to the damage; false when that is not
 // known, or a change reached beyond what was noted (the whole view is painted again).
 bool TakeChangeDamage(WvView* v);

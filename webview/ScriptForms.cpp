@@ -7,6 +7,7 @@
 
 #include "Forms.h"
 #include "Script.h"
+#include "ScriptNatives.h"
 #include "Text.h"
 #include "View.h"
 
@@ -178,12 +179,7 @@ const struct {
 }  // namespace
 
 void PushFormNatives(duk_context* ctx) {
-    duk_push_object(ctx);
-    for (const auto& n : kNatives) {
-        duk_push_c_function(ctx, Native, DUK_VARARGS);
-        duk_set_magic(ctx, -1, n.op);
-        duk_put_prop_string(ctx, -2, n.name);
-    }
+    PushNativeTable(ctx, kNatives, Native);
 }
 
 }  // namespace webview

@@ -10,6 +10,7 @@
 #include "Net.h"
 #include "Script.h"
 #include "ScriptLimits.h"
+#include "ScriptNatives.h"
 #include "Text.h"
 #include "View.h"
 #include "WebSocket.h"
@@ -220,12 +221,7 @@ void InstallNetBindings(duk_context* ctx) {
         duk_pop_2(ctx);
         return;
     }
-    duk_push_object(ctx);                            // stash fn NN
-    for (const auto& n : kNatives) {
-        duk_push_c_function(ctx, Native, DUK_VARARGS);
-        duk_set_magic(ctx, -1, n.op);
-        duk_put_prop_string(ctx, -2, n.name);
-    }
+    PushNativeTable(ctx, kNatives, Native);          // stash fn NN
     duk_push_global_object(ctx);                     // stash fn NN G
     if (duk_pcall(ctx, 2) != 0) {                    // stash entries
         Log(ScriptOf(ctx)->View(), std::string("net prelude: ") + duk_safe_to_string(ctx, -1));

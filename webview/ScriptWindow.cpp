@@ -9,6 +9,7 @@
 
 #include "Script.h"
 #include "ScriptDom.h"
+#include "ScriptNatives.h"
 #include "Text.h"
 #include "View.h"
 #include "ViewScroll.h"
@@ -238,12 +239,7 @@ const struct {
 }  // namespace
 
 void PushWindowNatives(duk_context* ctx) {
-    duk_push_object(ctx);
-    for (const auto& n : kNatives) {
-        duk_push_c_function(ctx, Native, DUK_VARARGS);
-        duk_set_magic(ctx, -1, n.op);
-        duk_put_prop_string(ctx, -2, n.name);
-    }
+    PushNativeTable(ctx, kNatives, Native);
 }
 
 }  // namespace webview

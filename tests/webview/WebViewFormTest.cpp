@@ -23,16 +23,7 @@ protected:
         SetKeys(false, false);
         ViewFixture::TearDown();
     }
-    // The border box of the element with this id, in view coordinates (the page is not scrolled).
-    RECT BoxOf(wkeWebView v, const char* id) {
-        RECT rc{};
-        dom_node* n = v->doc.ElementById(id);
-        EXPECT_NE(nullptr, n) << id;
-        if (n) {
-            EXPECT_TRUE(webview::NodeBox(v, n, &rc)) << id;
-        }
-        return rc;
-    }
+    RECT BoxOf(wkeWebView v, const char* id) { return ElementBox(v, id); }
     void ClickOn(wkeWebView v, const char* id) {
         RECT rc = BoxOf(v, id);
         Click(v, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);

@@ -72,15 +72,7 @@ protected:
         EXPECT_TRUE(LoadAndWait(v, m_sc->Url("/page.html")));
         return v;
     }
-    RECT Box(wkeWebView v, const char* id) {
-        RECT r{};
-        dom_node* n = v->doc.ElementById(id);
-        EXPECT_NE(nullptr, n) << id;
-        if (n) {
-            EXPECT_TRUE(webview::NodeBox(v, n, &r)) << id;
-        }
-        return r;
-    }
+    RECT Box(wkeWebView v, const char* id) { return ElementBox(v, id); }
     const webview::Style* StyleOf(wkeWebView v, const char* id) {
         PixelAt(v, 0, 0);  // styled and laid out
         dom_node* n = v->doc.ElementById(id);

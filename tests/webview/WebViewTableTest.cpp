@@ -33,16 +33,7 @@ protected:
         return "<!DOCTYPE html><html><head><style>body { margin: 0 } " + style + "</style></head><body>" + body +
                "</body></html>";
     }
-    // The border box of the element with that id, in document coordinates.
-    RECT Box(wkeWebView v, const char* id) {
-        RECT r{};
-        dom_node* n = v->doc.ElementById(id);
-        EXPECT_NE(nullptr, n) << id;
-        if (n) {
-            EXPECT_TRUE(webview::NodeBox(v, n, &r)) << id;
-        }
-        return r;
-    }
+    RECT Box(wkeWebView v, const char* id) { return ElementBox(v, id); }
     static std::string Block(int w, int h, const char* id = nullptr) {
         std::string s = "<div";
         if (id) s += std::string(" id=") + id;

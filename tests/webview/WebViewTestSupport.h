@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "StandIn.h"
+#include "View.h"
 #include "webview.h"
 
 namespace webtest {
@@ -216,6 +217,16 @@ protected:
     COLORREF PixelAt(wkeWebView v, int x, int y) {
         wkeRepaintIfNeededAfterInterval(v);
         return ::GetPixel(wkeGetViewDC(v), x, y);
+    }
+    // The border box of the element with that id, in view coordinates; a failure when it has none.
+    RECT ElementBox(wkeWebView v, const char* id) {
+        RECT r{};
+        dom_node* n = v->doc.ElementById(id);
+        EXPECT_NE(nullptr, n) << id;
+        if (n) {
+            EXPECT_TRUE(webview::NodeBox(v, n, &r)) << id;
+        }
+        return r;
     }
 
     std::vector<wkeWebView> m_views;

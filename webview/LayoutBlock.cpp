@@ -160,6 +160,10 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         if (usedWidth) *usedWidth = n->laidUsed;
         return n->laidAutoHeight;
     }
+    if ((s.display == Display::Table || s.display == Display::InlineTable) && n->tableGrid) {
+        int kept = TableKept(n, key, forceH, usedWidth);
+        if (kept >= 0) return kept;
+    }
     ++m_tree.laidOut;
     if (IsFormControl(n)) return LayOutFormControlBlock(n, cbWidth, m_dc, m_fonts, usedWidth);
     n->items.clear();

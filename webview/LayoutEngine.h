@@ -96,7 +96,8 @@ private:
 std::wstring MarkerText(ListStyle style, int ordinal);
 // Runs of white space as one space.
 std::wstring CollapseSpaces(const std::wstring& s);
-struct TableGrid;  // LayoutTable.cpp
+struct TableGrid;      // LayoutTable.cpp
+struct TableCellSlot;  // LayoutTable.cpp
 
 // One line's worth of inline items, placed when the line is complete.
 struct LineItem {
@@ -155,6 +156,10 @@ public:
     // width avail (shrink-to-fit unless its width is set; never below its columns' minimum).
     int TableMinContent(Box* n);
     int TableWidth(Box* n, int avail);
+    // A table whose last layout still holds but for some changed rows: lays out those rows' cells
+    // and puts them in its list in place of the old ones. Returns its margin box's height, or -1
+    // when the table must be laid out in full.
+    int TableKept(Box* n, int key, int forceHeight, int* used);
 
     // Intrinsic widths of a box's margin box: on one line (max), and the narrowest it can be without
     // overflowing (min: its widest word or atomic inline). Remembered until its subtree changes.
@@ -264,6 +269,10 @@ private:
     POINT m_shift{0, 0};        // the relative offsets of the inline elements being walked
     // The tables measured in this pass, their columns' widths (LayoutTable.cpp).
     TableGrid& Grid(Box* table);
+    bool SizeCell(TableGrid& g, TableCellSlot& c, int boxW, int width, bool quirks,
+                  std::unordered_map<HFONT, int>& ascents);
+    bool PlaceCell(TableGrid& g, TableCellSlot& c, const std::vector<int>& X, const std::vector<int>& Y,
+                   const std::vector<int>& above, Box* owner);
     std::unordered_map<const Box*, std::shared_ptr<TableGrid>> m_tables;
     // Sized's definite border-box size for the next Block call (-1: none).
     int m_forceWidth = -1, m_forceHeight = -1;

@@ -23,6 +23,7 @@
 namespace webview {
 
 class Document;
+struct TableGrid;  // LayoutTable.cpp
 
 struct Box {
     dom_node* node = nullptr;  // referenced
@@ -79,6 +80,9 @@ struct Box {
     // scrollHeight); their extent stays their border box.
     POINT scroll{0, 0};
     SIZE contentSize{0, 0};
+    // Tables: the grid and row geometry of the last layout, for a pass that re-lays only the
+    // rows that changed (LayoutTable.cpp).
+    std::shared_ptr<TableGrid> tableGrid;
 
     ~Box();
 };

@@ -136,6 +136,15 @@ void Canvas::Fill(const RECT& rIn, uint32_t argb) {
         return;
     }
     GdiFlush();
+    if (a >= 255) {
+        // Opaque: the colour as it is, the pixels' top bytes kept.
+        const uint32_t rgb = argb & 0xFFFFFFu;
+        for (int y = r.top; y < r.bottom; ++y) {
+            uint32_t* row = Row(y);
+            for (int x = r.left; x < r.right; ++x) row[x] = (row[x] & 0xFF000000u) | rgb;
+        }
+        return;
+    }
     for (int y = r.top; y < r.bottom; ++y) {
         uint32_t* row = Row(y);
         for (int x = r.left; x < r.right; ++x) row[x] = Mix(row[x], argb, a);

@@ -274,6 +274,7 @@ private:
     bool PlaceCell(TableGrid& g, TableCellSlot& c, const std::vector<int>& X, const std::vector<int>& Y,
                    const std::vector<int>& above, Box* owner);
     std::unordered_map<const Box*, std::shared_ptr<TableGrid>> m_tables;
+    std::vector<int> m_xs;  // Flush: the items' left edges on the line being placed
     // Sized's definite border-box size for the next Block call (-1: none).
     int m_forceWidth = -1, m_forceHeight = -1;
 };

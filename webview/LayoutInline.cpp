@@ -502,6 +502,8 @@ void Layouter::Add(LineItem item, Lines& lines, Box* owner) {
         }
     }
     lines.cursor += item.w;
+    // A line's items are many small ones: room for a line's worth at once, not grown one by one.
+    if (lines.items.capacity() == 0) lines.items.reserve(16);
     lines.items.push_back(std::move(item));
 }
 
@@ -538,7 +540,8 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
     int gaps = 0;
     if (lines.align == Align::Justify && !last && free > 0)
         for (size_t i = 1; i < lines.items.size(); ++i) gaps += lines.items[i].spaces;
-    std::vector<int> xs(lines.items.size() + 1);
+    std::vector<int>& xs = m_xs;  // used up before the floats below may flush lines of their own
+    xs.assign(lines.items.size() + 1, 0);
     int x = lines.left + shift + lines.lead;
     int given = 0, gap = 0;
     for (size_t i = 0; i < lines.items.size(); ++i) {

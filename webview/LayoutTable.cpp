@@ -640,6 +640,7 @@ Box* k = c.box;
         owner->items.push_back(std::move(d));
     }
     POINT at{box.left, box.top + shift};
+    const size_t entry = owner->items.size();
     Place(k, at.x, at.y, owner);
     OffsetRect(&geometry, -at.x, -at.y);
     OffsetRect(&paint, -at.x, -at.y);
@@ -658,6 +659,9 @@ Box* k = c.box;
         UnionRect(&extent, &extent, &r);
     }
     k->extent = extent;
+    // Painting passes the thousands of cells out of sight by their entries alone.
+    owner->items[entry].rc = extent;
+    OffsetRect(&owner->items[entry].rc, at.x, at.y);
     return EqualRect(&extent, &paint) != FALSE;
 }
 

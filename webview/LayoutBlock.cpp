@@ -648,14 +648,18 @@ void Layouter::LayOutPositioned(const RECT& padding, std::vector<OutOfFlow>& lis
 
 void Layouter::ImageSize(Box* n, int avail, int* w, int* h) {
     const Style& s = n->style;
-    std::string src;
-    int natW = 0, natH = 0, image = -1;
-    if (GetAttr(n->node, "src", &src) && !Trim(src).empty()) {
-        image = m_doc.ImageFor(ResolveUrl(m_doc.Url(), src));
-        natW = m_doc.Images()[image].width;
-        natH = m_doc.Images()[image].height;
+    if (!n->imageRead) {
+        std::string src;
+        n->imageIndex = GetAttr(n->node, "src", &src) && !Trim(src).empty()
+                            ? m_doc.ImageFor(ResolveUrl(m_doc.Url(), src))
+                            : -1;
+        n->imageRead = true;
     }
-    n->imageIndex = image;
+    int natW = 0, natH = 0;
+    if (n->imageIndex >= 0 && n->imageIndex < (int)m_doc.Images().size()) {
+        natW = m_doc.Images()[n->imageIndex].width;
+        natH = m_doc.Images()[n->imageIndex].height;
+    }
     int iw = s.width.Resolve(avail, -1), ih = s.height.kind == Length::Px ? int(s.height.value) : -1;
     if (iw >= 0 && s.borderBox) iw = std::max(0, iw - s.border.left - s.border.right);
     if (iw < 0 && ih < 0) iw = natW, ih = natH;

@@ -148,28 +148,34 @@ struct TableGrid {
 
 namespace {
 
-// The rows of one row group (or of a run of rows and cells with none) and their cells.
+// The rows of one row group (or of a run of rows and cells with none) and their cells, which are
+// [first, end) of one list for all rows.
 struct PendingRow {
     Box* box;
-    std::vector<Box*> cells;
+    size_t first, end;
 };
 
-void CollectRows(const std::vector<Box*>& members, std::vector<PendingRow>& out) {
-    PendingRow anonymous{nullptr, {}};
+void CollectRows(const std::vector<Box*>& members, std::vector<PendingRow>& out, std::vector<Box*>& cells) {
+    out.clear();
+    cells.clear();
+    PendingRow anonymous{nullptr, 0, 0};
     for (Box* k : members) {
         if (!k->element || k->style.display == Display::None) continue;
         if (k->style.display == Display::TableRow) {
-            if (!anonymous.cells.empty()) out.push_back(std::move(anonymous));
-            anonymous = PendingRow{nullptr, {}};
-            PendingRow r{k, {}};
+            if (anonymous.end > anonymous.first) out.push_back(anonymous);
+            PendingRow r{k, cells.size(), 0};
             for (auto& c : k->children)
-                if (c->element && !IsStructural(c->style.display)) r.cells.push_back(c.get());
-            out.push_back(std::move(r));
+                if (c->element && !IsStructural(c->style.display)) cells.push_back(c.get());
+            r.end = cells.size();
+            out.push_back(r);
+            anonymous = PendingRow{nullptr, cells.size(), cells.size()};
         } else if (!IsStructural(k->style.display)) {
-            anonymous.cells.push_back(k);
+            if (anonymous.end == anonymous.first) anonymous.first = anonymous.end = cells.size();
+            cells.push_back(k);
+            anonymous.end = cells.size();
         }
     }
-    if (!anonymous.cells.empty()) out.push_back(std::move(anonymous));
+    if (anonymous.end > anonymous.first) out.push_back(anonymous);
 }
 
 // Pixels of a cell's specified width as a border box, or -1.
@@ -275,15 +281,17 @@ TableGrid& Layouter::Grid(Box* table) {
 
     // Slots: a column is taken until the row where the rowspan above it ends.
     std::vector<int> busy;
+    std::vector<PendingRow> pending;
+    std::vector<Box*> pendingCells;
     for (auto& section : sections) {
-        std::vector<PendingRow> pending;
-        CollectRows(section.second, pending);
+        CollectRows(section.second, pending, pendingCells);
         int first = int(g.rows.size()), count = int(pending.size());
         for (int i = 0; i < count; ++i) {
             int r = first + i;
             g.rows.push_back(TableRowSlot{pending[i].box, section.first});
             int col = 0;
-            for (Box* cell : pending[i].cells) {
+            for (size_t ci = pending[i].first; ci < pending[i].end; ++ci) {
+                Box* cell = pendingCells[ci];
                 while (col < int(busy.size()) && busy[col] > r) ++col;
                 if (!cell->spansRead) {
                     cell->colSpanAttr = IntAttr(cell, "colspan", 1);

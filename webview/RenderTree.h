@@ -37,8 +37,9 @@ struct Box {
     std::vector<std::unique_ptr<Box>> children;
     int depth = 0;
     int imageIndex = -1;  // the document's image of an <img>
-    // Table cells: colspan and rowspan as the attributes say, read once per box (a changed
-    // attribute makes the box anew).
+    bool imageRead = false;  // imageIndex is from its src as it is (read again when restyled)
+    // Table cells: colspan and rowspan as the attributes say, read once per box (again after a
+    // change restyles it).
     bool spansRead = false;
     int colSpanAttr = 1, rowSpanAttr = 1;
     int backgroundImage = -1;  // the document's image of its background-image, set by the layout

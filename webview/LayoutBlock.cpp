@@ -359,7 +359,9 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     n->items[0].box = n;
     n->backgroundImage = s.backgroundImage.empty() ? -1 : m_doc.ImageFor(s.backgroundImage);
     n->hits[0] = HitBox{box, n->node};
-    Stack(n);
+    // A table that placed nothing positioned (and takes in no positioned descendants) keeps its order.
+    if (!(table && m_tableStackless && !containing)) Stack(n);
+    m_tableStackless = false;
 
     // What it draws; a box that clips keeps its border box and records its content's size.
     RECT extent = box, content = box;
@@ -367,8 +369,11 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         const PaintItem& it = n->items[i];
         RECT r = it.rc;
         if (it.kind == PaintItem::Child) {
-            r = it.box->extent;
-            OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+            // Cells' entries carry their extent already.
+            if (IsRectEmpty(&r)) {
+                r = it.box->extent;
+                OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+            }
         } else {
             ++m_tree.itemsBuilt;
         }

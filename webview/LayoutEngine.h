@@ -274,7 +274,8 @@ private:
     bool PlaceCell(TableGrid& g, TableCellSlot& c, const std::vector<int>& X, const std::vector<int>& Y,
                    const std::vector<int>& above, Box* owner);
     std::unordered_map<const Box*, std::shared_ptr<TableGrid>> m_tables;
-    std::vector<int> m_xs;  // Flush: the items' left edges on the line being placed
+    std::vector<int> m_xs;
+    bool m_tableStackless = false;  // the table just laid out placed nothing positioned in its list  // Flush: the items' left edges on the line being placed
     // Sized's definite border-box size for the next Block call (-1: none).
     int m_forceWidth = -1, m_forceHeight = -1;
 };

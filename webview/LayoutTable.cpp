@@ -613,7 +613,8 @@ bool Layouter::SizeCell(TableGrid& g, TableCellSlot& c, int boxW, int width, boo
 }
 
 // Puts a laid-out cell in owner's list over its grid area, its row's and group's backgrounds
-// under it; true when it draws nothing beyond its own area.
+// under it; true when it draws nothing beyond its own area and is neither positioned nor has
+// descendants in other lists.
 bool Layouter::PlaceCell(TableGrid& g, TableCellSlot& c, const std::vector<int>& X, const std::vector<int>& Y,
                          const std::vector<int>& above, Box* owner) {
     auto lineV = [&](size_t c) { return g.collapse ? g.lineV[c] : 0; };
@@ -670,7 +671,7 @@ Box* k = c.box;
     // Painting passes the thousands of cells out of sight by their entries alone.
     owner->items[entry].rc = extent;
     OffsetRect(&owner->items[entry].rc, at.x, at.y);
-    return EqualRect(&extent, &paint) != FALSE;
+    return EqualRect(&extent, &paint) != FALSE && !s.IsPositioned() && !k->keepsOut;
 }
 
 int Layouter::TableWidth(Box* n, int avail) {
@@ -877,10 +878,7 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         laid[r].below = below[r];
         keep = g.rows[r].box && g.rows[r].group;
     }
-    for (size_t i = 0; keep && i < g.cells.size(); ++i) {
-        const TableCellSlot& c = g.cells[i];
-        keep = c.rowSpan == 1 && c.colSpan == 1 && !c.box->style.IsPositioned() && !c.box->keepsOut;
-    }
+    for (size_t i = 0; keep && i < g.cells.size(); ++i) keep = g.cells[i].rowSpan == 1 && g.cells[i].colSpan == 1;
     g.kids.clear();
     for (size_t i = 0; keep && i < n->children.size(); ++i) {
         Box* k = n->children[i].get();
@@ -901,6 +899,9 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         g.kids.push_back(std::move(kid));
     }
     g.keepable = keep;
+    bool stackless = plain;
+    for (Box* c : g.captions) stackless = stackless && !c->style.IsPositioned();
+    m_tableStackless = stackless;
     if (keep) {
         g.quirks = quirks;
         g.style = ts;

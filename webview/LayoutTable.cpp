@@ -737,7 +737,7 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
     if (m_doc.Dom()) dom_document_get_quirks_mode(m_doc.Dom(), &mode);
     bool quirks = mode == DOM_DOCUMENT_QUIRKS_MODE_FULL;
     std::vector<int> rowH(nrows, 0), above(nrows, 0), below(nrows, 0);
-    for (TableCellSlot& c : g.cells) {
+    auto size = [&](TableCellSlot& c) {
         const Edges& b = c.box->style.border;
         int boxW = g.collapse ? X[c.col + c.colSpan] - X[c.col] - g.lineV[c.col] + b.left + b.right
                               : X[c.col + c.colSpan] - g.sx - X[c.col];
@@ -745,7 +745,7 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
             above[c.row] = std::max(above[c.row], c.baseline);
             if (c.rowSpan == 1) below[c.row] = std::max(below[c.row], c.height - c.baseline);
         }
-    }
+    };
     // A cell's height as what its rows must give (collapsed: its top grid line instead of its
     // own top and bottom borders).
     auto need = [&](const TableCellSlot& c, int boxH) {
@@ -753,69 +753,92 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         const Edges& b = c.box->style.border;
         return std::max(0, boxH - b.top - b.bottom + g.lineH[c.row]);
     };
-    for (size_t r = 0; r < nrows; ++r) {
+    auto rowBase = [&](size_t r) {
         Box* row = g.rows[r].box;
         if (row && row->style.height.kind == Length::Px) rowH[r] = int(row->style.height.value);
         if (above[r] + below[r] > 0) rowH[r] = std::max(rowH[r], above[r] + below[r]);
-    }
-    for (const TableCellSlot& c : g.cells)
-        if (c.rowSpan == 1) rowH[c.row] = std::max(rowH[c.row], need(c, std::max(c.height, c.least)));
-    // Cells spanning rows: what their rows lack is spread by the rows' heights.
-    std::vector<size_t> spanning;
-    for (size_t i = 0; i < g.cells.size(); ++i)
-        if (g.cells[i].rowSpan > 1) spanning.push_back(i);
-    std::stable_sort(spanning.begin(), spanning.end(),
-                     [&](size_t a, size_t b) { return g.cells[a].rowSpan < g.cells[b].rowSpan; });
-    for (size_t i : spanning) {
-        const TableCellSlot& c = g.cells[i];
-        int have = (c.rowSpan - 1) * g.sy;
-        std::vector<int*> into;
-        std::vector<long long> weight;
-        for (int r = c.row; r < c.row + c.rowSpan; ++r) {
-            have += rowH[r];
-            into.push_back(&rowH[r]);
-            weight.push_back(rowH[r]);
-        }
-        Spread(into, weight, need(c, std::max(c.height, c.least)) - have);
-    }
-
-    // Horizontal grid positions.
+    };
+    // The cells in place, their backgrounds (and their rows' and groups') over their whole rows.
+    auto lineV = [&](size_t c) { return g.collapse ? g.lineV[c] : 0; };
+    auto lineH = [&](size_t r) { return g.collapse ? g.lineH[r] : 0; };
     int gridTop = g.collapse ? top - g.edge.top : top;
     int edgeH = g.collapse ? g.edge.top + g.edge.bottom : 0;
     std::vector<int> Y(nrows + 1);
     Y[0] = gridTop + g.sy;
-    for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
-    int gridH = nrows ? (g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop) : 0;
-    // A set height taller than the rows: the rows share the rest.
-    if (ts.height.kind == Length::Px && nrows) {
-        // A table's height is its border box's, captions aside.
-        int want = int(ts.height.value) - frameTop - frameBottom - (top - y) + edgeH;
-        if (want > gridH) {
-            std::vector<int*> into;
-            std::vector<long long> weight;
-            for (size_t r = 0; r < nrows; ++r) {
-                into.push_back(&rowH[r]);
-                weight.push_back(rowH[r]);
-            }
-            Spread(into, weight, want - gridH);
-            for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
-            gridH = g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop;
-        }
-    }
-
-    // The cells in place, their backgrounds (and their rows' and groups') over their whole rows.
-    auto lineV = [&](size_t c) { return g.collapse ? g.lineV[c] : 0; };
-    auto lineH = [&](size_t r) { return g.collapse ? g.lineH[r] : 0; };
     const size_t itemStart = owner->items.size(), hitStart = owner->hits.size();
     std::vector<TableGrid::RowLaid> laid(nrows);
     bool plain = true;
-    for (size_t i = 0; i < g.cells.size(); ++i) {
-        TableCellSlot& c = g.cells[i];
-        const size_t i0 = owner->items.size(), h0 = owner->hits.size();
-        if (!PlaceCell(g, c, X, Y, above, owner)) plain = false;
-        TableGrid::RowLaid& rl = laid[c.row];
-        if (rl.cell1 == 0) rl.cell0 = i, rl.item0 = i0, rl.hit0 = h0;
-        rl.cell1 = i + 1, rl.item1 = owner->items.size(), rl.hit1 = owner->hits.size();
+    auto place = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            TableCellSlot& c = g.cells[i];
+            const size_t i0 = owner->items.size(), h0 = owner->hits.size();
+            if (!PlaceCell(g, c, X, Y, above, owner)) plain = false;
+            TableGrid::RowLaid& rl = laid[c.row];
+            if (rl.cell1 == 0) rl.cell0 = i, rl.item0 = i0, rl.hit0 = h0;
+            rl.cell1 = i + 1, rl.item1 = owner->items.size(), rl.hit1 = owner->hits.size();
+        }
+    };
+    bool spans = false;
+    for (const TableCellSlot& c : g.cells) spans = spans || c.rowSpan > 1;
+    int gridH = 0;
+    if (!spans && ts.height.kind != Length::Px) {
+        // Without cells spanning rows or a height to share, each row is done before the next:
+        // sized, its height known, placed (its cells are read while they are at hand).
+        size_t i = 0;
+        for (size_t r = 0; r < nrows; ++r) {
+            const size_t first = i;
+            while (i < g.cells.size() && g.cells[i].row == int(r)) size(g.cells[i++]);
+            rowBase(r);
+            for (size_t k = first; k < i; ++k)
+                rowH[r] = std::max(rowH[r], need(g.cells[k], std::max(g.cells[k].height, g.cells[k].least)));
+            Y[r + 1] = Y[r] + rowH[r] + g.sy;
+            place(first, i);
+        }
+        gridH = nrows ? (g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop) : 0;
+    } else {
+        for (TableCellSlot& c : g.cells) size(c);
+        for (size_t r = 0; r < nrows; ++r) rowBase(r);
+        for (const TableCellSlot& c : g.cells)
+            if (c.rowSpan == 1) rowH[c.row] = std::max(rowH[c.row], need(c, std::max(c.height, c.least)));
+        // Cells spanning rows: what their rows lack is spread by the rows' heights.
+        std::vector<size_t> spanning;
+        for (size_t i = 0; i < g.cells.size(); ++i)
+            if (g.cells[i].rowSpan > 1) spanning.push_back(i);
+        std::stable_sort(spanning.begin(), spanning.end(),
+                         [&](size_t a, size_t b) { return g.cells[a].rowSpan < g.cells[b].rowSpan; });
+        for (size_t i : spanning) {
+            const TableCellSlot& c = g.cells[i];
+            int have = (c.rowSpan - 1) * g.sy;
+            std::vector<int*> into;
+            std::vector<long long> weight;
+            for (int r = c.row; r < c.row + c.rowSpan; ++r) {
+                have += rowH[r];
+                into.push_back(&rowH[r]);
+                weight.push_back(rowH[r]);
+            }
+            Spread(into, weight, need(c, std::max(c.height, c.least)) - have);
+        }
+
+        // Horizontal grid positions.
+        for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
+        gridH = nrows ? (g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop) : 0;
+        // A set height taller than the rows: the rows share the rest.
+        if (ts.height.kind == Length::Px && nrows) {
+            // A table's height is its border box's, captions aside.
+            int want = int(ts.height.value) - frameTop - frameBottom - (top - y) + edgeH;
+            if (want > gridH) {
+                std::vector<int*> into;
+                std::vector<long long> weight;
+                for (size_t r = 0; r < nrows; ++r) {
+                    into.push_back(&rowH[r]);
+                    weight.push_back(rowH[r]);
+                }
+                Spread(into, weight, want - gridH);
+                for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
+                gridH = g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop;
+            }
+        }
+        place(0, g.cells.size());
     }
     const size_t itemEnd = owner->items.size(), hitEnd = owner->hits.size();
 

@@ -751,7 +751,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
             size_t i = 0;
             bool first = true;
             while (i < n->text.size()) {
-                if (iswspace(n->text[i])) {
+                if (IsSpace(n->text[i])) {
                     widest = std::max(widest, line);
                     line = 0;
                     ++i;
@@ -791,7 +791,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         // this width holds its text on one line.
         size_t i = 0;
         while (i < n->text.size()) {
-            if (iswspace(n->text[i])) {
+            if (IsSpace(n->text[i])) {
                 m_widthSpace = true;
                 ++i;
                 continue;

@@ -23,6 +23,17 @@ inline bool BlockLevel(const Style& s) {
     return s.display != Display::Inline && s.display != Display::None && !s.IsAtomicInline();
 }
 
+// White space as iswspace says, without a library call for the common ASCII case.
+inline bool IsSpace(wchar_t c) {
+    if (c < 0x80) return c == L' ' || (c >= 9 && c <= 13);
+    return iswspace(c) != 0;
+}
+
+// Letters and digits of ASCII: no line-breaking punctuation among them.
+inline bool IsAsciiWordChar(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+}
+
 inline bool IsCjk(wchar_t c) {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
            (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x3000 && c <= 0x303F);
@@ -30,11 +41,11 @@ inline bool IsCjk(wchar_t c) {
 
 // Punctuation a line does not start with (closing marks), and that it does not end with (opening).
 inline bool NoBreakBefore(wchar_t c) {
-    return c && wcschr(L"\x3001\x3002\xFF0C\xFF1B\xFF1A\xFF1F\xFF01\xFF09\x300B\x300D\x300F\x3011\x3015\x3009"
+    return c && !IsAsciiWordChar(c) && wcschr(L"\x3001\x3002\xFF0C\xFF1B\xFF1A\xFF1F\xFF01\xFF09\x300B\x300D\x300F\x3011\x3015\x3009"
                        L"\x201D\x2019\x2026\x00B7,.;:!?)]}%", c);
 }
 inline bool NoBreakAfter(wchar_t c) {
-    return c && wcschr(L"\xFF08\x300A\x300C\x300E\x3010\x3014\x3008\x201C\x2018([{", c);
+    return c && !IsAsciiWordChar(c) && wcschr(L"\xFF08\x300A\x300C\x300E\x3010\x3014\x3008\x201C\x2018([{", c);
 }
 
 // The end of the unbreakable word that starts at t[i] (not white space): a run of other than CJK
@@ -45,9 +56,9 @@ inline size_t WordEnd(const std::wstring& t, size_t i) {
     for (;;) {
         if (IsCjk(t[e])) ++e;
         else
-            while (e < t.size() && !iswspace(t[e]) && !IsCjk(t[e])) ++e;
+            while (e < t.size() && !IsSpace(t[e]) && !IsCjk(t[e])) ++e;
         while (e < t.size() && NoBreakBefore(t[e])) ++e;
-        if (e < t.size() && !iswspace(t[e]) && NoBreakAfter(t[e - 1])) continue;
+        if (e < t.size() && !IsSpace(t[e]) && NoBreakAfter(t[e - 1])) continue;
         return e;
     }
 }

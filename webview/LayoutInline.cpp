@@ -64,7 +64,7 @@ std::wstring CollapseSpaces(const std::wstring& s) {
     r.reserve(s.size());
     bool space = false;
     for (wchar_t c : s) {
-        if (iswspace(c)) {
+        if (IsSpace(c)) {
             space = true;
             continue;
         }
@@ -424,13 +424,13 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
                 // pre-line: spaces collapse, words wrap.
                 size_t k = 0;
                 while (k < part.size()) {
-                    if (iswspace(part[k])) {
+                    if (IsSpace(part[k])) {
                         lines.spacePending = true;
                         ++k;
                         continue;
                     }
                     size_t w = k;
-                    while (w < part.size() && !iswspace(part[w])) ++w;
+                    while (w < part.size() && !IsSpace(part[w])) ++w;
                     bool space = lines.spacePending;
                     lines.spacePending = false;
                     emit(part.substr(k, w - k), space);
@@ -476,7 +476,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
     }
     size_t i = 0;
     while (i < text.size()) {
-        if (iswspace(text[i])) {
+        if (IsSpace(text[i])) {
             lines.spacePending = true;
             ++i;
             continue;

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 #include "Dom.h"
 #include "LayoutEngine.h"
@@ -1039,51 +1040,66 @@ int Layouter::TableKept(Box* n, int key, int forceHeight, int* usedWidth) {
         return -1;
     }
 
-    // The table's lists again: the unchanged rows' parts as they were, the changed rows' anew.
-    std::vector<PaintItem> items;
-    std::vector<HitBox> hits;
-    items.swap(n->items);
-    hits.swap(n->hits);
-    n->items.reserve(items.size() + 16);
-    n->hits.reserve(hits.size() + 16);
-    for (size_t i = 0; i < g.itemStart; ++i) n->items.push_back(std::move(items[i]));
-    for (size_t i = 0; i < g.hitStart; ++i) n->hits.push_back(hits[i]);
-    size_t next = 0;  // the next changed row, in dirty
+    // The changed rows' parts of the table's lists made anew in place of the old (the lists are
+    // long: they are patched, not copied).
     std::sort(dirty.begin(), dirty.end());
     size_t built = 0;
-    for (size_t r = 0; r < nrows; ++r) {
+    std::vector<PaintItem> items;
+    std::vector<HitBox> hits;
+    for (size_t d = 0; d < dirty.size(); ++d) {
+        const size_t r = dirty[d];
         TableGrid::RowLaid& rl = g.laid[r];
-        const size_t i0 = n->items.size(), h0 = n->hits.size();
-        if (next < dirty.size() && dirty[next] == r) {
-            ++next;
-            for (size_t i = rl.cell0; i < rl.cell1; ++i) {
-                const size_t before = n->items.size();
-                if (!PlaceCell(g, g.cells[i], g.X, g.Y, g.above, n)) {
-                    // It draws beyond its area: the table's extent takes it in, and the next
-                    // change lays the table out in full.
-                    RECT e = g.cells[i].box->extent;
-                    OffsetRect(&e, g.cells[i].box->origin.x, g.cells[i].box->origin.y);
-                    UnionRect(&n->extent, &n->extent, &e);
-                    g.keepable = false;
-                }
-                built += n->items.size() - before - 1;
+        // Placed at the lists' ends first, then moved where the row's old part is.
+        const size_t endItems = n->items.size(), endHits = n->hits.size();
+        for (size_t i = rl.cell0; i < rl.cell1; ++i) {
+            const size_t before = n->items.size();
+            if (!PlaceCell(g, g.cells[i], g.X, g.Y, g.above, n)) {
+                // It draws beyond its area: the table's extent takes it in, and the next change
+                // lays the table out in full.
+                RECT e = g.cells[i].box->extent;
+                OffsetRect(&e, g.cells[i].box->origin.x, g.cells[i].box->origin.y);
+                UnionRect(&n->extent, &n->extent, &e);
+                g.keepable = false;
             }
-            Box* row = g.rows[r].box;
-            row->border = rl.rect;
-            row->needsLayout = false;
-            row->ownsList = false;
-            row->items.clear();
-            row->hits.clear();
-        } else {
-            for (size_t i = rl.item0; i < rl.item1; ++i) n->items.push_back(std::move(items[i]));
-            for (size_t i = rl.hit0; i < rl.hit1; ++i) n->hits.push_back(hits[i]);
+            built += n->items.size() - before - 1;
         }
-        rl.item0 = i0, rl.item1 = n->items.size(), rl.hit0 = h0, rl.hit1 = n->hits.size();
+        items.assign(std::make_move_iterator(n->items.begin() + endItems), std::make_move_iterator(n->items.end()));
+        hits.assign(n->hits.begin() + endHits, n->hits.end());
+        n->items.resize(endItems);
+        n->hits.resize(endHits);
+        const size_t oldItems = rl.item1 - rl.item0, oldHits = rl.hit1 - rl.hit0;
+        if (items.size() == oldItems) {
+            std::move(items.begin(), items.end(), n->items.begin() + rl.item0);
+        } else {
+            n->items.erase(n->items.begin() + rl.item0, n->items.begin() + rl.item1);
+            n->items.insert(n->items.begin() + rl.item0, std::make_move_iterator(items.begin()),
+                            std::make_move_iterator(items.end()));
+        }
+        if (hits.size() == oldHits) {
+            std::copy(hits.begin(), hits.end(), n->hits.begin() + rl.hit0);
+        } else {
+            n->hits.erase(n->hits.begin() + rl.hit0, n->hits.begin() + rl.hit1);
+            n->hits.insert(n->hits.begin() + rl.hit0, hits.begin(), hits.end());
+        }
+        // The parts after it move with it.
+        const ptrdiff_t di = ptrdiff_t(items.size()) - ptrdiff_t(oldItems);
+        const ptrdiff_t dh = ptrdiff_t(hits.size()) - ptrdiff_t(oldHits);
+        rl.item1 = rl.item0 + items.size();
+        rl.hit1 = rl.hit0 + hits.size();
+        if (di || dh) {
+            for (size_t k = r + 1; k < nrows; ++k) {
+                TableGrid::RowLaid& later = g.laid[k];
+                later.item0 += di, later.item1 += di, later.hit0 += dh, later.hit1 += dh;
+            }
+            g.itemEnd += di, g.hitEnd += dh;
+        }
+        Box* row = g.rows[r].box;
+        row->border = rl.rect;
+        row->needsLayout = false;
+        row->ownsList = false;
+        row->items.clear();
+        row->hits.clear();
     }
-    const size_t itemEnd = n->items.size(), hitEnd = n->hits.size();
-    for (size_t i = g.itemEnd; i < items.size(); ++i) n->items.push_back(std::move(items[i]));
-    for (size_t i = g.hitEnd; i < hits.size(); ++i) n->hits.push_back(hits[i]);
-    g.itemEnd = itemEnd, g.hitEnd = hitEnd;
     for (Box* k : dirtyGroups) k->needsLayout = false;
 
     ++m_tree.laidOut;

@@ -258,6 +258,11 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     const int cx = m.left + b.left + p.left, cy = m.top + b.top + p.top;
     int used = 0;
     Lines lines{};
+    // A line's item list from the pool: boxes nest, each takes one while it is laid out.
+    if (!m_linePool.empty()) {
+        lines.items.swap(m_linePool.back());
+        m_linePool.pop_back();
+    }
     lines.topOpen = !bfc && b.top == 0 && p.top == 0;
     int h;
     bool flow = false;
@@ -407,6 +412,8 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     n->laidOrdinal = ordinal;
     n->laidHeight = height;
     n->laidUsed = usedTotal;
+    lines.items.clear();
+    m_linePool.push_back(std::move(lines.items));
     return height;
 }
 

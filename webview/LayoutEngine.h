@@ -286,6 +286,7 @@ private:
                    const std::vector<int>& above, Box* owner);
     std::unordered_map<const Box*, std::shared_ptr<TableGrid>> m_tables;
     std::vector<int> m_xs;
+    std::vector<std::vector<LineItem>> m_linePool;  // emptied line item lists, kept for their room
     bool m_tableStackless = false;  // the table just laid out placed nothing positioned in its list  // Flush: the items' left edges on the line being placed
     // Sized's definite border-box size for the next Block call (-1: none).
     int m_forceWidth = -1, m_forceHeight = -1;

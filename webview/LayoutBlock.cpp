@@ -128,7 +128,7 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
 // auto: its content's, between its narrowest and its widest, as far as avail allows. -1 for
 // replaced elements, which take their own size.
 int Layouter::ShrinkToFit(Box* n, int avail) {
-    if (n->tag == "img") return -1;
+    if (TagIs(n, "img")) return -1;
     const Edges m = n->style.margin.Resolve(std::max(0, avail));
     int w = std::min(std::max(MinContent(n), avail), MaxContent(n));
     return std::max(0, w - m.left - m.right);
@@ -178,7 +178,7 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     const Edges p = s.padding.Resolve(cbWidth);
     const int frameW = b.left + b.right + p.left + p.right, frameH = b.top + b.bottom + p.top + p.bottom;
     const bool bfc = NewFormattingContext(n);
-    const bool replaced = n->tag == "img";
+    const bool replaced = TagIs(n, "img");
     int imgW = 0, imgH = 0;
     if (replaced) ImageSize(n, cbWidth, &imgW, &imgH);
 
@@ -310,7 +310,7 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
             h = std::max(h, s.minHeight.Resolve(oldCbHeight, 0) - (s.borderBox ? frameH : 0));
         // Pages without a standards doctype get a body at least as tall as the view, as browsers
         // keep doing for them.
-        if (n->tag == "body" && n->parent && !n->parent->parent && IsQuirksDocument(n->node)) {
+        if (TagIs(n, "body") && n->parent && !n->parent->parent && IsQuirksDocument(n->node)) {
             const Style& r = n->parent->style;
             const Edges rm = r.margin.Resolve(cbWidth), rp = r.padding.Resolve(cbWidth);
             int room = m_viewH - rm.top - rm.bottom - rp.top - rp.bottom - r.border.top - r.border.bottom - m.top -
@@ -453,7 +453,7 @@ int Layouter::Flow(Box* n, int x, int y, int width, Box* owner, int* usedWidth, 
     lines.indent = n->style.textIndent.Resolve(width, 0);
     lines.ordinal = 1;
     std::string start;
-    if (n->tag == "ol" && GetAttr(n->node, "start", &start)) lines.ordinal = atoi(start.c_str());
+    if (TagIs(n, "ol") && GetAttr(n->node, "start", &start)) lines.ordinal = atoi(start.c_str());
     Strut(n->style, &lines.strutAbove, &lines.strutBelow);
     int used = 0;
     const Style& s = n->style;
@@ -694,7 +694,7 @@ int Layouter::MaxContent(Box* n) {
     int inner = 0;
     if (s.width.kind == Length::Px) {
         inner = int(s.width.value) - (s.borderBox ? frame : 0);
-    } else if (n->tag == "img") {
+    } else if (TagIs(n, "img")) {
         int h = 0;
         ImageSize(n, 100000, &inner, &h);
     } else {
@@ -722,10 +722,10 @@ int Layouter::MinContent(Box* n) {
     int inner = 0;
     if (s.width.kind == Length::Px) {
         inner = int(s.width.value) - (s.borderBox ? frame : 0);
-    } else if (n->tag == "img" || s.display == Display::Table || s.display == Display::InlineTable ||
+    } else if (TagIs(n, "img") || s.display == Display::Table || s.display == Display::InlineTable ||
                s.display == Display::Flex || s.display == Display::InlineFlex) {
         inner = MaxContent(n) - frame - m.left - m.right;
-        if (s.display != Display::Table && n->tag != "img") {
+        if (s.display != Display::Table && !TagIs(n, "img")) {
             // Tables and flex boxes: their widest piece, as their own files do not say.
             int line = 0, widest = 0;
             for (auto& c : n->children) InlineWidth(c.get(), line, widest, true);
@@ -811,25 +811,25 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         widest = std::max(widest, line);
         return 0;
     }
-    if (n->tag == "br") {
+    if (TagIs(n, "br")) {
         widest = std::max(widest, line);
         line = 0;
         m_widthSpace = false;
         return 0;
     }
-    if (m_widthSpace && line > 0 && (s.IsAtomicInline() || n->tag == "img") && !BlockLevel(s) && n->parent) {
+    if (m_widthSpace && line > 0 && (s.IsAtomicInline() || TagIs(n, "img")) && !BlockLevel(s) && n->parent) {
         // The space before an atomic inline is the parent's.
         const Style& o = n->parent->style;
         line += Measure(m_fonts.Get(o), L" ", &o);
     }
-    if (s.IsAtomicInline() || n->tag == "img") m_widthSpace = false;
+    if (s.IsAtomicInline() || TagIs(n, "img")) m_widthSpace = false;
     if (IsFormControl(n)) {
         line += FormControlOuterWidth(n, m_dc, m_fonts);
         widest = std::max(widest, line);
         m_widthSpace = false;
         return 0;
     }
-    if (n->tag == "img" && !BlockLevel(s)) {
+    if (TagIs(n, "img") && !BlockLevel(s)) {
         int w = 0, h = 0;
         ImageSize(n, 100000, &w, &h);
         const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <cwchar>
 #include <cwctype>
@@ -17,6 +18,12 @@
 #include "Layout.h"
 
 namespace webview {
+
+// Whether a box's tag is t (lower case), its length compared first.
+template <size_t N>
+inline bool TagIs(const Box* b, const char (&t)[N]) {
+    return b->tag.size() == N - 1 && std::memcmp(b->tag.data(), t, N - 1) == 0;
+}
 
 // Everything that is not inline-level stacks as a block.
 inline bool BlockLevel(const Style& s) {

@@ -167,7 +167,7 @@ void Layouter::StartLine(Lines& lines, int need) {
 void Layouter::ControlBaseline(const Box* n, const RECT& box, int* above, int* below) {
     const Style& s = n->style;
     std::string type;
-    if (n->tag == "input") {
+    if (TagIs(n, "input")) {
         GetAttr(n->node, "type", &type);
         type = ToLower(Trim(type));
     }
@@ -179,8 +179,8 @@ void Layouter::ControlBaseline(const Box* n, const RECT& box, int* above, int* b
     std::string multiple, size;
     bool listBox = GetAttr(n->node, "multiple", &multiple) ||
                    (GetAttr(n->node, "size", &size) && strtol(size.c_str(), nullptr, 10) > 1);
-    bool textLine = n->tag == "input" ? type != "file" && type != "range" && type != "image"
-                    : n->tag == "select" && !listBox;
+    bool textLine = TagIs(n, "input") ? type != "file" && type != "range" && type != "image"
+                    : TagIs(n, "select") && !listBox;
     if (!textLine) return;
     HFONT f = m_fonts.Get(s);
     const int ascent = m_fonts.Ascent(m_dc, f), line = ascent + m_fonts.Descent(m_dc, f);
@@ -209,7 +209,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         FlowFloat(n, lines, owner);
         return;
     }
-    if (n->tag == "br") {
+    if (TagIs(n, "br")) {
         StartLine(lines, 0);
         LineItem strut;
         strut.atomic = true;
@@ -224,7 +224,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         Flush(lines, owner, true);
         return;
     }
-    if (n->tag == "img" || IsFormControl(n)) {
+    if (TagIs(n, "img") || IsFormControl(n)) {
         PendingSpace(lines, ps, owner);
         ++m_tree.laidOut;
         LineItem it;
@@ -236,7 +236,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         const Edges &b = s.border, m = s.margin.Resolve(lines.width), p = s.padding.Resolve(lines.width);
         PaintItem main;
         RECT box;
-        if (n->tag == "img") {
+        if (TagIs(n, "img")) {
             int w = 0, h = 0;
             ImageSize(n, lines.width, &w, &h);
             box = RECT{m.left, m.top, m.left + b.left + p.left + w + p.right + b.right,
@@ -256,11 +256,11 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         it.h = box.bottom + m.bottom;
         it.above = it.h;
         it.below = 0;
-        if (n->tag != "img") ControlBaseline(n, box, &it.above, &it.below);
+        if (!TagIs(n, "img")) ControlBaseline(n, box, &it.above, &it.below);
         it.valign = s.verticalAlign;
         it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
         it.shift = m_shift;
-        if (n->tag == "img") {
+        if (TagIs(n, "img")) {
             PaintItem decor;
             decor.kind = PaintItem::Decor;
             decor.rc = box;

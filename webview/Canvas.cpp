@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace webview {
 
@@ -136,6 +139,24 @@ void Canvas::Fill(const RECT& rIn, uint32_t argb) {
         return;
     }
     GdiFlush();
+    if (a >= 255) {
+        // Opaque: the colour as it is, the pixels' top bytes kept.
+        const uint32_t rgb = argb & 0xFFFFFFu;
+        for (int y = r.top; y < r.bottom; ++y) {
+            uint32_t* row = Row(y);
+            int x = r.left;
+#if defined(__SSE2__)
+            // Four pixels at a time: the page's backgrounds are most of what is painted.
+            const __m128i keep = _mm_set1_epi32((int)0xFF000000u), colour = _mm_set1_epi32((int)rgb);
+            for (; x + 4 <= r.right; x += 4) {
+                __m128i* p = reinterpret_cast<__m128i*>(row + x);
+                _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(p), keep), colour));
+            }
+#endif
+            for (; x < r.right; ++x) row[x] = (row[x] & 0xFF000000u) | rgb;
+        }
+        return;
+    }
     for (int y = r.top; y < r.bottom; ++y) {
         uint32_t* row = Row(y);
         for (int x = r.left; x < r.right; ++x) row[x] = Mix(row[x], argb, a);

@@ -27,6 +27,8 @@ struct PaintItem {
     int image = -1;          // picture only: the document's image
     Box* box = nullptr;      // child, decor, control: borrowed from the render tree; text: the
                              // element whose style it is drawn with (may be null)
+    // Child entries leave rc empty, or (table cells) set it to where the child's extent lies in
+    // the list's coordinates, so that painting passes entries out of sight without their boxes.
 };
 
 struct HitBox {

@@ -394,6 +394,8 @@ int ListRowAt(HDC dc, const RECT& rc, const Box* b, int y) {
 
 bool IsFormControl(const Box* b) {
     if (!b || !b->element || !b->node) return false;
+    const size_t n = b->tag.size();  // most boxes are passed by their tag's length alone
+    if (n != 5 && n != 6 && n != 8) return false;
     if (b->tag != "input" && b->tag != "select" && b->tag != "textarea") return false;
     return KindOf(b->node) != ControlKind::Hidden;
 }

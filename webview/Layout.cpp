@@ -14,8 +14,12 @@ FontCache::~FontCache() {
 }
 
 HFONT FontCache::Make(uint64_t key, int size, bool bold, bool italic, bool underline, int family) {
+    if (m_lastFont && key == m_lastKey) return m_lastFont;
     auto it = m_fonts.find(key);
-    if (it != m_fonts.end()) return it->second;
+    if (it != m_fonts.end()) {
+        m_lastKey = key;
+        return m_lastFont = it->second;
+    }
     const std::wstring& name = FontFamilyName(family);
     // Generic families and an unnamed face draw with the view's default face.
     bool generic = name.empty() || _wcsicmp(name.c_str(), L"sans-serif") == 0 ||
@@ -52,8 +56,13 @@ HFONT FontCache::Get(int size, bool bold, bool underline) {
 }
 
 const FontCache::Metrics& FontCache::MetricsOf(HDC dc, HFONT font) {
+    if (m_lastMetrics && font == m_metricsFont) return *m_lastMetrics;
     auto it = m_metrics.find(font);
-    if (it != m_metrics.end()) return it->second;
+    if (it != m_metrics.end()) {
+        m_metricsFont = font;
+        m_lastMetrics = &it->second;
+        return it->second;
+    }
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
@@ -76,17 +85,22 @@ int FontCache::Descent(HDC dc, HFONT font) {
 
 int FontCache::Width(HDC dc, HFONT font, const wchar_t* s, size_t n) {
     if (!n) return 0;
-    auto face = m_faces.find(font);
-    if (face == m_faces.end()) return 0;
-    std::vector<int>& adv = *face->second.advances;
+    if (!m_lastFace || font != m_faceFont) {
+        auto face = m_faces.find(font);
+        if (face == m_faces.end()) return 0;
+        m_faceFont = font;
+        m_lastFace = &face->second;
+    }
+    const Face& face = *m_lastFace;
+    std::vector<int>& adv = *face.advances;
     if (adv.empty()) adv.assign(65536, -1);
-    const int64_t size = face->second.size;
+    const int64_t size = face.size;
     int64_t w = 0;  // reference-size units
     HGDIOBJ old = nullptr;
     for (size_t i = 0; i < n; ++i) {
         unsigned c = (unsigned)(unsigned short)s[i];
         if (adv[c] < 0) {
-            if (!old) old = SelectObject(dc, face->second.reference);
+            if (!old) old = SelectObject(dc, face.reference);
             if (c >= 0xD800 && c <= 0xDFFF) {
                 // Half of a surrogate pair: the pair's width, given to its first half.
                 if (c <= 0xDBFF && i + 1 < n) {

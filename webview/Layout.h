@@ -62,6 +62,14 @@ private:
     std::map<HFONT, Face> m_faces;
     std::map<uint64_t, HFONT> m_references;  // by face, weight and slant
     std::map<HFONT, std::vector<int>> m_advances;  // per reference font
+    // The last font asked for by key, measured and drawn with: text asks for the same one many
+    // times in a row (the maps' entries stay where they are).
+    uint64_t m_lastKey = 0;
+    HFONT m_lastFont = nullptr;
+    HFONT m_metricsFont = nullptr;
+    const Metrics* m_lastMetrics = nullptr;
+    HFONT m_faceFont = nullptr;
+    const Face* m_lastFace = nullptr;
 };
 
 // What a pass gives the view besides the boxes' own lists.

@@ -128,7 +128,7 @@ int Layouter::Block(Box* n, int avail, int* usedWidth) {
 // auto: its content's, between its narrowest and its widest, as far as avail allows. -1 for
 // replaced elements, which take their own size.
 int Layouter::ShrinkToFit(Box* n, int avail) {
-    if (n->tag == "img") return -1;
+    if (TagIs(n, "img")) return -1;
     const Edges m = n->style.margin.Resolve(std::max(0, avail));
     int w = std::min(std::max(MinContent(n), avail), MaxContent(n));
     return std::max(0, w - m.left - m.right);
@@ -160,6 +160,10 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         if (usedWidth) *usedWidth = n->laidUsed;
         return n->laidAutoHeight;
     }
+    if ((s.display == Display::Table || s.display == Display::InlineTable) && n->tableGrid) {
+        int kept = TableKept(n, key, forceH, usedWidth);
+        if (kept >= 0) return kept;
+    }
     ++m_tree.laidOut;
     if (IsFormControl(n)) return LayOutFormControlBlock(n, cbWidth, m_dc, m_fonts, usedWidth);
     n->items.clear();
@@ -174,7 +178,7 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     const Edges p = s.padding.Resolve(cbWidth);
     const int frameW = b.left + b.right + p.left + p.right, frameH = b.top + b.bottom + p.top + p.bottom;
     const bool bfc = NewFormattingContext(n);
-    const bool replaced = n->tag == "img";
+    const bool replaced = TagIs(n, "img");
     int imgW = 0, imgH = 0;
     if (replaced) ImageSize(n, cbWidth, &imgW, &imgH);
 
@@ -254,6 +258,11 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     const int cx = m.left + b.left + p.left, cy = m.top + b.top + p.top;
     int used = 0;
     Lines lines{};
+    // A line's item list from the pool: boxes nest, each takes one while it is laid out.
+    if (!m_linePool.empty()) {
+        lines.items.swap(m_linePool.back());
+        m_linePool.pop_back();
+    }
     lines.topOpen = !bfc && b.top == 0 && p.top == 0;
     int h;
     bool flow = false;
@@ -301,7 +310,7 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
             h = std::max(h, s.minHeight.Resolve(oldCbHeight, 0) - (s.borderBox ? frameH : 0));
         // Pages without a standards doctype get a body at least as tall as the view, as browsers
         // keep doing for them.
-        if (n->tag == "body" && n->parent && !n->parent->parent && IsQuirksDocument(n->node)) {
+        if (TagIs(n, "body") && n->parent && !n->parent->parent && IsQuirksDocument(n->node)) {
             const Style& r = n->parent->style;
             const Edges rm = r.margin.Resolve(cbWidth), rp = r.padding.Resolve(cbWidth);
             int room = m_viewH - rm.top - rm.bottom - rp.top - rp.bottom - r.border.top - r.border.bottom - m.top -
@@ -355,7 +364,9 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     n->items[0].box = n;
     n->backgroundImage = s.backgroundImage.empty() ? -1 : m_doc.ImageFor(s.backgroundImage);
     n->hits[0] = HitBox{box, n->node};
-    Stack(n);
+    // A table that placed nothing positioned (and takes in no positioned descendants) keeps its order.
+    if (!(table && m_tableStackless && !containing)) Stack(n);
+    m_tableStackless = false;
 
     // What it draws; a box that clips keeps its border box and records its content's size.
     RECT extent = box, content = box;
@@ -363,8 +374,11 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         const PaintItem& it = n->items[i];
         RECT r = it.rc;
         if (it.kind == PaintItem::Child) {
-            r = it.box->extent;
-            OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+            // Cells' entries carry their extent already.
+            if (IsRectEmpty(&r)) {
+                r = it.box->extent;
+                OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+            }
         } else {
             ++m_tree.itemsBuilt;
         }
@@ -398,6 +412,8 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
     n->laidOrdinal = ordinal;
     n->laidHeight = height;
     n->laidUsed = usedTotal;
+    lines.items.clear();
+    m_linePool.push_back(std::move(lines.items));
     return height;
 }
 
@@ -437,7 +453,7 @@ int Layouter::Flow(Box* n, int x, int y, int width, Box* owner, int* usedWidth, 
     lines.indent = n->style.textIndent.Resolve(width, 0);
     lines.ordinal = 1;
     std::string start;
-    if (n->tag == "ol" && GetAttr(n->node, "start", &start)) lines.ordinal = atoi(start.c_str());
+    if (TagIs(n, "ol") && GetAttr(n->node, "start", &start)) lines.ordinal = atoi(start.c_str());
     Strut(n->style, &lines.strutAbove, &lines.strutBelow);
     int used = 0;
     const Style& s = n->style;
@@ -644,14 +660,18 @@ void Layouter::LayOutPositioned(const RECT& padding, std::vector<OutOfFlow>& lis
 
 void Layouter::ImageSize(Box* n, int avail, int* w, int* h) {
     const Style& s = n->style;
-    std::string src;
-    int natW = 0, natH = 0, image = -1;
-    if (GetAttr(n->node, "src", &src) && !Trim(src).empty()) {
-        image = m_doc.ImageFor(ResolveUrl(m_doc.Url(), src));
-        natW = m_doc.Images()[image].width;
-        natH = m_doc.Images()[image].height;
+    if (!n->imageRead) {
+        std::string src;
+        n->imageIndex = GetAttr(n->node, "src", &src) && !Trim(src).empty()
+                            ? m_doc.ImageFor(ResolveUrl(m_doc.Url(), src))
+                            : -1;
+        n->imageRead = true;
     }
-    n->imageIndex = image;
+    int natW = 0, natH = 0;
+    if (n->imageIndex >= 0 && n->imageIndex < (int)m_doc.Images().size()) {
+        natW = m_doc.Images()[n->imageIndex].width;
+        natH = m_doc.Images()[n->imageIndex].height;
+    }
     int iw = s.width.Resolve(avail, -1), ih = s.height.kind == Length::Px ? int(s.height.value) : -1;
     if (iw >= 0 && s.borderBox) iw = std::max(0, iw - s.border.left - s.border.right);
     if (iw < 0 && ih < 0) iw = natW, ih = natH;
@@ -674,7 +694,7 @@ int Layouter::MaxContent(Box* n) {
     int inner = 0;
     if (s.width.kind == Length::Px) {
         inner = int(s.width.value) - (s.borderBox ? frame : 0);
-    } else if (n->tag == "img") {
+    } else if (TagIs(n, "img")) {
         int h = 0;
         ImageSize(n, 100000, &inner, &h);
     } else {
@@ -702,10 +722,10 @@ int Layouter::MinContent(Box* n) {
     int inner = 0;
     if (s.width.kind == Length::Px) {
         inner = int(s.width.value) - (s.borderBox ? frame : 0);
-    } else if (n->tag == "img" || s.display == Display::Table || s.display == Display::InlineTable ||
+    } else if (TagIs(n, "img") || s.display == Display::Table || s.display == Display::InlineTable ||
                s.display == Display::Flex || s.display == Display::InlineFlex) {
         inner = MaxContent(n) - frame - m.left - m.right;
-        if (s.display != Display::Table && n->tag != "img") {
+        if (s.display != Display::Table && !TagIs(n, "img")) {
             // Tables and flex boxes: their widest piece, as their own files do not say.
             int line = 0, widest = 0;
             for (auto& c : n->children) InlineWidth(c.get(), line, widest, true);
@@ -738,7 +758,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
             size_t i = 0;
             bool first = true;
             while (i < n->text.size()) {
-                if (iswspace(n->text[i])) {
+                if (IsSpace(n->text[i])) {
                     widest = std::max(widest, line);
                     line = 0;
                     ++i;
@@ -778,7 +798,7 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         // this width holds its text on one line.
         size_t i = 0;
         while (i < n->text.size()) {
-            if (iswspace(n->text[i])) {
+            if (IsSpace(n->text[i])) {
                 m_widthSpace = true;
                 ++i;
                 continue;
@@ -791,25 +811,25 @@ int Layouter::InlineWidth(Box* n, int& line, int& widest, bool narrowest) {
         widest = std::max(widest, line);
         return 0;
     }
-    if (n->tag == "br") {
+    if (TagIs(n, "br")) {
         widest = std::max(widest, line);
         line = 0;
         m_widthSpace = false;
         return 0;
     }
-    if (m_widthSpace && line > 0 && (s.IsAtomicInline() || n->tag == "img") && !BlockLevel(s) && n->parent) {
+    if (m_widthSpace && line > 0 && (s.IsAtomicInline() || TagIs(n, "img")) && !BlockLevel(s) && n->parent) {
         // The space before an atomic inline is the parent's.
         const Style& o = n->parent->style;
         line += Measure(m_fonts.Get(o), L" ", &o);
     }
-    if (s.IsAtomicInline() || n->tag == "img") m_widthSpace = false;
+    if (s.IsAtomicInline() || TagIs(n, "img")) m_widthSpace = false;
     if (IsFormControl(n)) {
         line += FormControlOuterWidth(n, m_dc, m_fonts);
         widest = std::max(widest, line);
         m_widthSpace = false;
         return 0;
     }
-    if (n->tag == "img" && !BlockLevel(s)) {
+    if (TagIs(n, "img") && !BlockLevel(s)) {
         int w = 0, h = 0;
         ImageSize(n, 100000, &w, &h);
         const Edges m = s.margin.Resolve(0), p = s.padding.Resolve(0);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <cwchar>
 #include <cwctype>
@@ -18,9 +19,26 @@
 
 namespace webview {
 
+// Whether a box's tag is t (lower case), its length compared first.
+template <size_t N>
+inline bool TagIs(const Box* b, const char (&t)[N]) {
+    return b->tag.size() == N - 1 && std::memcmp(b->tag.data(), t, N - 1) == 0;
+}
+
 // Everything that is not inline-level stacks as a block.
 inline bool BlockLevel(const Style& s) {
     return s.display != Display::Inline && s.display != Display::None && !s.IsAtomicInline();
+}
+
+// White space as iswspace says, without a library call for the common ASCII case.
+inline bool IsSpace(wchar_t c) {
+    if (c < 0x80) return c == L' ' || (c >= 9 && c <= 13);
+    return iswspace(c) != 0;
+}
+
+// Letters and digits of ASCII: no line-breaking punctuation among them.
+inline bool IsAsciiWordChar(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
 }
 
 inline bool IsCjk(wchar_t c) {
@@ -30,11 +48,11 @@ inline bool IsCjk(wchar_t c) {
 
 // Punctuation a line does not start with (closing marks), and that it does not end with (opening).
 inline bool NoBreakBefore(wchar_t c) {
-    return c && wcschr(L"\x3001\x3002\xFF0C\xFF1B\xFF1A\xFF1F\xFF01\xFF09\x300B\x300D\x300F\x3011\x3015\x3009"
+    return c && !IsAsciiWordChar(c) && wcschr(L"\x3001\x3002\xFF0C\xFF1B\xFF1A\xFF1F\xFF01\xFF09\x300B\x300D\x300F\x3011\x3015\x3009"
                        L"\x201D\x2019\x2026\x00B7,.;:!?)]}%", c);
 }
 inline bool NoBreakAfter(wchar_t c) {
-    return c && wcschr(L"\xFF08\x300A\x300C\x300E\x3010\x3014\x3008\x201C\x2018([{", c);
+    return c && !IsAsciiWordChar(c) && wcschr(L"\xFF08\x300A\x300C\x300E\x3010\x3014\x3008\x201C\x2018([{", c);
 }
 
 // The end of the unbreakable word that starts at t[i] (not white space): a run of other than CJK
@@ -45,9 +63,9 @@ inline size_t WordEnd(const std::wstring& t, size_t i) {
     for (;;) {
         if (IsCjk(t[e])) ++e;
         else
-            while (e < t.size() && !iswspace(t[e]) && !IsCjk(t[e])) ++e;
+            while (e < t.size() && !IsSpace(t[e]) && !IsCjk(t[e])) ++e;
         while (e < t.size() && NoBreakBefore(t[e])) ++e;
-        if (e < t.size() && !iswspace(t[e]) && NoBreakAfter(t[e - 1])) continue;
+        if (e < t.size() && !IsSpace(t[e]) && NoBreakAfter(t[e - 1])) continue;
         return e;
     }
 }
@@ -96,7 +114,8 @@ private:
 std::wstring MarkerText(ListStyle style, int ordinal);
 // Runs of white space as one space.
 std::wstring CollapseSpaces(const std::wstring& s);
-struct TableGrid;  // LayoutTable.cpp
+struct TableGrid;      // LayoutTable.cpp
+struct TableCellSlot;  // LayoutTable.cpp
 
 // One line's worth of inline items, placed when the line is complete.
 struct LineItem {
@@ -155,6 +174,10 @@ public:
     // width avail (shrink-to-fit unless its width is set; never below its columns' minimum).
     int TableMinContent(Box* n);
     int TableWidth(Box* n, int avail);
+    // A table whose last layout still holds but for some changed rows: lays out those rows' cells
+    // and puts them in its list in place of the old ones. Returns its margin box's height, or -1
+    // when the table must be laid out in full.
+    int TableKept(Box* n, int key, int forceHeight, int* used);
 
     // Intrinsic widths of a box's margin box: on one line (max), and the narrowest it can be without
     // overflowing (min: its widest word or atomic inline). Remembered until its subtree changes.
@@ -264,7 +287,14 @@ private:
     POINT m_shift{0, 0};        // the relative offsets of the inline elements being walked
     // The tables measured in this pass, their columns' widths (LayoutTable.cpp).
     TableGrid& Grid(Box* table);
+    bool SizeCell(TableGrid& g, TableCellSlot& c, int boxW, int width, bool quirks,
+                  std::unordered_map<HFONT, int>& ascents);
+    bool PlaceCell(TableGrid& g, TableCellSlot& c, const std::vector<int>& X, const std::vector<int>& Y,
+                   const std::vector<int>& above, Box* owner);
     std::unordered_map<const Box*, std::shared_ptr<TableGrid>> m_tables;
+    std::vector<int> m_xs;
+    std::vector<std::vector<LineItem>> m_linePool;  // emptied line item lists, kept for their room
+    bool m_tableStackless = false;  // the table just laid out placed nothing positioned in its list  // Flush: the items' left edges on the line being placed
     // Sized's definite border-box size for the next Block call (-1: none).
     int m_forceWidth = -1, m_forceHeight = -1;
 };

@@ -44,7 +44,7 @@ bool IsFlex(const Style& s) {
 
 bool AllSpace(const std::wstring& t) {
     for (wchar_t c : t)
-        if (!iswspace(c)) return false;
+        if (!IsSpace(c)) return false;
     return true;
 }
 
@@ -551,14 +551,14 @@ int FlexLayout::TextMax(const std::vector<Box*>& run, const Box* styled) {
         const std::wstring& text = t->text;
         size_t i = 0;
         while (i < text.size()) {
-            if (iswspace(text[i])) {
+            if (IsSpace(text[i])) {
                 space = true;
                 ++i;
                 continue;
             }
             size_t e = i + 1;
             if (!IsCjk(text[i]))
-                while (e < text.size() && !iswspace(text[e]) && !IsCjk(text[e])) ++e;
+                while (e < text.size() && !IsSpace(text[e]) && !IsCjk(text[e])) ++e;
             w += m_l.Measure(font, (space && !first ? L" " : L"") + text.substr(i, e - i), &s);
             space = first = false;
             i = e;

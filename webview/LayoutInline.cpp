@@ -64,7 +64,7 @@ std::wstring CollapseSpaces(const std::wstring& s) {
     r.reserve(s.size());
     bool space = false;
     for (wchar_t c : s) {
-        if (iswspace(c)) {
+        if (IsSpace(c)) {
             space = true;
             continue;
         }
@@ -167,7 +167,7 @@ void Layouter::StartLine(Lines& lines, int need) {
 void Layouter::ControlBaseline(const Box* n, const RECT& box, int* above, int* below) {
     const Style& s = n->style;
     std::string type;
-    if (n->tag == "input") {
+    if (TagIs(n, "input")) {
         GetAttr(n->node, "type", &type);
         type = ToLower(Trim(type));
     }
@@ -179,8 +179,8 @@ void Layouter::ControlBaseline(const Box* n, const RECT& box, int* above, int* b
     std::string multiple, size;
     bool listBox = GetAttr(n->node, "multiple", &multiple) ||
                    (GetAttr(n->node, "size", &size) && strtol(size.c_str(), nullptr, 10) > 1);
-    bool textLine = n->tag == "input" ? type != "file" && type != "range" && type != "image"
-                    : n->tag == "select" && !listBox;
+    bool textLine = TagIs(n, "input") ? type != "file" && type != "range" && type != "image"
+                    : TagIs(n, "select") && !listBox;
     if (!textLine) return;
     HFONT f = m_fonts.Get(s);
     const int ascent = m_fonts.Ascent(m_dc, f), line = ascent + m_fonts.Descent(m_dc, f);
@@ -209,7 +209,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         FlowFloat(n, lines, owner);
         return;
     }
-    if (n->tag == "br") {
+    if (TagIs(n, "br")) {
         StartLine(lines, 0);
         LineItem strut;
         strut.atomic = true;
@@ -224,7 +224,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         Flush(lines, owner, true);
         return;
     }
-    if (n->tag == "img" || IsFormControl(n)) {
+    if (TagIs(n, "img") || IsFormControl(n)) {
         PendingSpace(lines, ps, owner);
         ++m_tree.laidOut;
         LineItem it;
@@ -236,7 +236,7 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         const Edges &b = s.border, m = s.margin.Resolve(lines.width), p = s.padding.Resolve(lines.width);
         PaintItem main;
         RECT box;
-        if (n->tag == "img") {
+        if (TagIs(n, "img")) {
             int w = 0, h = 0;
             ImageSize(n, lines.width, &w, &h);
             box = RECT{m.left, m.top, m.left + b.left + p.left + w + p.right + b.right,
@@ -256,11 +256,11 @@ void Layouter::Inline(Box* n, Lines& lines, Box* owner) {
         it.h = box.bottom + m.bottom;
         it.above = it.h;
         it.below = 0;
-        if (n->tag != "img") ControlBaseline(n, box, &it.above, &it.below);
+        if (!TagIs(n, "img")) ControlBaseline(n, box, &it.above, &it.below);
         it.valign = s.verticalAlign;
         it.raise = m_raise + RaiseOf(s, ps, it.above, it.below);
         it.shift = m_shift;
-        if (n->tag == "img") {
+        if (TagIs(n, "img")) {
             PaintItem decor;
             decor.kind = PaintItem::Decor;
             decor.rc = box;
@@ -424,13 +424,13 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
                 // pre-line: spaces collapse, words wrap.
                 size_t k = 0;
                 while (k < part.size()) {
-                    if (iswspace(part[k])) {
+                    if (IsSpace(part[k])) {
                         lines.spacePending = true;
                         ++k;
                         continue;
                     }
                     size_t w = k;
-                    while (w < part.size() && !iswspace(part[w])) ++w;
+                    while (w < part.size() && !IsSpace(part[w])) ++w;
                     bool space = lines.spacePending;
                     lines.spacePending = false;
                     emit(part.substr(k, w - k), space);
@@ -476,7 +476,7 @@ void Layouter::AddText(const std::wstring& text, Box* owner, dom_node* node, Lin
     }
     size_t i = 0;
     while (i < text.size()) {
-        if (iswspace(text[i])) {
+        if (IsSpace(text[i])) {
             lines.spacePending = true;
             ++i;
             continue;
@@ -502,6 +502,8 @@ void Layouter::Add(LineItem item, Lines& lines, Box* owner) {
         }
     }
     lines.cursor += item.w;
+    // A line's items are many small ones: room for a line's worth at once, not grown one by one.
+    if (lines.items.capacity() == 0) lines.items.reserve(16);
     lines.items.push_back(std::move(item));
 }
 
@@ -538,7 +540,8 @@ void Layouter::Flush(Lines& lines, Box* owner, bool last) {
     int gaps = 0;
     if (lines.align == Align::Justify && !last && free > 0)
         for (size_t i = 1; i < lines.items.size(); ++i) gaps += lines.items[i].spaces;
-    std::vector<int> xs(lines.items.size() + 1);
+    std::vector<int>& xs = m_xs;  // used up before the floats below may flush lines of their own
+    xs.assign(lines.items.size() + 1, 0);
     int x = lines.left + shift + lines.lead;
     int given = 0, gap = 0;
     for (size_t i = 0; i < lines.items.size(); ++i) {

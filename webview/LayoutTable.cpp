@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 #include "Dom.h"
 #include "LayoutEngine.h"
@@ -73,6 +74,11 @@ struct TableCellSlot {
     int height = 0;    // natural border-box height at its column width
     int baseline = 0;  // its first line's baseline below its border box's top
     int least = 0;     // its specified height (border box)
+    // What it asks of its column (narrowest, widest, specified width, percentage), and the border
+    // box width it was laid out at.
+    int mn = 0, mx = 0, fixed = -1;
+    float percent = 0;
+    int boxW = 0;
 };
 
 struct TableRowSlot {
@@ -113,32 +119,64 @@ struct TableGrid {
         if (cols.empty()) return 0;
         return collapse ? lineV.back() - edge.left - edge.right : int(cols.size() + 1) * sx;
     }
+
+    // What its last layout left for a pass that re-lays only changed rows (TableKept): whether
+    // that may be done (row groups of rows of single cells, separate borders, nothing positioned,
+    // captioned or overflowing), the table's style and content width, its children as they were,
+    // the grid's positions and each row's part of the table's lists.
+    struct Kid {
+        Box* box;
+        bool element;
+        Display display;
+        bool background;
+        size_t firstRow;
+        std::vector<Box*> members;
+    };
+    struct RowLaid {
+        size_t cell0 = 0, cell1 = 0, item0 = 0, item1 = 0, hit0 = 0, hit1 = 0;
+        RECT rect{};
+        int below = 0;
+    };
+    bool keepable = false;
+    bool quirks = false;
+    Style style;
+    int width = 0;
+    std::vector<Kid> kids;
+    std::vector<int> X, Y, rowH, above;
+    std::vector<RowLaid> laid;
+    size_t itemStart = 0, itemEnd = 0, hitStart = 0, hitEnd = 0;
 };
 
 namespace {
 
-// The rows of one row group (or of a run of rows and cells with none) and their cells.
+// The rows of one row group (or of a run of rows and cells with none) and their cells, which are
+// [first, end) of one list for all rows.
 struct PendingRow {
     Box* box;
-    std::vector<Box*> cells;
+    size_t first, end;
 };
 
-void CollectRows(const std::vector<Box*>& members, std::vector<PendingRow>& out) {
-    PendingRow anonymous{nullptr, {}};
+void CollectRows(const std::vector<Box*>& members, std::vector<PendingRow>& out, std::vector<Box*>& cells) {
+    out.clear();
+    cells.clear();
+    PendingRow anonymous{nullptr, 0, 0};
     for (Box* k : members) {
         if (!k->element || k->style.display == Display::None) continue;
         if (k->style.display == Display::TableRow) {
-            if (!anonymous.cells.empty()) out.push_back(std::move(anonymous));
-            anonymous = PendingRow{nullptr, {}};
-            PendingRow r{k, {}};
+            if (anonymous.end > anonymous.first) out.push_back(anonymous);
+            PendingRow r{k, cells.size(), 0};
             for (auto& c : k->children)
-                if (c->element && !IsStructural(c->style.display)) r.cells.push_back(c.get());
-            out.push_back(std::move(r));
+                if (c->element && !IsStructural(c->style.display)) cells.push_back(c.get());
+            r.end = cells.size();
+            out.push_back(r);
+            anonymous = PendingRow{nullptr, cells.size(), cells.size()};
         } else if (!IsStructural(k->style.display)) {
-            anonymous.cells.push_back(k);
+            if (anonymous.end == anonymous.first) anonymous.first = anonymous.end = cells.size();
+            cells.push_back(k);
+            anonymous.end = cells.size();
         }
     }
-    if (!anonymous.cells.empty()) out.push_back(std::move(anonymous));
+    if (anonymous.end > anonymous.first) out.push_back(anonymous);
 }
 
 // Pixels of a cell's specified width as a border box, or -1.
@@ -150,6 +188,30 @@ int SpecifiedBoxWidth(const Style& s) {
         w += p.left + p.right + s.border.left + s.border.right;
     }
     return w;
+}
+
+// A cell's need as a share of the grid: in the collapsed model its left grid line counts to its
+// column, its own borders do not.
+int Share(const TableGrid& g, const TableCellSlot& c, int boxWidth) {
+    if (!g.collapse) return boxWidth;
+    const Edges& b = c.box->style.border;
+    return std::max(0, boxWidth - b.left - b.right + g.lineV[c.col]);
+}
+
+// A cell's narrowest and widest border box, measured without its own specified width (which only
+// caps its widest), as its columns must give them.
+void Contribution(Layouter& l, const TableGrid& g, TableCellSlot& c) {
+    Style& s = c.box->style;
+    Length width = s.width;
+    s.width = Length();
+    int mn = l.MinContent(c.box), mx = std::max(mn, l.MaxContent(c.box));
+    s.width = width;
+    int fixed = SpecifiedBoxWidth(s);
+    if (fixed >= 0) mx = std::max(mn, fixed);
+    c.mn = Share(g, c, mn);
+    c.mx = Share(g, c, mx);
+    c.fixed = fixed >= 0 ? Share(g, c, fixed) : -1;
+    c.percent = width.kind == Length::Percent ? width.value : 0;
 }
 
 }  // namespace
@@ -220,15 +282,17 @@ TableGrid& Layouter::Grid(Box* table) {
 
     // Slots: a column is taken until the row where the rowspan above it ends.
     std::vector<int> busy;
+    std::vector<PendingRow> pending;
+    std::vector<Box*> pendingCells;
     for (auto& section : sections) {
-        std::vector<PendingRow> pending;
-        CollectRows(section.second, pending);
+        CollectRows(section.second, pending, pendingCells);
         int first = int(g.rows.size()), count = int(pending.size());
         for (int i = 0; i < count; ++i) {
             int r = first + i;
             g.rows.push_back(TableRowSlot{pending[i].box, section.first});
             int col = 0;
-            for (Box* cell : pending[i].cells) {
+            for (size_t ci = pending[i].first; ci < pending[i].end; ++ci) {
+                Box* cell = pendingCells[ci];
                 while (col < int(busy.size()) && busy[col] > r) ++col;
                 if (!cell->spansRead) {
                     cell->colSpanAttr = IntAttr(cell, "colspan", 1);
@@ -300,13 +364,7 @@ TableGrid& Layouter::Grid(Box* table) {
         g.lineH.front() = std::max(g.lineH.front(), g.edge.top);
         g.lineH.back() = std::max(g.lineH.back(), g.edge.bottom);
     }
-    // A cell's need as a share of the grid: in the collapsed model its left grid line counts to
-    // its column, its own borders do not.
-    auto share = [&](const TableCellSlot& c, int boxWidth) {
-        if (!g.collapse) return boxWidth;
-        const Edges& b = c.box->style.border;
-        return std::max(0, boxWidth - b.left - b.right + g.lineV[c.col]);
-    };
+    auto share = [&](const TableCellSlot& c, int boxWidth) { return Share(g, c, boxWidth); };
 
     // Column widths given by col elements.
     {
@@ -349,26 +407,18 @@ TableGrid& Layouter::Grid(Box* table) {
     std::vector<size_t> spanning;
     std::vector<std::pair<int, int>> measured(g.cells.size());
     for (size_t i = 0; i < g.cells.size(); ++i) {
-        const TableCellSlot& c = g.cells[i];
-        Style& s = c.box->style;
-        Length width = s.width;
-        s.width = Length();
-        int mn = MinContent(c.box), mx = std::max(mn, MaxContent(c.box));
-        s.width = width;
-        int fixed = SpecifiedBoxWidth(s);
-        if (fixed >= 0) mx = std::max(mn, fixed);
-        mn = share(c, mn);
-        mx = share(c, mx);
-        measured[i] = {mn, mx};
+        TableCellSlot& c = g.cells[i];
+        Contribution(*this, g, c);
+        measured[i] = {c.mn, c.mx};
         if (c.colSpan > 1) {
             spanning.push_back(i);
             continue;
         }
         TableColumnSlot& col = g.cols[c.col];
-        col.min = std::max(col.min, mn);
-        col.max = std::max(col.max, mx);
-        if (fixed >= 0) col.fixed = std::max(col.fixed, share(c, fixed));
-        if (width.kind == Length::Percent) col.percent = std::max(col.percent, width.value);
+        col.min = std::max(col.min, c.mn);
+        col.max = std::max(col.max, c.mx);
+        if (c.fixed >= 0) col.fixed = std::max(col.fixed, c.fixed);
+        if (c.percent > 0) col.percent = std::max(col.percent, c.percent);
     }
     for (TableColumnSlot& col : g.cols) {
         if (col.fixed >= 0) col.max = std::max(col.min, col.fixed);
@@ -537,6 +587,94 @@ bool FirstBaseline(const Box* owner, HDC dc, std::unordered_map<HFONT, int>& asc
 
 }  // namespace
 
+// Lays out a cell at border-box width boxW at its natural height; true when it sits on its row's
+// baseline (c.baseline is then its first line's).
+bool Layouter::SizeCell(TableGrid& g, TableCellSlot& c, int boxW, int width, bool quirks,
+                        std::unordered_map<HFONT, int>& ascents) {
+    Style& s = c.box->style;
+    const Edges& b = s.border;
+    c.boxW = boxW;
+    c.least = c.baseline = 0;
+    // The cell's own sizes are the grid's to give: laid out at its natural height.
+    Length w = s.width, h = s.height, minH = s.minHeight, maxH = s.maxHeight, minW = s.minWidth, maxW = s.maxWidth;
+    s.width = s.height = s.minHeight = s.maxHeight = s.minWidth = s.maxWidth = Length();
+    c.height = Sized(c.box, std::max(0, boxW), -1);
+    s.width = w, s.height = h, s.minHeight = minH, s.maxHeight = maxH, s.minWidth = minW, s.maxWidth = maxW;
+    const Edges p = s.padding.Resolve(width);
+    const bool onBaseline = s.verticalAlign != VerticalAlign::Top && s.verticalAlign != VerticalAlign::Middle &&
+                            s.verticalAlign != VerticalAlign::Bottom;
+    // Only cells on the row's baseline need theirs (a walk over what they drew).
+    if (onBaseline && !FirstBaseline(c.box, m_dc, ascents, &c.baseline)) c.baseline = c.height - p.bottom - b.bottom;
+    if (s.height.kind == Length::Px) {
+        // Without a standards doctype a cell's height counts its padding and borders.
+        c.least = int(s.height.value) + (s.borderBox || quirks ? 0 : p.top + p.bottom + b.top + b.bottom);
+    }
+    (void)g;
+    return onBaseline;
+}
+
+// Puts a laid-out cell in owner's list over its grid area, its row's and group's backgrounds
+// under it; true when it draws nothing beyond its own area and is neither positioned nor has
+// descendants in other lists.
+bool Layouter::PlaceCell(TableGrid& g, TableCellSlot& c, const std::vector<int>& X, const std::vector<int>& Y,
+                         const std::vector<int>& above, Box* owner) {
+    auto lineV = [&](size_t c) { return g.collapse ? g.lineV[c] : 0; };
+    auto lineH = [&](size_t r) { return g.collapse ? g.lineH[r] : 0; };
+Box* k = c.box;
+    const Style& s = k->style;
+    const Edges& b = s.border;
+    int c1 = c.col + c.colSpan, r1 = c.row + c.rowSpan;
+    RECT box, geometry, paint;
+    if (g.collapse) {
+        box = RECT{X[c.col] + lineV(c.col) - b.left, Y[c.row] + lineH(c.row) - b.top, X[c1] + b.right,
+                   Y[r1] + b.bottom};
+        geometry = RECT{X[c.col] + lineV(c.col) / 2, Y[c.row] + lineH(c.row) / 2, X[c1] + lineV(c1) / 2,
+                        Y[r1] + lineH(r1) / 2};
+        paint = RECT{X[c.col], Y[c.row], X[c1] + lineV(c1), Y[r1] + lineH(r1)};
+    } else {
+        box = RECT{X[c.col], Y[c.row], X[c1] - g.sx, Y[r1] - g.sy};
+        geometry = paint = box;
+    }
+    int space = std::max(0, int(box.bottom - box.top) - c.height);
+    int shift = s.verticalAlign == VerticalAlign::Top      ? 0
+                : s.verticalAlign == VerticalAlign::Middle ? space / 2
+                : s.verticalAlign == VerticalAlign::Bottom ? space
+                                                           : std::max(0, std::min(space, above[c.row] - c.baseline));
+    const TableRowSlot& row = g.rows[c.row];
+    for (Box* under : {row.group, row.box}) {
+        if (!HasBackground(under)) continue;
+        PaintItem d;
+        d.kind = PaintItem::Decor;
+        d.rc = paint;
+        d.box = under;
+        owner->items.push_back(std::move(d));
+    }
+    POINT at{box.left, box.top + shift};
+    const size_t entry = owner->items.size();
+    Place(k, at.x, at.y, owner);
+    OffsetRect(&geometry, -at.x, -at.y);
+    OffsetRect(&paint, -at.x, -at.y);
+    if (!k->items.empty() && k->items[0].kind == PaintItem::Decor && k->items[0].box == k) k->items[0].rc = paint;
+    if (!k->hits.empty() && !k->hits[0].box && k->hits[0].node == k->node) k->hits[0].rc = geometry;
+    k->border = geometry;
+    // A cell that clips its overflow draws within its border box.
+    RECT extent = paint;
+    for (const PaintItem& it : k->items) {
+        if (s.ClipsX() || s.ClipsY()) break;
+        RECT r = it.rc;
+        if (it.kind == PaintItem::Child) {
+            r = it.box->extent;
+            OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+        }
+        UnionRect(&extent, &extent, &r);
+    }
+    k->extent = extent;
+    // Painting passes the thousands of cells out of sight by their entries alone.
+    owner->items[entry].rc = extent;
+    OffsetRect(&owner->items[entry].rc, at.x, at.y);
+    return EqualRect(&extent, &paint) != FALSE && !s.IsPositioned() && !k->keepsOut;
+}
+
 int Layouter::TableWidth(Box* n, int avail) {
     TableGrid& g = Grid(n);
     const Style& s = n->style;
@@ -600,32 +738,15 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
     if (m_doc.Dom()) dom_document_get_quirks_mode(m_doc.Dom(), &mode);
     bool quirks = mode == DOM_DOCUMENT_QUIRKS_MODE_FULL;
     std::vector<int> rowH(nrows, 0), above(nrows, 0), below(nrows, 0);
-    for (TableCellSlot& c : g.cells) {
-        Style& s = c.box->style;
-        const Edges& b = s.border;
+    auto size = [&](TableCellSlot& c) {
+        const Edges& b = c.box->style.border;
         int boxW = g.collapse ? X[c.col + c.colSpan] - X[c.col] - g.lineV[c.col] + b.left + b.right
                               : X[c.col + c.colSpan] - g.sx - X[c.col];
-        // The cell's own sizes are the grid's to give: laid out at its natural height.
-        Length w = s.width, h = s.height, minH = s.minHeight, maxH = s.maxHeight, minW = s.minWidth, maxW = s.maxWidth;
-        s.width = s.height = s.minHeight = s.maxHeight = s.minWidth = s.maxWidth = Length();
-        c.height = Sized(c.box, std::max(0, boxW), -1);
-        s.width = w, s.height = h, s.minHeight = minH, s.maxHeight = maxH, s.minWidth = minW, s.maxWidth = maxW;
-        const Edges p = s.padding.Resolve(width);
-        const bool onBaseline = s.verticalAlign != VerticalAlign::Top && s.verticalAlign != VerticalAlign::Middle &&
-                                s.verticalAlign != VerticalAlign::Bottom;
-        // Only cells on the row's baseline need theirs (a walk over what they drew).
-        if (onBaseline && !FirstBaseline(c.box, m_dc, ascents, &c.baseline))
-            c.baseline = c.height - p.bottom - b.bottom;
-        if (s.height.kind == Length::Px) {
-            // Without a standards doctype a cell's height counts its padding and borders.
-            int spec = int(s.height.value) + (s.borderBox || quirks ? 0 : p.top + p.bottom + b.top + b.bottom);
-            c.least = spec;
-        }
-        if (onBaseline) {
+        if (SizeCell(g, c, boxW, width, quirks, ascents)) {
             above[c.row] = std::max(above[c.row], c.baseline);
             if (c.rowSpan == 1) below[c.row] = std::max(below[c.row], c.height - c.baseline);
         }
-    }
+    };
     // A cell's height as what its rows must give (collapsed: its top grid line instead of its
     // own top and bottom borders).
     auto need = [&](const TableCellSlot& c, int boxH) {
@@ -633,109 +754,94 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         const Edges& b = c.box->style.border;
         return std::max(0, boxH - b.top - b.bottom + g.lineH[c.row]);
     };
-    for (size_t r = 0; r < nrows; ++r) {
+    auto rowBase = [&](size_t r) {
         Box* row = g.rows[r].box;
         if (row && row->style.height.kind == Length::Px) rowH[r] = int(row->style.height.value);
         if (above[r] + below[r] > 0) rowH[r] = std::max(rowH[r], above[r] + below[r]);
-    }
-    for (const TableCellSlot& c : g.cells)
-        if (c.rowSpan == 1) rowH[c.row] = std::max(rowH[c.row], need(c, std::max(c.height, c.least)));
-    // Cells spanning rows: what their rows lack is spread by the rows' heights.
-    std::vector<size_t> spanning;
-    for (size_t i = 0; i < g.cells.size(); ++i)
-        if (g.cells[i].rowSpan > 1) spanning.push_back(i);
-    std::stable_sort(spanning.begin(), spanning.end(),
-                     [&](size_t a, size_t b) { return g.cells[a].rowSpan < g.cells[b].rowSpan; });
-    for (size_t i : spanning) {
-        const TableCellSlot& c = g.cells[i];
-        int have = (c.rowSpan - 1) * g.sy;
-        std::vector<int*> into;
-        std::vector<long long> weight;
-        for (int r = c.row; r < c.row + c.rowSpan; ++r) {
-            have += rowH[r];
-            into.push_back(&rowH[r]);
-            weight.push_back(rowH[r]);
-        }
-        Spread(into, weight, need(c, std::max(c.height, c.least)) - have);
-    }
-
-    // Horizontal grid positions.
+    };
+    // The cells in place, their backgrounds (and their rows' and groups') over their whole rows.
+    auto lineV = [&](size_t c) { return g.collapse ? g.lineV[c] : 0; };
+    auto lineH = [&](size_t r) { return g.collapse ? g.lineH[r] : 0; };
     int gridTop = g.collapse ? top - g.edge.top : top;
     int edgeH = g.collapse ? g.edge.top + g.edge.bottom : 0;
     std::vector<int> Y(nrows + 1);
     Y[0] = gridTop + g.sy;
-    for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
-    int gridH = nrows ? (g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop) : 0;
-    // A set height taller than the rows: the rows share the rest.
-    if (ts.height.kind == Length::Px && nrows) {
-        // A table's height is its border box's, captions aside.
-        int want = int(ts.height.value) - frameTop - frameBottom - (top - y) + edgeH;
-        if (want > gridH) {
+    const size_t itemStart = owner->items.size(), hitStart = owner->hits.size();
+    std::vector<TableGrid::RowLaid> laid(nrows);
+    bool plain = true;
+    auto place = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            TableCellSlot& c = g.cells[i];
+            const size_t i0 = owner->items.size(), h0 = owner->hits.size();
+            if (!PlaceCell(g, c, X, Y, above, owner)) plain = false;
+            TableGrid::RowLaid& rl = laid[c.row];
+            if (rl.cell1 == 0) rl.cell0 = i, rl.item0 = i0, rl.hit0 = h0;
+            rl.cell1 = i + 1, rl.item1 = owner->items.size(), rl.hit1 = owner->hits.size();
+        }
+    };
+    bool spans = false;
+    for (const TableCellSlot& c : g.cells) spans = spans || c.rowSpan > 1;
+    int gridH = 0;
+    if (!spans && ts.height.kind != Length::Px) {
+        // Without cells spanning rows or a height to share, each row is done before the next:
+        // sized, its height known, placed (its cells are read while they are at hand).
+        size_t i = 0;
+        for (size_t r = 0; r < nrows; ++r) {
+            const size_t first = i;
+            while (i < g.cells.size() && g.cells[i].row == int(r)) size(g.cells[i++]);
+            rowBase(r);
+            for (size_t k = first; k < i; ++k)
+                rowH[r] = std::max(rowH[r], need(g.cells[k], std::max(g.cells[k].height, g.cells[k].least)));
+            Y[r + 1] = Y[r] + rowH[r] + g.sy;
+            place(first, i);
+        }
+        gridH = nrows ? (g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop) : 0;
+    } else {
+        for (TableCellSlot& c : g.cells) size(c);
+        for (size_t r = 0; r < nrows; ++r) rowBase(r);
+        for (const TableCellSlot& c : g.cells)
+            if (c.rowSpan == 1) rowH[c.row] = std::max(rowH[c.row], need(c, std::max(c.height, c.least)));
+        // Cells spanning rows: what their rows lack is spread by the rows' heights.
+        std::vector<size_t> spanning;
+        for (size_t i = 0; i < g.cells.size(); ++i)
+            if (g.cells[i].rowSpan > 1) spanning.push_back(i);
+        std::stable_sort(spanning.begin(), spanning.end(),
+                         [&](size_t a, size_t b) { return g.cells[a].rowSpan < g.cells[b].rowSpan; });
+        for (size_t i : spanning) {
+            const TableCellSlot& c = g.cells[i];
+            int have = (c.rowSpan - 1) * g.sy;
             std::vector<int*> into;
             std::vector<long long> weight;
-            for (size_t r = 0; r < nrows; ++r) {
+            for (int r = c.row; r < c.row + c.rowSpan; ++r) {
+                have += rowH[r];
                 into.push_back(&rowH[r]);
                 weight.push_back(rowH[r]);
             }
-            Spread(into, weight, want - gridH);
-            for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
-            gridH = g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop;
+            Spread(into, weight, need(c, std::max(c.height, c.least)) - have);
         }
-    }
 
-    // The cells in place, their backgrounds (and their rows' and groups') over their whole rows.
-    auto lineV = [&](size_t c) { return g.collapse ? g.lineV[c] : 0; };
-    auto lineH = [&](size_t r) { return g.collapse ? g.lineH[r] : 0; };
-    for (TableCellSlot& c : g.cells) {
-        Box* k = c.box;
-        const Style& s = k->style;
-        const Edges& b = s.border;
-        int c1 = c.col + c.colSpan, r1 = c.row + c.rowSpan;
-        RECT box, geometry, paint;
-        if (g.collapse) {
-            box = RECT{X[c.col] + lineV(c.col) - b.left, Y[c.row] + lineH(c.row) - b.top, X[c1] + b.right,
-                       Y[r1] + b.bottom};
-            geometry = RECT{X[c.col] + lineV(c.col) / 2, Y[c.row] + lineH(c.row) / 2, X[c1] + lineV(c1) / 2,
-                            Y[r1] + lineH(r1) / 2};
-            paint = RECT{X[c.col], Y[c.row], X[c1] + lineV(c1), Y[r1] + lineH(r1)};
-        } else {
-            box = RECT{X[c.col], Y[c.row], X[c1] - g.sx, Y[r1] - g.sy};
-            geometry = paint = box;
-        }
-        int space = std::max(0, int(box.bottom - box.top) - c.height);
-        int shift = s.verticalAlign == VerticalAlign::Top      ? 0
-                    : s.verticalAlign == VerticalAlign::Middle ? space / 2
-                    : s.verticalAlign == VerticalAlign::Bottom ? space
-                                                               : std::max(0, std::min(space, above[c.row] - c.baseline));
-        const TableRowSlot& row = g.rows[c.row];
-        for (Box* under : {row.group, row.box}) {
-            if (!HasBackground(under)) continue;
-            PaintItem d;
-            d.kind = PaintItem::Decor;
-            d.rc = paint;
-            d.box = under;
-            owner->items.push_back(std::move(d));
-        }
-        POINT at{box.left, box.top + shift};
-        Place(k, at.x, at.y, owner);
-        OffsetRect(&geometry, -at.x, -at.y);
-        OffsetRect(&paint, -at.x, -at.y);
-        if (!k->items.empty() && k->items[0].kind == PaintItem::Decor && k->items[0].box == k) k->items[0].rc = paint;
-        if (!k->hits.empty() && !k->hits[0].box && k->hits[0].node == k->node) k->hits[0].rc = geometry;
-        k->border = geometry;
-        // A cell that clips its overflow draws within its border box.
-        RECT extent = paint;
-        for (const PaintItem& it : k->items) {
-            if (s.ClipsX() || s.ClipsY()) break;
-            RECT r = it.rc;
-            if (it.kind == PaintItem::Child) {
-                r = it.box->extent;
-                OffsetRect(&r, it.box->origin.x, it.box->origin.y);
+        // Horizontal grid positions.
+        for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
+        gridH = nrows ? (g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop) : 0;
+        // A set height taller than the rows: the rows share the rest.
+        if (ts.height.kind == Length::Px && nrows) {
+            // A table's height is its border box's, captions aside.
+            int want = int(ts.height.value) - frameTop - frameBottom - (top - y) + edgeH;
+            if (want > gridH) {
+                std::vector<int*> into;
+                std::vector<long long> weight;
+                for (size_t r = 0; r < nrows; ++r) {
+                    into.push_back(&rowH[r]);
+                    weight.push_back(rowH[r]);
+                }
+                Spread(into, weight, want - gridH);
+                for (size_t r = 0; r < nrows; ++r) Y[r + 1] = Y[r] + rowH[r] + g.sy;
+                gridH = g.collapse ? Y[nrows] + g.lineH[nrows] - gridTop : Y[nrows] - gridTop;
             }
-            UnionRect(&extent, &extent, &r);
         }
-        k->extent = extent;
+        place(0, g.cells.size());
     }
+    const size_t itemEnd = owner->items.size(), hitEnd = owner->hits.size();
 
     // Rows and groups: border boxes over their cells' area, in the table's coordinates.
     int left = g.collapse ? X[0] + lineV(0) / 2 : X[0];
@@ -786,8 +892,221 @@ int Layouter::TableContent(Box* n, int x, int y, int width, Box* owner, int* use
         bottom += h;
     }
     if (used) *used = width;
+
+    // What a later pass needs to re-lay only changed rows, when the table is simple enough.
+    bool keep = plain && !g.collapse && !g.fixedLayout && g.captions.empty() && g.columnBoxes.empty() &&
+                owner == n && !ts.IsPositioned() && !ts.hidden && !ts.ClipsX() && !ts.ClipsY() &&
+                ts.height.kind != Length::Px;
+    for (size_t r = 0; keep && r < nrows; ++r) {
+        laid[r].rect = RECT{left, Y[r], right, Y[r] + rowH[r]};
+        laid[r].below = below[r];
+        keep = g.rows[r].box && g.rows[r].group;
+    }
+    for (size_t i = 0; keep && i < g.cells.size(); ++i) keep = g.cells[i].rowSpan == 1 && g.cells[i].colSpan == 1;
+    g.kids.clear();
+    for (size_t i = 0; keep && i < n->children.size(); ++i) {
+        Box* k = n->children[i].get();
+        TableGrid::Kid kid{k, k->element, k->style.display, HasBackground(k), 0, {}};
+        if (k->element && k->style.display != Display::None) {
+            keep = IsRowGroup(k->style.display);
+            kid.firstRow = nrows;
+            for (size_t r = 0; r < nrows; ++r)
+                if (g.rows[r].group == k) {
+                    kid.firstRow = r;
+                    break;
+                }
+            for (auto& m : k->children) {
+                if (m->element && m->style.display != Display::TableRow) keep = false;
+                kid.members.push_back(m.get());
+            }
+        }
+        g.kids.push_back(std::move(kid));
+    }
+    g.keepable = keep;
+    bool stackless = plain;
+    for (Box* c : g.captions) stackless = stackless && !c->style.IsPositioned();
+    m_tableStackless = stackless;
+    if (keep) {
+        g.quirks = quirks;
+        g.style = ts;
+        g.width = width;
+        g.X = std::move(X);
+        g.Y = std::move(Y);
+        g.rowH = std::move(rowH);
+        g.above = std::move(above);
+        g.laid = std::move(laid);
+        g.itemStart = itemStart, g.itemEnd = itemEnd, g.hitStart = hitStart, g.hitEnd = hitEnd;
+    } else {
+        g.kids.clear();
+    }
+    n->tableGrid = keep ? m_tables[n] : nullptr;
     m_tables.erase(n);
     return bottom - y;
+}
+
+int Layouter::TableKept(Box* n, int key, int forceHeight, int* usedWidth) {
+    std::shared_ptr<TableGrid> kept = n->tableGrid;
+    if (!kept || !kept->keepable || !m_reuse || !n->ownsList || n->laidWidth != key || forceHeight >= 0 ||
+        n->laidForcedHeight != forceHeight || n->keepsOut || m_tables.count(n) || !(n->style == kept->style))
+        return -1;
+    TableGrid& g = *kept;
+    const size_t nrows = g.rows.size();
+    // The same children, and in the groups that changed below them the same rows: those of them
+    // that changed are the rows to lay out again (a row that did not has the same cells).
+    if (n->children.size() != g.kids.size()) return -1;
+    std::vector<size_t> dirty;
+    std::vector<Box*> dirtyGroups;
+    for (size_t i = 0; i < g.kids.size(); ++i) {
+        const TableGrid::Kid& kid = g.kids[i];
+        Box* k = n->children[i].get();
+        if (k != kid.box || k->element != kid.element) return -1;
+        if (!k->element || !k->needsLayout) continue;
+        if (k->style.display != kid.display || HasBackground(k) != kid.background) return -1;
+        if (!IsRowGroup(k->style.display)) return -1;
+        if (k->children.size() != kid.members.size() || kid.firstRow >= nrows) return -1;
+        size_t r = kid.firstRow;
+        for (size_t j = 0; j < kid.members.size(); ++j) {
+            Box* m = k->children[j].get();
+            if (m != kid.members[j]) return -1;
+            if (!m->element) continue;
+            if (r >= nrows || g.rows[r].box != m || g.rows[r].group != k) return -1;
+            if (m->needsLayout) {
+                if (m->style.display != Display::TableRow) return -1;
+                dirty.push_back(r);
+            }
+            ++r;
+        }
+        dirtyGroups.push_back(k);
+    }
+    // Many changed rows: the whole table is as quick.
+    if (dirty.size() > nrows / 4 + 4) return -1;
+
+    // The changed rows' cells: each as wide a need as the one it replaces, and the rows as tall,
+    // or the table is laid out in full.
+    std::unordered_map<HFONT, int> ascents;
+    const int savedCbHeight = m_cbHeight, savedRaise = m_raise;
+    m_cbHeight = -1;
+    m_raise = 0;
+    bool same = true;
+    for (size_t r : dirty) {
+        TableGrid::RowLaid& rl = g.laid[r];
+        Box* row = g.rows[r].box;
+        std::vector<Box*> cells;
+        for (auto& c : row->children)
+            if (c->element && !IsStructural(c->style.display)) cells.push_back(c.get());
+        if (cells.size() != rl.cell1 - rl.cell0) {
+            same = false;
+            break;
+        }
+        int above = 0, below = 0, height = row->style.height.kind == Length::Px ? int(row->style.height.value) : 0;
+        for (size_t i = 0; same && i < cells.size(); ++i) {
+            TableCellSlot& c = g.cells[rl.cell0 + i];
+            TableCellSlot fresh = c;
+            fresh.box = cells[i];
+            Box* cell = cells[i];
+            if (!cell->spansRead) {
+                cell->colSpanAttr = IntAttr(cell, "colspan", 1);
+                cell->rowSpanAttr = IntAttr(cell, "rowspan", 1);
+                cell->spansRead = true;
+            }
+            if (cell->colSpanAttr != 1 || cell->rowSpanAttr != 1 || cell->style.IsPositioned()) {
+                same = false;
+                break;
+            }
+            Contribution(*this, g, fresh);
+            if (fresh.mn != c.mn || fresh.mx != c.mx || fresh.fixed != c.fixed || fresh.percent != c.percent) {
+                same = false;
+                break;
+            }
+            if (SizeCell(g, fresh, c.boxW, g.width, g.quirks, ascents)) {
+                above = std::max(above, fresh.baseline);
+                below = std::max(below, fresh.height - fresh.baseline);
+            }
+            if (cell->keepsOut) same = false;
+            height = std::max(height, std::max(fresh.height, fresh.least));
+            c = fresh;
+        }
+        if (above + below > 0) height = std::max(height, above + below);
+        if (!same || height != g.rowH[r] || above != g.above[r] || below != rl.below) {
+            same = false;
+            break;
+        }
+    }
+    m_cbHeight = savedCbHeight;
+    m_raise = savedRaise;
+    if (!same) {
+        // Some slots may hold new cells now: the grid is made anew.
+        n->tableGrid = nullptr;
+        return -1;
+    }
+
+    // The changed rows' parts of the table's lists made anew in place of the old (the lists are
+    // long: they are patched, not copied).
+    std::sort(dirty.begin(), dirty.end());
+    size_t built = 0;
+    std::vector<PaintItem> items;
+    std::vector<HitBox> hits;
+    for (size_t d = 0; d < dirty.size(); ++d) {
+        const size_t r = dirty[d];
+        TableGrid::RowLaid& rl = g.laid[r];
+        // Placed at the lists' ends first, then moved where the row's old part is.
+        const size_t endItems = n->items.size(), endHits = n->hits.size();
+        for (size_t i = rl.cell0; i < rl.cell1; ++i) {
+            const size_t before = n->items.size();
+            if (!PlaceCell(g, g.cells[i], g.X, g.Y, g.above, n)) {
+                // It draws beyond its area: the table's extent takes it in, and the next change
+                // lays the table out in full.
+                RECT e = g.cells[i].box->extent;
+                OffsetRect(&e, g.cells[i].box->origin.x, g.cells[i].box->origin.y);
+                UnionRect(&n->extent, &n->extent, &e);
+                g.keepable = false;
+            }
+            built += n->items.size() - before - 1;
+        }
+        items.assign(std::make_move_iterator(n->items.begin() + endItems), std::make_move_iterator(n->items.end()));
+        hits.assign(n->hits.begin() + endHits, n->hits.end());
+        n->items.resize(endItems);
+        n->hits.resize(endHits);
+        const size_t oldItems = rl.item1 - rl.item0, oldHits = rl.hit1 - rl.hit0;
+        if (items.size() == oldItems) {
+            std::move(items.begin(), items.end(), n->items.begin() + rl.item0);
+        } else {
+            n->items.erase(n->items.begin() + rl.item0, n->items.begin() + rl.item1);
+            n->items.insert(n->items.begin() + rl.item0, std::make_move_iterator(items.begin()),
+                            std::make_move_iterator(items.end()));
+        }
+        if (hits.size() == oldHits) {
+            std::copy(hits.begin(), hits.end(), n->hits.begin() + rl.hit0);
+        } else {
+            n->hits.erase(n->hits.begin() + rl.hit0, n->hits.begin() + rl.hit1);
+            n->hits.insert(n->hits.begin() + rl.hit0, hits.begin(), hits.end());
+        }
+        // The parts after it move with it.
+        const ptrdiff_t di = ptrdiff_t(items.size()) - ptrdiff_t(oldItems);
+        const ptrdiff_t dh = ptrdiff_t(hits.size()) - ptrdiff_t(oldHits);
+        rl.item1 = rl.item0 + items.size();
+        rl.hit1 = rl.hit0 + hits.size();
+        if (di || dh) {
+            for (size_t k = r + 1; k < nrows; ++k) {
+                TableGrid::RowLaid& later = g.laid[k];
+                later.item0 += di, later.item1 += di, later.hit0 += dh, later.hit1 += dh;
+            }
+            g.itemEnd += di, g.hitEnd += dh;
+        }
+        Box* row = g.rows[r].box;
+        row->border = rl.rect;
+        row->needsLayout = false;
+        row->ownsList = false;
+        row->items.clear();
+        row->hits.clear();
+    }
+    for (Box* k : dirtyGroups) k->needsLayout = false;
+
+    ++m_tree.laidOut;
+    m_tree.itemsBuilt += built;
+    n->needsLayout = false;
+    if (usedWidth) *usedWidth = n->laidUsed;
+    return n->laidHeight;
 }
 
 }  // namespace webview

@@ -62,17 +62,19 @@ public:
         Child(root, x, y);
     }
 
-    // c's list with c's origin at (x, y), at its opacity.
-    void Child(const Box* c, int x, int y) {
-        if (c->needsLayout) return;
+    // c's list with c's origin at (x, y), at its opacity; false when it is not laid out or lies
+    // outside the picture (its scroll bars too, which are within its extent).
+    bool Child(const Box* c, int x, int y) {
+        if (c->needsLayout) return false;
         RECT ext = c->extent;
         OffsetRect(&ext, x, y);
-        if (!m_cv.Visible(ext)) return;
+        if (!m_cv.Visible(ext)) return false;
         float opacity = c->element ? c->style.opacity : 1;
-        if (opacity <= 0) return;
+        if (opacity <= 0) return true;
         if (opacity < 1) m_cv.BeginLayer(ext);
         List(c, x, y);
         if (opacity < 1) m_cv.EndLayer(opacity);
+        return true;
     }
 
 private:
@@ -108,10 +110,14 @@ private:
             const POINT at = own && b->parent ? POINT{x, y} : content;
             if (it.kind == PaintItem::Child) {
                 if (!it.box) continue;
+                if (!IsRectEmpty(&it.rc) && b->parent) {
+                    RECT seen = it.rc;
+                    OffsetRect(&seen, at.x, at.y);
+                    if (!m_cv.Visible(seen)) continue;
+                }
                 POINT o = IsFixedChild(b, it.box) ? POINT{x + it.box->origin.x, y + it.box->origin.y}
                                                   : POINT{at.x + it.box->origin.x, at.y + it.box->origin.y};
-                Child(it.box, o.x, o.y);
-                if (!it.box->needsLayout) PaintBoxBars(m_cv.Dc(), it.box, o.x, o.y);
+                if (Child(it.box, o.x, o.y)) PaintBoxBars(m_cv.Dc(), it.box, o.x, o.y);
                 continue;
             }
             RECT rc = it.rc;

@@ -123,6 +123,8 @@ void RenderTree::Restyle(Box* b) {
         return;
     }
     Cascade::NodeModified(b->node);
+    // Attributes the layout reads once may have changed with the style.
+    b->spansRead = b->imageRead = false;
     b->computed = Select(b);
     b->style = m_cascade.Cooked(b->computed, b->parent ? &b->parent->style : nullptr, b->parent == nullptr);
     m_cascade.Extra().Apply(b->node, b->style);

@@ -23,6 +23,7 @@
 namespace webview {
 
 class Document;
+struct TableGrid;  // LayoutTable.cpp
 
 struct Box {
     dom_node* node = nullptr;  // referenced
@@ -36,8 +37,9 @@ struct Box {
     std::vector<std::unique_ptr<Box>> children;
     int depth = 0;
     int imageIndex = -1;  // the document's image of an <img>
-    // Table cells: colspan and rowspan as the attributes say, read once per box (a changed
-    // attribute makes the box anew).
+    bool imageRead = false;  // imageIndex is from its src as it is (read again when restyled)
+    // Table cells: colspan and rowspan as the attributes say, read once per box (again after a
+    // change restyles it).
     bool spansRead = false;
     int colSpanAttr = 1, rowSpanAttr = 1;
     int backgroundImage = -1;  // the document's image of its background-image, set by the layout
@@ -79,6 +81,9 @@ struct Box {
     // scrollHeight); their extent stays their border box.
     POINT scroll{0, 0};
     SIZE contentSize{0, 0};
+    // Tables: the grid and row geometry of the last layout, for a pass that re-lays only the
+    // rows that changed (LayoutTable.cpp).
+    std::shared_ptr<TableGrid> tableGrid;
 
     ~Box();
 };

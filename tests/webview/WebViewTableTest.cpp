@@ -310,3 +310,67 @@ TEST_F(WebViewTable, TenThousandRowsAreLaidOutOncePerCell) {
     EXPECT_EQ(last.top + 22, after.top);
     EXPECT_LT(v->render.laidOut - before, 20u);
 }
+
+// A change in some rows of a long table lays out those rows' cells and leaves the others where
+// they were; one that needs wider columns or a taller row moves what it must.
+TEST_F(WebViewTable, ChangedRowsAreLaidOutInPlaceOfTheOldOnes) {
+    std::string rows;
+    for (int i = 0; i < 300; ++i)
+        rows += "<tr id=r" + std::to_string(i) + "><td id=a" + std::to_string(i) + ">" + Block(30, 10) + "</td><td id=b" +
+                std::to_string(i) + ">" + Block(40 + i % 3, 10) + "</td></tr>";
+    wkeWebView v = Load(Page("table { border-spacing: 2px } td { padding: 1px }", "<table id=t>" + rows + "</table>"));
+    const RECT t = Box(v, "t"), a5 = Box(v, "a5"), b5 = Box(v, "b5"), a6 = Box(v, "a6"), last = Box(v, "b299");
+    ASSERT_NE(nullptr, v->render.Root());
+    ASSERT_EQ(12, H(a5));
+    struct Case {
+        const char* what;
+        const char* id;        // the element changed
+        const char* style;     // its new style attribute (null: its content changes instead)
+        const char* content;
+        int columnGrows, rowGrows;
+        bool fewBoxes;         // laid out without the other rows
+        COLORREF padding;      // the row's cells' padding
+    } cases[] = {
+        {"a row's background", "r5", "background-color: #ff0000", nullptr, 0, 0, true, RGB(255, 0, 0)},
+        {"a cell's content, the same size", "a5", nullptr, "<div id=n style=\"width:20px;height:10px\"></div>", 0, 0,
+         true, RGB(255, 0, 0)},
+        {"the row's background gone", "r5", "", nullptr, 0, 0, true, RGB(255, 255, 255)},
+        {"a cell's content, taller", "a5", nullptr, "<div id=n style=\"width:20px;height:30px\"></div>", 0, 20,
+         false, RGB(255, 255, 255)},
+        {"a cell's content, wider than its column", "b5", nullptr, "<div style=\"width:60px;height:30px\"></div>", 18,
+         20, false, RGB(255, 255, 255)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dom_node* n = v->doc.ElementById(c.id);
+        ASSERT_NE(nullptr, n);
+        size_t before = v->render.laidOut;
+        if (c.style) {
+            webview::SetAttr(n, "style", c.style);
+            webview::NodeChanged(v, n, webview::ChangeKind::Attribute);
+        } else {
+            v->doc.SetInnerHtml(n, c.content);
+            webview::NodeChanged(v, n, webview::ChangeKind::Children);
+        }
+        RECT ra5 = Box(v, "a5"), rb5 = Box(v, "b5"), ra6 = Box(v, "a6"), rlast = Box(v, "b299"), rt = Box(v, "t");
+        EXPECT_EQ(a5.left, ra5.left);
+        EXPECT_EQ(a5.top, ra5.top);
+        EXPECT_EQ(H(a5) + c.rowGrows, H(ra5));
+        EXPECT_EQ(W(b5) + c.columnGrows, W(rb5));
+        EXPECT_EQ(a6.top + c.rowGrows, ra6.top);
+        EXPECT_EQ(last.top + c.rowGrows, rlast.top);
+        EXPECT_EQ(W(t) + c.columnGrows, W(rt));
+        EXPECT_EQ(H(t) + c.rowGrows, H(rt));
+        if (c.fewBoxes) {
+            EXPECT_LT(v->render.laidOut - before, 12u);
+        }
+        // What is drawn and hit is the new content, where the boxes say.
+        EXPECT_EQ(c.padding, PixelAt(v, rb5.right - 1, rb5.top + 1));
+        if (!c.style && std::string(c.id) == "a5") {
+            dom_node* inner = v->doc.ElementById("n");
+            ASSERT_NE(nullptr, inner);
+            EXPECT_EQ(inner, webview::NodeAt(v, ra5.left + 3, ra5.top + 3 - v->scrollY));
+        }
+        EXPECT_EQ(v->doc.ElementById("a6"), webview::NodeAt(v, ra6.left, ra6.top - v->scrollY));
+    }
+}

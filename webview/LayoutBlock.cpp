@@ -319,6 +319,13 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         }
         h = std::max(0, std::min(h, 10000000));
     }
+    if (TagIs(n, "button") && h > contentHeight) {
+        // A button taller than its content holds it in the middle, as browsers draw buttons.
+        const int middle = (h - contentHeight) / 2;
+        ShiftContent(n, 1, 1, middle);
+        if (lines.firstBaseline >= 0) lines.firstBaseline += middle;
+        if (lines.lastBaseline >= 0) lines.lastBaseline += middle;
+    }
     const int dy = top - m.top;
     if (dy) {
         ShiftContent(n, 1, 1, dy);

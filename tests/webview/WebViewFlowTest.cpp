@@ -578,3 +578,20 @@ TEST_F(WebViewFlowBoxes, BoxesLaidOutAtAGivenSizeForTablesAndFlexBoxes) {
     EXPECT_EQ(before, v->render.laidOut);
     EXPECT_EQ(90, cell->border.bottom - cell->border.top);
 }
+
+// A button taller than its text holds the text in its middle, as browsers draw buttons; a block
+// of the same height keeps its text at the top.
+TEST_F(WebViewFlowBoxes, ButtonHoldsItsContentInItsMiddle) {
+    wkeWebView v = Page(".tall { height: 60px; padding: 0; border: 0; margin: 0 }",
+                        "<button id=b class=tall><span id=bt>OK</span></button>"
+                        "<div id=d class=tall><span id=dt>OK</span></div>");
+    ASSERT_NE(nullptr, v);
+    RECT b{}, bt{}, d{}, dt{};
+    ASSERT_TRUE(BoxOf(v, "b", &b));
+    ASSERT_TRUE(BoxOf(v, "bt", &bt));
+    ASSERT_TRUE(BoxOf(v, "d", &d));
+    ASSERT_TRUE(BoxOf(v, "dt", &dt));
+    EXPECT_EQ(60, b.bottom - b.top);
+    EXPECT_NEAR(bt.top - b.top, b.bottom - bt.bottom, 1);
+    EXPECT_EQ(d.top, dt.top);
+}

@@ -480,11 +480,6 @@ int LayOutFormControlBlock(Box* b, int avail, HDC dc, FontCache& fonts, int* use
     int height = box.bottom + m.bottom, used = box.right + m.right;
     b->extent = box;
     b->border = box;
-    b->needsLayout = false;
-    b->ownsList = true;
-    b->laidWidth = avail;
-    b->laidHeight = height;
-    b->laidUsed = used;
     if (usedWidth) *usedWidth = used;
     return height;
 }

@@ -21,8 +21,9 @@ SIZE FormControlSize(const Box* b, HDC dc, FontCache& fonts);
 // Its border box's size: the page's width and height when set (box-sizing applied), else the content
 // size with padding and borders; containing: the containing block's width.
 SIZE FormControlBorderSize(const Box* b, int containing, HDC dc, FontCache& fonts);
-// Lays out a control that is block-level (display: block, a float) into its own lists as Block does
-// (margin box's top left at 0, 0); returns its margin box's height. It keeps its own width.
+// Draws a control that is block-level (display: block, a float) into its own lists as Block does
+// (margin box's top left at 0, 0); returns its margin box's height. It keeps its own width; the
+// layout remembers what it laid out.
 int LayOutFormControlBlock(Box* b, int avail, HDC dc, FontCache& fonts, int* usedWidth);
 // Its margin box's width, for shrink-to-fit measurement of the content around it.
 int FormControlOuterWidth(const Box* b, HDC dc, FontCache& fonts);

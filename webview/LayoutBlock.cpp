@@ -165,7 +165,19 @@ int Layouter::LayoutBox(Box* n, int cbWidth, int forceW, int forceH, int* usedWi
         if (kept >= 0) return kept;
     }
     ++m_tree.laidOut;
-    if (IsFormControl(n)) return LayOutFormControlBlock(n, cbWidth, m_dc, m_fonts, usedWidth);
+    if (IsFormControl(n)) {
+        // Drawn by the forms code; remembered here by the same key as any other block.
+        int used = 0;
+        const int height = LayOutFormControlBlock(n, cbWidth, m_dc, m_fonts, &used);
+        n->needsLayout = false;
+        n->ownsList = true;
+        n->laidWidth = key;
+        n->laidForcedHeight = forceH;
+        n->laidHeight = height;
+        n->laidUsed = used;
+        if (usedWidth) *usedWidth = used;
+        return height;
+    }
     n->items.clear();
     n->hits.clear();
     // About one entry per child and a few of its own: the lists are allocated once, not grown.
